@@ -1,0 +1,136 @@
+#include "entry/notifications.h"
+
+#include "diagnostics/trace.h"
+#include "entry/buffer_instruction_list.h"
+#include "entry/dll_context.h"
+#include "entry/sw_context.h"
+#include "platform/win_errors.h"
+#include "settings/shared_holder.h"
+
+namespace {
+
+constexpr DWORD HTTP_STATUS_CONTINUE = 100;
+constexpr DWORD HTTP_STATUS_OK = 200;
+
+void TraceFinished(const char* pszHandler, DWORD dwResult, const CDLLContext* pContext) {
+    Trace("[CNotifications::%s] finished.  Win32 RC=%d.  Control Message=<%s>", pszHandler, dwResult,
+          ControlMessageName(pContext));
+}
+
+}  // namespace
+
+BOOL CBaseNotifications::AddWorkerHeader(CDLLContext* pContext, const char* pszName, const char* pszValue) {
+    BOOL bResult = 0;
+    switch (pContext->m_dwNotificationType) {
+        case SF_NOTIFY_SEND_RESPONSE:
+        case SF_NOTIFY_PREPROC_HEADERS:
+        case SF_NOTIFY_AUTH_COMPLETE: {
+            const auto* pHeaders = static_cast<const KxHeaderFunctions*>(pContext->m_pvNotification);
+            if (pContext->m_pfc != nullptr && pHeaders != nullptr && pHeaders->AddHeader != nullptr)
+                bResult = pHeaders->AddHeader(pContext->m_pfc, const_cast<LPSTR>(pszName), const_cast<LPSTR>(pszValue));
+            break;
+        }
+        default: break;
+    }
+    Trace("[AddWorkerHeader] for header: %s return %d", pszName, bResult);
+    return bResult;
+}
+
+// Request pre-processing and auth-complete routing are not handled yet.
+DWORD CNotifications::NotifyPreProcHeaders(CDLLContext*) { return ERROR_SUCCESS; }
+DWORD CNotifications::NotifyAuthComplete(CDLLContext*) { return ERROR_SUCCESS; }
+
+DWORD CNotifications::NotifyEndOfRequest(CDLLContext* pContext) {
+    if (pContext == nullptr) {
+        Trace("[CNotifications::NotifyEndOfRequest] pointer to CDLLContext is NULL");
+        TraceFinished("NotifyEndOfRequest", ERROR_INVALID_DATA, nullptr);
+        return ERROR_INVALID_DATA;
+    }
+    if (pContext->m_pMyOwnContext != nullptr) {
+        delete static_cast<CKXSWContext*>(pContext->m_pMyOwnContext);
+        pContext->m_pMyOwnContext = nullptr;
+    }
+    if (pContext->m_pReplaceBuffer != nullptr) {
+        Trace("[CNotifications::NotifyEndOfRequest] delete  replace buffer: %p",
+              static_cast<void*>(pContext->m_pReplaceBuffer));
+        delete[] pContext->m_pReplaceBuffer;
+        pContext->m_pReplaceBuffer = nullptr;
+        pContext->m_cbReplaceBuffer = 0;
+    }
+    TraceFinished("NotifyEndOfRequest", ERROR_SUCCESS, pContext);
+    return ERROR_SUCCESS;
+}
+
+DWORD CNotifications::NotifySendResponse(CDLLContext* pContext) {
+    if (pContext == nullptr) {
+        Trace("[CNotifications::NotifySendResponse] DLLcontext NULL, do nothing.");
+        Trace("[CNotifications::NotifySendResponse] Invalid pointers");
+        return ERROR_INVALID_DATA;
+    }
+    const COutboundContext* pOutbound = OutboundContext(pContext);
+    if (pOutbound == nullptr) {
+        Trace("[CNotifications::NotifySendResponse] Invalid pointers");
+        pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
+        TraceFinished("NotifySendResponse", ERROR_INVALID_DATA, pContext);
+        return ERROR_INVALID_DATA;
+    }
+    const DWORD dwStatus = pOutbound->m_dwHttpStatus;
+    Trace("[CNotifications::NotifySendResponse] HTTP Status=%d", dwStatus);
+    if (dwStatus == HTTP_STATUS_CONTINUE) {
+        Trace("[CNotifications::NotifySendResponse] Status is 100. Continue.");
+    } else if (dwStatus != HTTP_STATUS_OK) {
+        Trace("[CNotifications::NotifySendResponse] Status is not 200. Ignore request");
+        pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
+    } else if ((pContext->m_dwFeatureFlags & (KX_FEATURE_NO_PRODUCT_HEADER | KX_FEATURE_QVKXDGI_RB)) == 0) {
+        Trace("Adding product header.");
+        AddWorkerHeader(pContext, "X-QVProduct:", "6");
+    }
+    TraceFinished("NotifySendResponse", ERROR_SUCCESS, pContext);
+    return ERROR_SUCCESS;
+}
+
+// No page modifier exists yet: every page goes out unchanged.
+DWORD CNotifications::ProcessForm(CDLLContext* pContext, CBufferInstructionList*) {
+    Trace("[CNotifications::ProcessForm] started.");
+    const DWORD dwResult = pContext == nullptr ? ERROR_INVALID_DATA : ERROR_SUCCESS;
+    if (pContext == nullptr) Trace("[CNotifications::ProcessForm] pContext is NULL");
+    Trace("[CNotifications::ProcessForm] returned <%d>", dwResult);
+    return dwResult;
+}
+
+DWORD CNotifications::NotifySendRawData(CDLLContext* pContext) {
+    CSharedHolder<CBufferInstructionList> spList(new CBufferInstructionList());
+    const DWORD dwResult = SendRawData(pContext, spList.Get());
+    TraceFinished("NotifySendRawData", dwResult, pContext);
+    return dwResult;
+}
+
+DWORD CNotifications::SendRawData(CDLLContext* pContext, CBufferInstructionList* pList) {
+    const COutboundContext* pOutbound = pContext == nullptr ? nullptr : OutboundContext(pContext);
+    if (pOutbound == nullptr || pOutbound->m_pCommonPointers == nullptr || pContext->m_pCoreServices == nullptr) {
+        Trace("[CNotifications::NotifySendRawData] Invalid pointer(s)!");
+        if (pContext != nullptr) pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
+        return ERROR_ARENA_TRASHED;
+    }
+    Trace("[NotifySendRawData] subscription type %d", pContext->m_dwSubscriptionType);
+    if (pOutbound->m_dwHttpStatus == HTTP_STATUS_OK) {
+        const DWORD dwForm = ProcessForm(pContext, pList);
+        if (dwForm != ERROR_SUCCESS) {
+            Trace("[NotifySendRawData] ProcessForm() failed.");
+            pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
+            return dwForm;
+        }
+    }
+    if (pList->IsEmpty()) {
+        Trace("[NotifySendRawData] m_pcobBufferInstructions is Empty ");
+        return ERROR_SUCCESS;
+    }
+    Trace("[NotifySendRawData] Sending instructions to core services, number of instructions is %d ",
+          static_cast<int>(pList->Count()));
+    const DWORD dwSubmit = SubmitBufferCommands(pContext, pList);
+    if (dwSubmit != ERROR_SUCCESS) {
+        Trace("[NotifySendRawData] SubmitBufferCommands returned error %d", dwSubmit);
+        pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
+    }
+    return dwSubmit;
+}

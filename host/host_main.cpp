@@ -1,0 +1,112 @@
+// kx-host: the reference host on the command line.
+//
+//   kx-host demo [--worker PATH] [--page PATH] [--url URL]
+//
+// Loads the worker, asks for its filter version, sends one request through
+// all five notifications and prints what the worker answered and the
+// response as it would leave.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "host/host_request.h"
+#include "host/worker_module.h"
+
+namespace {
+
+const char* NotificationName(DWORD dwNotification) {
+    switch (dwNotification) {
+        case SF_NOTIFY_PREPROC_HEADERS: return "SF_NOTIFY_PREPROC_HEADERS";
+        case SF_NOTIFY_AUTH_COMPLETE: return "SF_NOTIFY_AUTH_COMPLETE";
+        case SF_NOTIFY_SEND_RESPONSE: return "SF_NOTIFY_SEND_RESPONSE";
+        case SF_NOTIFY_SEND_RAW_DATA: return "SF_NOTIFY_SEND_RAW_DATA";
+        case SF_NOTIFY_END_OF_REQUEST: return "SF_NOTIFY_END_OF_REQUEST";
+        default: return "?";
+    }
+}
+
+const char* ControlName(DWORD dwControl) {
+    static const char* const names[] = {"None", "Ignore", "Handled/Redirected", "Replace", "Completed"};
+    return dwControl < 5 ? names[dwControl] : "Unknown";
+}
+
+bool ReadFile(const std::string& sPath, std::string& sText) {
+    std::ifstream file(sPath, std::ios::binary);
+    if (!file) return false;
+    std::ostringstream text;
+    text << file.rdbuf();
+    sText = text.str();
+    return true;
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: kx-host demo [--worker PATH] [--page PATH] [--url URL]\n");
+    return 2;
+}
+
+int RunDemo(const std::string& sWorker, const std::string& sPage, const std::string& sUrl) {
+    kxhost::RequestSpec spec;
+    if (!ReadFile(sPage, spec.sBody)) {
+        std::fprintf(stderr, "cannot read page %s\n", sPage.c_str());
+        return 1;
+    }
+    kxhost::WorkerModule worker(sWorker);
+    std::printf("Worker: %s\n", sWorker.c_str());
+    if (!worker.IsLoaded()) {
+        std::fprintf(stderr, "cannot load the worker: %s\n", worker.Error().c_str());
+        return 1;
+    }
+    HTTP_FILTER_VERSION version{};
+    const BOOL bVersion = worker.GetFilterVersion(&version);
+    std::printf("GetFilterVersion: %s  filter version 0x%08X  flags 0x%08X  description \"%s\"\n",
+                bVersion ? "TRUE" : "FALSE", version.dwFilterVersion, version.dwFlags, version.lpszFilterDesc);
+    if (!bVersion) return 1;
+
+    kxhost::HostServices services;
+    spec.sUrl = sUrl;
+    spec.sUser = "ana.lima";
+    spec.headers = {{"Host", "mail.example.test"},
+                    {"User-Agent", "Mozilla/5.0 (X11; Linux x86_64)"},
+                    {"Cookie", "UserContext=0f3c9a6d2b5e4c1a8d7e6f5a4b3c2d1e; sessionid=1"}};
+    spec.serverVariables = {{"LOCAL_ADDR", "192.0.2.10"}, {"HTTPS", "on"}, {"LOGON_USER", "EXAMPLE\\ana.lima"}};
+    spec.nSubscriptionType = 2;
+    kxhost::HostRequest request(services, spec);
+    std::printf("Request: %s %s (%zu-byte page)\n", spec.sMethod.c_str(), spec.sUrl.c_str(), spec.sBody.size());
+    for (DWORD dwNotification : {SF_NOTIFY_PREPROC_HEADERS, SF_NOTIFY_AUTH_COMPLETE, SF_NOTIFY_SEND_RESPONSE,
+                                 SF_NOTIFY_SEND_RAW_DATA, SF_NOTIFY_END_OF_REQUEST}) {
+        const DWORD dwResult = request.Notify(worker.FilterProc(), dwNotification);
+        const DWORD dwControl = request.Context()->m_dwControlMessage;
+        std::printf("  %-26s returned %u, control message %u (%s)\n", NotificationName(dwNotification), dwResult,
+                    dwControl, ControlName(dwControl));
+    }
+    std::printf("Headers the worker set or added:\n");
+    if (request.HeaderActions().empty()) std::printf("  (none)\n");
+    for (const kxhost::HeaderAction& action : request.HeaderActions())
+        std::printf("  %-26s %s %s %s\n", NotificationName(action.dwNotification), action.sAction.c_str(),
+                    action.sName.c_str(), action.sValue.c_str());
+    std::printf("Instructions submitted: %d time(s)%s%s\n", services.m_nSubmitCalls,
+                request.SubmitError().empty() ? "" : ", refused: ", request.SubmitError().c_str());
+    std::printf("Response as sent (%zu bytes):\n%s\n", request.SentResponse().size(), request.SentResponse().c_str());
+    std::printf("TerminateFilter: %s\n", worker.TerminateFilter(0) ? "TRUE" : "FALSE");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "demo") != 0) return Usage();
+    std::string sWorker = KX_DEFAULT_WORKER;
+    std::string sPage = KX_DEFAULT_PAGE;
+    std::string sUrl = "/owa/?ae=Folder&t=IPF.Appointment";
+    for (int n = 2; n < argc; n += 2) {
+        if (n + 1 >= argc) return Usage();
+        if (std::strcmp(argv[n], "--worker") == 0) sWorker = argv[n + 1];
+        else if (std::strcmp(argv[n], "--page") == 0) sPage = argv[n + 1];
+        else if (std::strcmp(argv[n], "--url") == 0) sUrl = argv[n + 1];
+        else return Usage();
+    }
+    return RunDemo(sWorker, sPage, sUrl);
+}

@@ -1,0 +1,237 @@
+#include "host/host_request.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "host/instruction_apply.h"
+
+namespace kxhost {
+
+namespace {
+
+constexpr DWORD ERROR_INVALID_DATA_CODE = 13;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER_CODE = 122;
+constexpr DWORD ERROR_INVALID_INDEX_CODE = 1413;
+
+void Assign(KxHostString& sTarget, const std::string& sValue) {
+    KxHostStringInit(&sTarget);
+    if (!KxHostStringAssign(&sTarget, sValue.data(), sValue.size())) throw std::bad_alloc();
+}
+
+// Offset of the first "<name" tag (followed by '>', '/' or white space) at
+// or after nFrom, ignoring case; npos when there is none.
+size_t FindTag(const std::string& sText, const char* pszTag, size_t nFrom) {
+    const size_t cbTag = std::strlen(pszTag);
+    for (size_t n = nFrom; n + cbTag <= sText.size(); ++n) {
+        if (strncasecmp(sText.c_str() + n, pszTag, cbTag) != 0) continue;
+        const char chNext = n + cbTag < sText.size() ? sText[n + cbTag] : '>';
+        if (chNext == '>' || chNext == '/' || std::isspace(static_cast<unsigned char>(chNext))) return n;
+    }
+    return std::string::npos;
+}
+
+// Copies a value out the way IIS does: the size needed including the NUL,
+// error 122 when the buffer is too small. An empty value needs no buffer.
+BOOL CopyOut(const std::string& sValue, LPVOID lpvBuffer, LPDWORD lpdwSize) {
+    if (sValue.empty() && (lpvBuffer == nullptr || *lpdwSize == 0)) {
+        *lpdwSize = 0;
+        return TRUE;
+    }
+    const DWORD cbNeeded = static_cast<DWORD>(sValue.size() + 1);
+    if (lpvBuffer == nullptr || *lpdwSize < cbNeeded) {
+        *lpdwSize = cbNeeded;
+        KxSetLastError(ERROR_INSUFFICIENT_BUFFER_CODE);
+        return FALSE;
+    }
+    std::memcpy(lpvBuffer, sValue.c_str(), cbNeeded);
+    *lpdwSize = cbNeeded;
+    return TRUE;
+}
+
+}  // namespace
+
+HostRequest::HostRequest(HostServices& services, RequestSpec spec) : m_services(services), m_spec(std::move(spec)) {
+    m_buffer = m_spec.sResponseHead + m_spec.sBody;
+    m_sent = m_buffer;
+    m_pRequestInfo = std::make_unique<RequestInfo>(m_spec.sMethod, m_spec.sUrl, m_spec.headers, m_spec.serverVariables);
+
+    m_filterContext.cbSize = sizeof(m_filterContext);
+    m_filterContext.Revision = 0x00070000;
+    m_filterContext.ServerContext = this;
+    m_filterContext.GetServerVariable = &GetServerVariable;
+    for (KxHeaderFunctions* pFunctions :
+         {reinterpret_cast<KxHeaderFunctions*>(&m_preprocHeaders), reinterpret_cast<KxHeaderFunctions*>(&m_sendResponse),
+          reinterpret_cast<KxHeaderFunctions*>(&m_authComplete)}) {
+        pFunctions->GetHeader = &GetHeader;
+        pFunctions->SetHeader = &SetHeader;
+        pFunctions->AddHeader = &AddHeader;
+    }
+    m_sendResponse.HttpStatus = m_spec.dwHttpStatus;
+    m_authComplete.HttpStatus = m_spec.dwHttpStatus;
+
+    Assign(m_exchangeUrl.m_sBase, m_spec.sBase);
+    Assign(m_exchangeUrl.m_sIntRoot, m_spec.sIntRoot);
+    Assign(m_exchangeUrl.m_sRoot, m_spec.sRoot);
+    Assign(m_exchangeUrl.m_sOwaPath, m_spec.sOwaPath);
+
+    m_outbound.m_dwHttpStatus = m_spec.dwHttpStatus;
+    if (!m_buffer.empty()) {
+        auto* pStart = reinterpret_cast<BYTE*>(m_buffer.data());
+        m_commonPointers.m_pBufferStart = pStart;
+        m_commonPointers.m_pBufferLast = pStart + m_buffer.size() - 1;
+        m_commonPointers.m_pHtmlDataStart = m_spec.sResponseHead.empty() ? nullptr : pStart + m_spec.sResponseHead.size();
+        m_commonPointers.m_cbResponseHead = static_cast<DWORD>(m_spec.sResponseHead.size());
+        LocateTags();
+        m_outbound.m_pCommonPointers = &m_commonPointers;
+    }
+
+    m_context.pHostReserved0 = this;
+    m_context.m_pCoreServices = m_services.Table();
+    m_context.m_pfc = &m_filterContext;
+    m_context.m_dwSubscriptionType = m_spec.nSubscriptionType;
+    m_context.m_spOutboundContext = KxSharedSlot{&m_outbound, &m_useCounts[0], &m_tags[0]};
+    m_context.m_spRequestInfo =
+        KxSharedSlot{static_cast<IRequestInfo*>(m_pRequestInfo.get()), &m_useCounts[1], &m_tags[1]};
+    m_context.m_spExchangeURL = KxSharedSlot{&m_exchangeUrl, &m_useCounts[2], &m_tags[2]};
+}
+
+HostRequest::~HostRequest() {
+    ClearUserProperties();
+    for (KxHostString* pString : {&m_exchangeUrl.m_sBase, &m_exchangeUrl.m_sIntRoot, &m_exchangeUrl.m_sRoot,
+                                  &m_exchangeUrl.m_sOwaPath})
+        KxHostStringFree(pString);
+}
+
+void HostRequest::LocateTags() {
+    const size_t nHtml = m_spec.sResponseHead.size();
+    auto address = [&](size_t nOffset) -> BYTE* {
+        return nOffset == std::string::npos ? nullptr : reinterpret_cast<BYTE*>(m_buffer.data()) + nOffset;
+    };
+    const size_t nHead = FindTag(m_buffer, "<head", nHtml);
+    const size_t nHeadEnd = FindTag(m_buffer, "</head", nHead == std::string::npos ? nHtml : nHead);
+    const size_t nBody = FindTag(m_buffer, "<body", nHtml);
+    m_commonPointers.m_pHtmlTag = address(FindTag(m_buffer, "<html", nHtml));
+    m_commonPointers.m_pHeadTag = address(nHead);
+    m_commonPointers.m_pHeadEndTag = address(nHeadEnd);
+    if (nHead != std::string::npos && nHeadEnd != std::string::npos)
+        m_commonPointers.m_cbHead = static_cast<DWORD>(nHeadEnd - nHead);
+    m_commonPointers.m_pBodyTag = address(nBody);
+    m_commonPointers.m_pBodyEndTag = address(FindTag(m_buffer, "</body", nBody == std::string::npos ? nHtml : nBody));
+}
+
+DWORD HostRequest::Notify(PFN_HTTP_FILTER_PROC pfnHttpFilterProc, DWORD dwNotification) {
+    m_context.m_dwNotificationType = dwNotification;
+    switch (dwNotification) {
+        case SF_NOTIFY_PREPROC_HEADERS: m_context.m_pvNotification = &m_preprocHeaders; break;
+        case SF_NOTIFY_SEND_RESPONSE: m_context.m_pvNotification = &m_sendResponse; break;
+        case SF_NOTIFY_AUTH_COMPLETE: m_context.m_pvNotification = &m_authComplete; break;
+        case SF_NOTIFY_SEND_RAW_DATA:
+            m_rawData = HTTP_FILTER_RAW_DATA{m_buffer.data(), static_cast<DWORD>(m_buffer.size()),
+                                             static_cast<DWORD>(m_buffer.size()), 0};
+            m_context.m_pvNotification = &m_rawData;
+            break;
+        default: m_context.m_pvNotification = nullptr; break;
+    }
+    const DWORD dwResult = pfnHttpFilterProc(&m_context);
+    if (dwNotification == SF_NOTIFY_SEND_RAW_DATA && m_context.m_dwControlMessage == KX_CONTROL_REPLACE &&
+        m_context.m_pReplaceBuffer != nullptr)
+        m_sent.assign(reinterpret_cast<const char*>(m_context.m_pReplaceBuffer), m_context.m_cbReplaceBuffer);
+    return dwResult;
+}
+
+DWORD HostRequest::Submit(const CBufferInstructionList* pList) {
+    std::vector<InstructionView> instructions;
+    std::string sOutput;
+    if (!ReadInstructions(pList, reinterpret_cast<const BYTE*>(m_buffer.data()), m_buffer.size(), instructions,
+                          m_submitError) ||
+        !ApplyInstructions(m_buffer, instructions, sOutput, m_submitError))
+        return ERROR_INVALID_DATA_CODE;
+    m_submitError.clear();
+    m_sent = std::move(sOutput);
+    return 0;
+}
+
+void HostRequest::ClearUserProperties() {
+    for (CUserPropertyEntry& entry : m_userProperties) KxHostStringFree(&entry.sValue);
+    m_userProperties.clear();
+    m_context.m_pUserPropertiesBegin = nullptr;
+    m_context.m_pUserPropertiesEnd = nullptr;
+}
+
+void HostRequest::LoadUserProperties() {
+    ClearUserProperties();
+    const auto itUser = m_services.m_userProperties.find(m_spec.sUser);
+    if (itUser == m_services.m_userProperties.end() || itUser->second.empty()) return;
+    m_userProperties.resize(itUser->second.size());
+    size_t nEntry = 0;
+    for (const auto& [dwId, sValue] : itUser->second) {
+        CUserPropertyEntry& entry = m_userProperties[nEntry++];
+        std::memset(&entry, 0, sizeof(entry));
+        entry.dwId = dwId;
+        Assign(entry.sValue, sValue);
+    }
+    m_context.m_pUserPropertiesBegin = m_userProperties.data();
+    m_context.m_pUserPropertiesEnd = m_userProperties.data() + m_userProperties.size();
+}
+
+bool HostRequest::SaveUserProperty(DWORD dwId) {
+    for (CUserPropertyEntry& entry : m_userProperties) {
+        if (entry.dwId != dwId || entry.bChanged != 1) continue;
+        m_services.m_userProperties[m_spec.sUser][dwId].assign(KxHostStringData(&entry.sValue), entry.sValue.cbSize);
+        entry.bChanged = 0;
+        return true;
+    }
+    return false;
+}
+
+HostRequest* HostRequest::From(HTTP_FILTER_CONTEXT* pfc) { return static_cast<HostRequest*>(pfc->ServerContext); }
+
+BOOL HostRequest::GetServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPVOID lpvBuffer, LPDWORD lpdwSize) {
+    if (pfc == nullptr || lpszName == nullptr || lpdwSize == nullptr) {
+        KxSetLastError(87);
+        return FALSE;
+    }
+    const std::string* pValue = From(pfc)->m_pRequestInfo->FindServerVariable(lpszName);
+    if (pValue == nullptr) {
+        KxSetLastError(ERROR_INVALID_INDEX_CODE);
+        return FALSE;
+    }
+    return CopyOut(*pValue, lpvBuffer, lpdwSize);
+}
+
+BOOL HostRequest::GetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPVOID lpvBuffer, LPDWORD lpdwSize) {
+    if (pfc == nullptr || lpszName == nullptr || lpdwSize == nullptr) {
+        KxSetLastError(87);
+        return FALSE;
+    }
+    const std::string* pValue = From(pfc)->m_pRequestInfo->FindRawHeader(lpszName);
+    if (pValue == nullptr) {
+        KxSetLastError(ERROR_INVALID_INDEX_CODE);
+        return FALSE;
+    }
+    return CopyOut(*pValue, lpvBuffer, lpdwSize);
+}
+
+BOOL HostRequest::SetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPSTR lpszValue) {
+    return From(pfc)->RecordHeader("set", lpszName, lpszValue);
+}
+
+BOOL HostRequest::AddHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPSTR lpszValue) {
+    return From(pfc)->RecordHeader("add", lpszName, lpszValue);
+}
+
+BOOL HostRequest::RecordHeader(const char* pszAction, LPSTR lpszName, LPSTR lpszValue) {
+    if (m_bRefuseHeaders || lpszName == nullptr) {
+        KxSetLastError(87);
+        return FALSE;
+    }
+    const std::string sValue = lpszValue != nullptr ? lpszValue : "";
+    m_headerActions.push_back(HeaderAction{m_context.m_dwNotificationType, pszAction, lpszName, sValue});
+    if (m_context.m_dwNotificationType != SF_NOTIFY_SEND_RESPONSE) m_pRequestInfo->SetRawHeader(lpszName, sValue);
+    return TRUE;
+}
+
+}  // namespace kxhost

@@ -1,0 +1,110 @@
+// One request as the host filter sees it: the CDLLContext record and every
+// host object it reaches, built from a RequestSpec.
+#ifndef KX_HOST_HOST_REQUEST_H
+#define KX_HOST_HOST_REQUEST_H
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/host_services.h"
+#include "host/request_info.h"
+#include "kx/host_abi.h"
+
+namespace kxhost {
+
+struct RequestSpec {
+    std::string sMethod = "GET";
+    std::string sUrl = "/owa/";  // path and optional "?query"
+    std::vector<std::pair<std::string, std::string>> headers;  // as sent: "Cookie", "a=b"
+    std::map<std::string, std::string> serverVariables;        // by IIS name: "LOCAL_ADDR"
+    std::string sUser;                                         // whose user properties apply
+    int32_t nSubscriptionType = 0;
+    DWORD dwHttpStatus = 200;
+    std::string sResponseHead = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n";
+    std::string sBody;  // the HTML the response carries
+    // The Exchange URLs the host computed.
+    std::string sBase = "https://mail.example.test/owa/";
+    std::string sIntRoot = "/owa/X-Kalyxa/";
+    std::string sRoot = "/owa/X-Kalyxa/";
+    std::string sOwaPath = "/owa/";
+};
+
+struct HeaderAction {
+    DWORD dwNotification;
+    std::string sAction;  // "add" or "set"
+    std::string sName;
+    std::string sValue;
+};
+
+class HostRequest {
+public:
+    HostRequest(HostServices& services, RequestSpec spec);
+    ~HostRequest();
+    HostRequest(const HostRequest&) = delete;
+    HostRequest& operator=(const HostRequest&) = delete;
+
+    CDLLContext* Context() { return &m_context; }
+    const RequestSpec& Spec() const { return m_spec; }
+    const std::string& Buffer() const { return m_buffer; }
+
+    // Sets the notification code and structure and calls the worker.
+    DWORD Notify(PFN_HTTP_FILTER_PROC pfnHttpFilterProc, DWORD dwNotification);
+
+    // What the worker did through the header functions.
+    const std::vector<HeaderAction>& HeaderActions() const { return m_headerActions; }
+    // Header functions answer FALSE while this is set.
+    bool m_bRefuseHeaders = false;
+
+    // The response as it would leave: the buffer with the submitted
+    // instructions applied, or the replace buffer the worker put in.
+    const std::string& SentResponse() const { return m_sent; }
+    // Why the last submission was refused; empty when it was applied.
+    const std::string& SubmitError() const { return m_submitError; }
+
+    // Fills the user-property entries from the store (the load service).
+    void LoadUserProperties();
+    // Stores the changed entry with dwId; false when there is none.
+    bool SaveUserProperty(DWORD dwId);
+    // Applies a submitted list to the buffer; 0 or 13.
+    DWORD Submit(const CBufferInstructionList* pList);
+
+    HostServices& Services() { return m_services; }
+
+private:
+    static HostRequest* From(HTTP_FILTER_CONTEXT* pfc);
+    static BOOL GetServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPVOID lpvBuffer, LPDWORD lpdwSize);
+    static BOOL GetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPVOID lpvBuffer, LPDWORD lpdwSize);
+    static BOOL SetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPSTR lpszValue);
+    static BOOL AddHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPSTR lpszValue);
+    BOOL RecordHeader(const char* pszAction, LPSTR lpszName, LPSTR lpszValue);
+    void LocateTags();
+    void ClearUserProperties();
+
+    HostServices& m_services;
+    RequestSpec m_spec;
+    std::string m_buffer;  // response head and body, as the worker sees it
+    std::string m_sent;
+    std::string m_submitError;
+    std::vector<HeaderAction> m_headerActions;
+    std::vector<CUserPropertyEntry> m_userProperties;
+
+    CDLLContext m_context{};
+    HTTP_FILTER_CONTEXT m_filterContext{};
+    HTTP_FILTER_PREPROC_HEADERS m_preprocHeaders{};
+    HTTP_FILTER_SEND_RESPONSE m_sendResponse{};
+    HTTP_FILTER_AUTH_COMPLETE_INFO m_authComplete{};
+    HTTP_FILTER_RAW_DATA m_rawData{};
+    COutboundContext m_outbound{};
+    CCommonPointers m_commonPointers{};
+    CExchangeURL m_exchangeUrl{};
+    std::unique_ptr<RequestInfo> m_pRequestInfo;
+    // Use counts and tags of the host's shared-pointer slots.
+    int32_t m_useCounts[3] = {1, 1, 1};
+    uint8_t m_tags[3] = {1, 1, 1};
+};
+
+}  // namespace kxhost
+
+#endif  // KX_HOST_HOST_REQUEST_H

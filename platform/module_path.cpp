@@ -1,0 +1,20 @@
+#include "platform/module_path.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+std::string GetOwnModuleFileName() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&GetOwnModuleFileName), &info) == 0 || info.dli_fname == nullptr)
+        return {};
+    char szResolved[PATH_MAX];
+    if (realpath(info.dli_fname, szResolved) == nullptr) return info.dli_fname;
+    return szResolved;
+}
+
+bool DirectoryExists(const std::string& sPath) {
+    struct stat st{};
+    return stat(sPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}

@@ -1,0 +1,14 @@
+// Where the worker's own shared library lies.
+#ifndef KX_PLATFORM_MODULE_PATH_H
+#define KX_PLATFORM_MODULE_PATH_H
+
+#include <string>
+
+// Full file name of the module that holds this code (the worker library, or
+// the executable when the code is linked statically); empty when unknown.
+std::string GetOwnModuleFileName();
+
+// Whether a directory exists at the path.
+bool DirectoryExists(const std::string& sPath);
+
+#endif  // KX_PLATFORM_MODULE_PATH_H

@@ -1,0 +1,26 @@
+// Win32 error codes and HRESULTs the worker reports, by their Windows names.
+#ifndef KX_PLATFORM_WIN_ERRORS_H
+#define KX_PLATFORM_WIN_ERRORS_H
+
+#include "kx/host_abi.h"
+
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_ARENA_TRASHED = 7;  // the design's code for a missing context piece or pointer
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_BAD_FORMAT = 11;  // the design's code for a required name left empty
+constexpr DWORD ERROR_INVALID_DATA = 13;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_NO_DATA = 232;
+constexpr DWORD ERROR_INVALID_INDEX = 1413;
+
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
+constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFF);
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
+
+#endif  // KX_PLATFORM_WIN_ERRORS_H

@@ -1,0 +1,70 @@
+#include "settings/kx_general_settings.h"
+
+#include "diagnostics/trace.h"
+#include "platform/module_path.h"
+
+namespace {
+constexpr size_t MAX_PATH_CHARS = 260;
+}
+
+void CKXGeneralSettings::SetEventIds(DWORD dwSuccess, DWORD dwFailure, DWORD dwError) {
+    m_eventIdSuccess = dwSuccess;
+    m_eventIdFailure = dwFailure;
+    m_eventIdError = dwError;
+}
+
+BOOL CKXGeneralSettings::Init(const char* pszProductName, const char* pszModuleName,
+                              const char* pszResourceModuleName, const char* pszRegistryKey, int nLevelsUp) {
+    CCritSecLock guard(m_initLock);
+    if (m_initialized) return TRUE;
+    m_productName = pszProductName != nullptr ? pszProductName : "";
+    m_registryKey = pszRegistryKey != nullptr ? pszRegistryKey : "";
+    std::string sErrorText;
+    const bool bLoaded = LoadSettings(pszModuleName, pszResourceModuleName, sErrorText, nLevelsUp);
+    if (bLoaded) m_moduleName = pszModuleName;
+    m_initialized = bLoaded;
+    Trace("General Settings %s initialization %s", bLoaded ? "successful" : "failed", sErrorText.c_str());
+    Trace("[CKXGeneralSettings::Init] returned bRet <%s>", bLoaded ? "TRUE" : "FALSE");
+    return bLoaded ? TRUE : FALSE;
+}
+
+bool CKXGeneralSettings::LoadSettings(const char* pszModuleName, const char* pszResourceModuleName,
+                                      std::string& sErrorText, int nLevelsUp) {
+    if (pszModuleName == nullptr) {
+        Trace("LoadSettings has NULL ModuleName");
+        return false;
+    }
+    const std::string sModuleFile = GetOwnModuleFileName();
+    if (sModuleFile.empty()) Trace("GetModulePath didn't find the module %s", pszModuleName);
+    const std::string sProductFolder = ModuleFolder(sModuleFile, nLevelsUp);
+    if (sProductFolder.empty()) {
+        sErrorText = std::string("Can not get module path ") + pszModuleName;
+        Trace("Can not get ModulePath %s", pszModuleName);
+        return false;
+    }
+    m_folders = DeriveProductFolders(sProductFolder, pszResourceModuleName != nullptr ? pszResourceModuleName : "");
+    const std::string& sSettingsFolder = m_folders.m_settingsFolder;
+    if (sSettingsFolder.size() > MAX_PATH_CHARS) {
+        sErrorText = "Path length exceeded MAX_PATH ";
+        Trace(" LoadSettings incorrect path %s", sSettingsFolder.c_str());
+        return false;
+    }
+    if (!DirectoryExists(sSettingsFolder)) {
+        sErrorText = "Loading Settings failed " + sSettingsFolder + " The system cannot find the path specified.";
+        Trace("Failed to load settings from  %s HR 0x%x", sSettingsFolder.c_str(), 0x80070003u);
+        return false;
+    }
+    return true;
+}
+
+BOOL CKXGeneralSettings::Shutdown() {
+    CCritSecLock guard(m_initLock);
+    m_initialized = false;
+    return TRUE;
+}
+
+// The settings files are not read yet, so nothing can have changed.
+BOOL CKXGeneralSettings::RefreshSettings(bool& bChanged) {
+    bChanged = false;
+    return TRUE;
+}

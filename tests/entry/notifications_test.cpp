@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include "entry/buffer_instruction_list.h"
+#include "entry/notifications.h"
+#include "entry/sw_context.h"
+#include "host/host_request.h"
+#include "tests/support/trace_capture.h"
+
+namespace {
+
+// A page modifier stand-in: wraps the page's first paragraph.
+class WrappingNotifications : public CNotifications {
+public:
+    DWORD m_dwFormResult = 0;
+
+protected:
+    DWORD ProcessForm(CDLLContext* pContext, CBufferInstructionList* pList) override {
+        const CCommonPointers* pPointers = static_cast<const COutboundContext*>(pContext->m_spOutboundContext.pObject)
+                                               ->m_pCommonPointers;
+        const BYTE* pBody = pPointers->m_pBodyTag;
+        InsertHtmlStringAtPosition(reinterpret_cast<uint64_t>(pBody), "<!--before-->", pList);
+        DeleteHtmlStringAtPosition(reinterpret_cast<uint64_t>(pBody), 6, pList);  // "<body>"
+        InsertHtmlStringAtPosition(reinterpret_cast<uint64_t>(pBody), "<body class=\"kx\">", pList);
+        return m_dwFormResult;
+    }
+};
+
+class SendRawData : public ::testing::Test {
+protected:
+    SendRawData() {
+        m_spec.sBody = "<html><head></head><body><p>hi</p></body></html>";
+        m_spec.nSubscriptionType = 3;
+    }
+    std::unique_ptr<kxhost::HostRequest> Make() {
+        auto pRequest = std::make_unique<kxhost::HostRequest>(m_services, m_spec);
+        pRequest->Context()->m_dwNotificationType = SF_NOTIFY_SEND_RAW_DATA;
+        return pRequest;
+    }
+    kxhost::HostServices m_services;
+    kxhost::RequestSpec m_spec;
+    WrappingNotifications m_notifications;
+};
+
+TEST_F(SendRawData, SubmitsThePageEditsAndTheHostAppliesThem) {
+    TraceCapture trace;
+    auto pRequest = Make();
+    EXPECT_EQ(m_notifications.NotifySendRawData(pRequest->Context()), 0u);
+    EXPECT_EQ(m_services.m_nSubmitCalls, 1);
+    EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_NONE);
+    EXPECT_EQ(pRequest->SentResponse(), m_spec.sResponseHead +
+                                            "<html><head></head><body class=\"kx\"><!--before--><p>hi</p></body></html>");
+    EXPECT_TRUE(trace.Contains("[NotifySendRawData] subscription type 3"));
+    EXPECT_TRUE(trace.Contains("[NotifySendRawData] Sending instructions to core services, number of instructions is 3 "));
+    EXPECT_TRUE(trace.Contains("[CNotifications::NotifySendRawData] finished.  Win32 RC=0.  Control Message=<None>"));
+}
+
+TEST_F(SendRawData, FailedFormProcessingIgnoresTheRequestAndSubmitsNothing) {
+    TraceCapture trace;
+    m_notifications.m_dwFormResult = 7;
+    auto pRequest = Make();
+    EXPECT_EQ(m_notifications.NotifySendRawData(pRequest->Context()), 7u);
+    EXPECT_EQ(m_services.m_nSubmitCalls, 0);
+    EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_IGNORE);
+    EXPECT_TRUE(trace.Contains("[NotifySendRawData] ProcessForm() failed."));
+}
+
+TEST_F(SendRawData, HostRefusalIsPassedOnAndIgnoresTheRequest) {
+    TraceCapture trace;
+    m_services.m_submitResult = 31;
+    auto pRequest = Make();
+    EXPECT_EQ(m_notifications.NotifySendRawData(pRequest->Context()), 31u);
+    EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_IGNORE);
+    EXPECT_TRUE(trace.Contains("[NotifySendRawData] SubmitBufferCommands returned error 31"));
+}
+
+TEST_F(SendRawData, MissingSubmitServiceCountsAsSuccess) {
+    auto pRequest = Make();
+    m_services.Table()->SubmitBufferCommands = nullptr;
+    EXPECT_EQ(m_notifications.NotifySendRawData(pRequest->Context()), 0u);
+    EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_NONE);
+    EXPECT_EQ(pRequest->SentResponse(), pRequest->Buffer());
+}
+
+TEST_F(SendRawData, OtherStatusesAreNotProcessed) {
+    m_spec.dwHttpStatus = 304;
+    auto pRequest = Make();
+    EXPECT_EQ(m_notifications.NotifySendRawData(pRequest->Context()), 0u);
+    EXPECT_EQ(m_services.m_nSubmitCalls, 0);
+    EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_NONE);
+}
+
+TEST_F(SendRawData, ThrowingFormIsContainedByTheCaller) {
+    // The real form layer turns its exceptions into codes; anything else must
+    // not leak the list or its instructions (the sanitizer build checks).
+    class ThrowingNotifications : public CNotifications {
+    protected:
+        DWORD ProcessForm(CDLLContext*, CBufferInstructionList* pList) override {
+            InsertHtmlStringAtPosition(1, "x", pList);
+            throw std::bad_alloc();
+        }
+    } notifications;
+    auto pRequest = Make();
+    EXPECT_THROW(notifications.NotifySendRawData(pRequest->Context()), std::bad_alloc);
+}
+
+TEST(EndOfRequest, FreesTheWorkersObjectAndTheReplaceBuffer) {
+    TraceCapture trace;
+    kxhost::HostServices services;
+    kxhost::HostRequest request(services, {});
+    CDLLContext* pContext = request.Context();
+    pContext->m_pMyOwnContext = new CKXSWContext();
+    pContext->m_pReplaceBuffer = new BYTE[64];
+    pContext->m_cbReplaceBuffer = 64;
+    pContext->m_dwControlMessage = KX_CONTROL_REPLACE;
+    CNotifications notifications;
+    EXPECT_EQ(notifications.NotifyEndOfRequest(pContext), 0u);
+    EXPECT_EQ(pContext->m_pMyOwnContext, nullptr);
+    EXPECT_EQ(pContext->m_pReplaceBuffer, nullptr);
+    EXPECT_EQ(pContext->m_cbReplaceBuffer, 0u);
+    EXPECT_EQ(pContext->m_dwControlMessage, KX_CONTROL_REPLACE) << "control message is left alone";
+    EXPECT_TRUE(trace.Contains("[CNotifications::NotifyEndOfRequest] finished.  Win32 RC=0.  Control Message=<Replace>"));
+
+    EXPECT_EQ(notifications.NotifyEndOfRequest(nullptr), 13u);
+    EXPECT_TRUE(trace.Contains("[CNotifications::NotifyEndOfRequest] pointer to CDLLContext is NULL"));
+    EXPECT_TRUE(trace.Contains("[CNotifications::NotifyEndOfRequest] finished.  Win32 RC=13.  Control Message=<N/A>"));
+}
+
+TEST(SendResponse, NullAndIncompleteRecordsAreReported) {
+    TraceCapture trace;
+    CNotifications notifications;
+    EXPECT_EQ(notifications.NotifySendResponse(nullptr), 13u);
+    EXPECT_TRUE(trace.Contains("[CNotifications::NotifySendResponse] DLLcontext NULL, do nothing."));
+    EXPECT_EQ(notifications.NotifySendRawData(nullptr), 7u);
+    EXPECT_TRUE(trace.Contains("[CNotifications::NotifySendRawData] finished.  Win32 RC=7.  Control Message=<N/A>"));
+}
+
+TEST(AddWorkerHeader, RefusedOutsideItsNotificationsAndWhenIisRefuses) {
+    TraceCapture trace;
+    kxhost::HostServices services;
+    kxhost::HostRequest request(services, {});
+    CDLLContext* pContext = request.Context();
+    pContext->m_dwNotificationType = SF_NOTIFY_SEND_RAW_DATA;
+    EXPECT_EQ(CBaseNotifications::AddWorkerHeader(pContext, "X-QVProduct:", "6"), 0);
+    EXPECT_TRUE(request.HeaderActions().empty());
+    EXPECT_TRUE(trace.Contains("[AddWorkerHeader] for header: X-QVProduct: return 0"));
+
+    request.m_bRefuseHeaders = true;
+    request.Notify([](CDLLContext* p) -> DWORD { return CBaseNotifications::AddWorkerHeader(p, "x-qvkxroot:", "/"); },
+                   SF_NOTIFY_PREPROC_HEADERS);
+    EXPECT_TRUE(request.HeaderActions().empty());
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+#include "tests/integration/worker_fixture.h"
+
+#include <stdlib.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+const char* WorkerPath() { return KX_WORKER_PATH; }
+
+std::set<std::string> DefinedDynamicSymbols(const std::string& sLibrary) {
+    std::set<std::string> symbols;
+    const std::string sCommand = "nm -D --defined-only '" + sLibrary + "'";
+    FILE* pPipe = popen(sCommand.c_str(), "r");
+    if (pPipe == nullptr) return symbols;
+    std::array<char, 1024> line{};
+    while (std::fgets(line.data(), line.size(), pPipe) != nullptr) {
+        std::istringstream fields(line.data());
+        std::string sAddress, sType, sName;
+        if (fields >> sAddress >> sType >> sName) symbols.insert(sName);
+    }
+    pclose(pPipe);
+    return symbols;
+}
+
+TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder) {
+    char szTemplate[] = "/tmp/kx-product-XXXXXX";
+    m_sRoot = mkdtemp(szTemplate);
+    const std::filesystem::path product = std::filesystem::path(m_sRoot) / "Quorvane" / "Kalyxa";
+    std::filesystem::create_directories(product / "bin");
+    if (bWithSettingsFolder) std::filesystem::create_directories(product / "Settings");
+    m_sWorker = (product / "bin" / "KX_ServiceWorker.so").string();
+    std::filesystem::copy_file(WorkerPath(), m_sWorker);
+}
+
+TemporaryProduct::~TemporaryProduct() {
+    std::error_code error;
+    std::filesystem::remove_all(m_sRoot, error);
+}

@@ -1,0 +1,30 @@
+// Loads the built worker library for integration tests.
+#ifndef KX_TESTS_WORKER_FIXTURE_H
+#define KX_TESTS_WORKER_FIXTURE_H
+
+#include <memory>
+#include <set>
+#include <string>
+
+#include "host/worker_module.h"
+
+// The staged worker library.
+const char* WorkerPath();
+
+// The dynamic symbols the library defines, as nm -D --defined-only lists them.
+std::set<std::string> DefinedDynamicSymbols(const std::string& sLibrary);
+
+// A product tree in a fresh temporary folder holding a copy of the worker;
+// the tree is removed again on destruction.
+class TemporaryProduct {
+public:
+    explicit TemporaryProduct(bool bWithSettingsFolder);
+    ~TemporaryProduct();
+    const std::string& WorkerCopy() const { return m_sWorker; }
+
+private:
+    std::string m_sRoot;
+    std::string m_sWorker;
+};
+
+#endif  // KX_TESTS_WORKER_FIXTURE_H
