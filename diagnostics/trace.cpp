@@ -5,16 +5,12 @@
 #include <cstdio>
 #include <string>
 
+#include "diagnostics/trace_log.h"
 #include "platform/error_text.h"
 
 namespace {
 
-void DefaultSink(const char* pszLine, size_t cbLine) {
-    std::fwrite(pszLine, 1, cbLine, stderr);
-    std::fputc('\n', stderr);
-}
-
-std::atomic<TraceSink> g_pfnSink{&DefaultSink};
+std::atomic<TraceSink> g_pfnSink{&BasicTraceSink};
 
 // vsnprintf into a fixed buffer; returns the length actually held.
 size_t FormatInto(char* pBuffer, size_t cbBuffer, const char* pszFormat, va_list args) {
@@ -39,7 +35,7 @@ void Emit(const char* pszLine, size_t cbLine) {
 void SetTraceLevel(DWORD dwLevel) { trace_detail::g_dwTraceLevel.store(dwLevel, std::memory_order_relaxed); }
 
 void SetTraceSink(TraceSink pfnSink) {
-    g_pfnSink.store(pfnSink != nullptr ? pfnSink : &DefaultSink, std::memory_order_release);
+    g_pfnSink.store(pfnSink != nullptr ? pfnSink : &BasicTraceSink, std::memory_order_release);
 }
 
 void Trace(const char* pszFormat, ...) {

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make binutils
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
 )
 
 missing=()

@@ -7,23 +7,27 @@ namespace {
 constexpr size_t MAX_PATH_CHARS = 260;
 }
 
-void CKXGeneralSettings::SetEventIds(DWORD dwSuccess, DWORD dwFailure, DWORD dwError) {
-    m_eventIdSuccess = dwSuccess;
-    m_eventIdFailure = dwFailure;
-    m_eventIdError = dwError;
-}
-
 BOOL CKXGeneralSettings::Init(const char* pszProductName, const char* pszModuleName,
                               const char* pszResourceModuleName, const char* pszRegistryKey, int nLevelsUp) {
     CCritSecLock guard(m_initLock);
     if (m_initialized) return TRUE;
     m_productName = pszProductName != nullptr ? pszProductName : "";
+    m_eventLog.Register(m_productName.c_str());
     m_registryKey = pszRegistryKey != nullptr ? pszRegistryKey : "";
     std::string sErrorText;
     const bool bLoaded = LoadSettings(pszModuleName, pszResourceModuleName, sErrorText, nLevelsUp);
     if (bLoaded) m_moduleName = pszModuleName;
     m_initialized = bLoaded;
     Trace("General Settings %s initialization %s", bLoaded ? "successful" : "failed", sErrorText.c_str());
+    if (bLoaded) {
+        m_eventLog.Report(EVENTLOG_INFORMATION_TYPE, 0, m_eventLog.SuccessId(), 0, nullptr, nullptr);
+    } else {
+        if (!sErrorText.empty()) {
+            const char* strings[] = {sErrorText.c_str(), nullptr};
+            m_eventLog.Report(EVENTLOG_ERROR_TYPE, 0, m_eventLog.ErrorId(), 0, nullptr, strings);
+        }
+        m_eventLog.Report(EVENTLOG_ERROR_TYPE, 0, m_eventLog.FailureId(), 0, nullptr, nullptr);
+    }
     Trace("[CKXGeneralSettings::Init] returned bRet <%s>", bLoaded ? "TRUE" : "FALSE");
     return bLoaded ? TRUE : FALSE;
 }
@@ -60,7 +64,7 @@ bool CKXGeneralSettings::LoadSettings(const char* pszModuleName, const char* psz
 BOOL CKXGeneralSettings::Shutdown() {
     CCritSecLock guard(m_initLock);
     m_initialized = false;
-    return TRUE;
+    return m_eventLog.Close() == 0 ? TRUE : FALSE;
 }
 
 // The settings files are not read yet, so nothing can have changed.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "diagnostics/event_log.h"
 #include "kx/host_abi.h"
 #include "settings/product_folders.h"
 #include "settings/singleton.h"
@@ -21,7 +22,10 @@ public:
 
     void SetProductNumber(DWORD dwProduct) { m_dwProductNumber = dwProduct; }
     DWORD ProductNumber() const { return m_dwProductNumber; }
-    void SetEventIds(DWORD dwSuccess, DWORD dwFailure, DWORD dwError);
+    void SetEventIds(DWORD dwSuccess, DWORD dwFailure, DWORD dwError) {
+        m_eventLog.SetMessageIds(dwSuccess, dwFailure, dwError);
+    }
+    CEventLog& EventLog() { return m_eventLog; }
 
     bool IsInitialized() const { return m_initialized; }
     const CProductFolders& Folders() const { return m_folders; }
@@ -36,9 +40,7 @@ private:
     CCritSec m_initLock;
     bool m_initialized = false;
     DWORD m_dwProductNumber = 0;
-    DWORD m_eventIdSuccess = 0;
-    DWORD m_eventIdFailure = 0;
-    DWORD m_eventIdError = 0;
+    CEventLog m_eventLog;
     std::string m_productName;
     std::string m_moduleName;
     std::string m_registryKey;
