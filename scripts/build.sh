@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the tree.
-#   scripts/build.sh [normal|asan|tsan]
+#   scripts/build.sh [normal|asan|tsan|fuzz]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 flavour=${1:-normal}
+extra=()
 case "$flavour" in
   normal) dir=build;      sanitize="" ;;
   asan)   dir=build-asan; sanitize="address,undefined" ;;
   tsan)   dir=build-tsan; sanitize="thread" ;;
+  fuzz)   dir=build-fuzz; sanitize="address,undefined"
+          extra=(-DCMAKE_CXX_COMPILER=clang++ -DKX_BUILD_FUZZERS=ON -DKX_BUILD_TESTS=OFF -DKX_BUILD_BENCHMARKS=OFF) ;;
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 
-cmake -S . -B "$dir" -DKX_SANITIZE="$sanitize" -DKX_WERROR=ON >/dev/null
+cmake -S . -B "$dir" -DKX_SANITIZE="$sanitize" -DKX_WERROR=ON "${extra[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
 echo "$dir"

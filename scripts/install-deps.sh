@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make binutils
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

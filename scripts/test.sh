@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build, an ASan+UBSan
-# build of the whole suite and a TSan build of the concurrency tests.
+# build of the whole suite, a TSan build of the concurrency tests, and each
+# libFuzzer target for a short while (KX_FUZZ_SECONDS, default 20).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,3 +22,18 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 run_suite normal
 run_suite asan
 run_suite tsan -R Concurrent
+
+echo "== fuzzers"
+fuzz_dir=$(scripts/build.sh fuzz | tail -n 1)
+for corpus in fuzz/corpus/*/; do
+  target=$(basename "$corpus")_fuzz
+  scratch=$(mktemp -d)
+  if ! "$fuzz_dir/fuzz/$target" -max_total_time="${KX_FUZZ_SECONDS:-20}" -max_len=4096 -print_final_stats=1 \
+      -artifact_prefix="$scratch/" "$scratch" "$corpus" >"$scratch/log" 2>&1; then
+    tail -n 60 "$scratch/log"
+    echo "$target failed"
+    exit 1
+  fi
+  echo "$target: $(grep -E '^stat::number_of_executed_units' "$scratch/log")"
+  rm -rf "$scratch"
+done

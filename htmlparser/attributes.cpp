@@ -1,0 +1,311 @@
+#include "htmlparser/attributes.h"
+
+#include <cctype>
+
+#include "diagnostics/trace.h"
+#include "htmlparser/attribute.h"
+#include "htmlparser/html_elements.h"
+#include "htmlparser/source.h"
+#include "htmlparser/start_tag_types.h"
+#include "htmlparser/text_search.h"
+
+namespace {
+
+enum State { AFTER_NAME = 0, BETWEEN = 1, IN_NAME = 2, BEFORE_EQUALS = 3, AFTER_EQUALS = 4, IN_VALUE = 5 };
+constexpr char NO_QUOTE = ' ';
+
+// One run of the attribute state machine over a tag.
+class CAttributeParser {
+public:
+    CAttributeParser(CSource* pSource, const char* pszType, Position nBeginPos, const CStartTagType* pType,
+                     const std::string& csName, int nMaxErrorCount)
+        : m_pSource(pSource),
+          m_pszType(pszType),
+          m_nBeginPos(nBeginPos),
+          m_pType(pType),
+          m_csName(csName),
+          m_nMaxErrorCount(nMaxErrorCount) {
+        m_vAttributes.reserve(8);
+    }
+
+    CAttributes* run(int nState, Position nAttributesBegin, Position nMaxEnd, bool bIsClosingSlashIgnored);
+
+private:
+    // Writes "[CAttributes::construct] Type <..> Tag name <..> Begin pos <..>" and the rest.
+    void reject(const char* pszReason, Position nAt) {
+        if (IsTraceOn())
+            Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> %s at <%d>.", m_pszType,
+                  m_csName.c_str(), PosArg(m_nBeginPos), pszReason, PosArg(nAt));
+    }
+    // Counts an error; false when the budget is exceeded (rejected).
+    bool error() {
+        if (++m_nErrors <= m_nMaxErrorCount) return true;
+        Trace("[CAttributes::reachedMaxErrorCount] Type <%s> Tag name <%s> Begin pos <%d> Rejected because it contains "
+              "too many errors.",
+              m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
+        return false;
+    }
+    bool isInvalidEmptyElement(Position nPos) {
+        if (m_pType != CStartTagTypeNormal::instance() || !m_pType->atEndOfAttributes(m_pSource, nPos, false))
+            return false;
+        Trace("[CAttributes::isInvalidEmptyElementTag] Type <%s> Tag name <%s> Begin pos <%d> Contains a '/' character "
+              "before the closing '>', which is ignored because tags of this name cannot be empty-element tags.",
+              m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
+        return true;
+    }
+    bool addAttribute(Position nValueBegin, Position nValueEnd, Position nQuotedBegin, Position nQuotedEnd, Position nAt);
+    bool addAttributeWithoutValue(Position nAt);
+
+    CSource* m_pSource;
+    const char* m_pszType;
+    Position m_nBeginPos;
+    const CStartTagType* m_pType;
+    const std::string& m_csName;
+    int m_nMaxErrorCount;
+    int m_nErrors = 0;
+    std::vector<CAttribute*> m_vAttributes;
+    CSegment* m_pNameSegment = nullptr;
+};
+
+bool CAttributeParser::addAttribute(Position nValueBegin, Position nValueEnd, Position nQuotedBegin,
+                                    Position nQuotedEnd, Position nAt) {
+    CSegment* pValue = CSegment::CREATE_NEW_INST(m_pSource, nValueBegin, nValueEnd);
+    CSegment* pQuoted = pValue == nullptr ? nullptr
+                        : nQuotedBegin == nValueBegin && nQuotedEnd == nValueEnd
+                            ? pValue
+                            : CSegment::CREATE_NEW_INST(m_pSource, nQuotedBegin, nQuotedEnd);
+    if (pValue == nullptr || pQuoted == nullptr) {
+        reject("Rejected because CSegment::CREATE_NEW_INST() failed", nAt);
+        return false;
+    }
+    const std::string csName(m_pSource->view(m_pNameSegment->getBegin(), m_pNameSegment->getEnd()));
+    CAttribute* pAttribute = CAttribute::CREATE_NEW_INST(m_pSource, csName, m_pNameSegment, pValue, pQuoted);
+    if (pAttribute == nullptr) {
+        reject("Rejected because CAttribute::CREATE_NEW_INST() failed", nAt);
+        return false;
+    }
+    m_vAttributes.push_back(pAttribute);
+    return true;
+}
+
+bool CAttributeParser::addAttributeWithoutValue(Position nAt) {
+    const std::string csName(m_pSource->view(m_pNameSegment->getBegin(), m_pNameSegment->getEnd()));
+    CAttribute* pAttribute = CAttribute::CREATE_NEW_INST(m_pSource, csName, m_pNameSegment, nullptr, nullptr);
+    if (pAttribute == nullptr) {
+        reject("Rejected because CAttribute::CREATE_NEW_INST() failed", nAt);
+        return false;
+    }
+    m_vAttributes.push_back(pAttribute);
+    return true;
+}
+
+CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Position nMaxEnd,
+                                   bool bIsClosingSlashIgnored) {
+    const char* pText = m_pSource->getText();
+    Position nPos = nAttributesBegin;
+    Position nAttributesEnd = nAttributesBegin;
+    Position nNameBegin = 0, nValueBegin = 0;
+    char chQuote = NO_QUOTE;
+    bool bEndDetected = false;
+    while (true) {
+        if (bEndDetected) {
+            CAttributes* pResult = CAttributes::CREATE_NEW_INST(m_pSource, nAttributesBegin, nAttributesEnd, &m_vAttributes);
+            if (pResult == nullptr)
+                Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Rejected because "
+                      "CAttributes::CREATE_NEW_INST failed.",
+                      m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
+            return pResult;
+        }
+        if (!m_pSource->contains(nPos)) {
+            Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Rejected because it has no closing "
+                  "'>' character.",
+                  m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
+            return nullptr;
+        }
+        const bool bAtEnd = nPos == nMaxEnd || m_pType->atEndOfAttributes(m_pSource, nPos, bIsClosingSlashIgnored);
+        const unsigned char ch = static_cast<unsigned char>(pText[nPos]);
+        const bool bSpace = std::isspace(ch) != 0;
+        bool bReread = false;
+        switch (nState) {
+            case AFTER_NAME:
+                if (bAtEnd) {
+                    bEndDetected = true;
+                } else if (bSpace) {
+                    nState = BETWEEN;
+                } else if (!isInvalidEmptyElement(nPos)) {
+                    reject("Rejected because name contains invalid character", nPos);
+                    return nullptr;
+                }
+                break;
+            case BETWEEN:
+                if (bAtEnd) {
+                    bEndDetected = true;
+                    break;
+                }
+                if (bSpace) {
+                    chQuote = NO_QUOTE;
+                    break;
+                }
+                if (chQuote != NO_QUOTE)
+                    Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing whitespace after "
+                          "quoted attribute value at <%d>.",
+                          m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
+                if (CSource::isNameStartChar(ch)) {
+                    nNameBegin = nPos;
+                    nState = IN_NAME;
+                } else if (ch == '<') {
+                    reject("Rejected because of '<' character", nPos);
+                    return nullptr;
+                } else if (!isInvalidEmptyElement(nPos)) {
+                    Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Contains attribute name with "
+                          "invalid first character at <%d>.",
+                          m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
+                    if (!error()) return nullptr;
+                    nNameBegin = nPos;
+                    nState = IN_NAME;
+                }
+                break;
+            case IN_NAME:
+                if (!bAtEnd && ch != '=' && !bSpace) {
+                    if (CSource::isNameChar(ch)) break;
+                    if (ch == '<') {
+                        reject("Rejected because of '<' character in attribute name", nPos);
+                        return nullptr;
+                    }
+                    if (isInvalidEmptyElement(nPos)) break;
+                    Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Contains attribute name with "
+                          "invalid character at <%d>",
+                          m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
+                    if (!error()) return nullptr;
+                    break;
+                }
+                m_pNameSegment = CSegment::CREATE_NEW_INST(m_pSource, nNameBegin, nPos);
+                if (m_pNameSegment == nullptr) {
+                    reject("Rejected because CSegment::CREATE_NEW_INST() failed", nPos);
+                    return nullptr;
+                }
+                if (bAtEnd) {
+                    if (!addAttributeWithoutValue(nPos)) return nullptr;
+                    nAttributesEnd = nPos;
+                    bEndDetected = true;
+                } else {
+                    nState = ch == '=' ? AFTER_EQUALS : BEFORE_EQUALS;
+                }
+                break;
+            case BEFORE_EQUALS:
+                if (ch == '=' && !bAtEnd) {
+                    nState = AFTER_EQUALS;
+                } else if (!bSpace || bAtEnd) {
+                    if (!addAttributeWithoutValue(nPos)) return nullptr;
+                    nAttributesEnd = m_pNameSegment->getEnd();
+                    if (bAtEnd) {
+                        bEndDetected = true;
+                    } else {
+                        nState = BETWEEN;
+                        bReread = true;
+                    }
+                }
+                break;
+            case AFTER_EQUALS:
+                nValueBegin = nPos;
+                if (bAtEnd) {
+                    Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing attribute value "
+                          "after '=' sign at <%d>.",
+                          m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
+                    if (!addAttribute(nPos, nPos, nPos, nPos, nPos)) return nullptr;
+                    nAttributesEnd = nPos;
+                    nState = BETWEEN;
+                    bEndDetected = true;
+                } else if (bSpace) {
+                } else if (ch == '<') {
+                    reject("Rejected because of '<' character at start of attribute value", nPos);
+                    return nullptr;
+                } else if (ch == '\'' || ch == '"') {
+                    chQuote = static_cast<char>(ch);
+                    nValueBegin = nPos + 1;
+                    nState = IN_VALUE;
+                } else {
+                    chQuote = NO_QUOTE;
+                    nState = IN_VALUE;
+                }
+                break;
+            case IN_VALUE:
+                if (chQuote == NO_QUOTE) {
+                    if (bSpace || bAtEnd) {
+                        if (!addAttribute(nValueBegin, nPos, nValueBegin, nPos, nPos)) return nullptr;
+                        nAttributesEnd = nPos;
+                        nState = BETWEEN;
+                        bReread = bAtEnd;  // the end is seen again between attributes
+                    } else if (ch == '<') {
+                        reject("Rejected because of '<' character in unquoted attribute value", nPos);
+                        return nullptr;
+                    }
+                } else if (ch == static_cast<unsigned char>(chQuote)) {
+                    if (!addAttribute(nValueBegin, nPos, nValueBegin - 1, nPos + 1, nPos)) return nullptr;
+                    nAttributesEnd = nPos + 1;
+                    nState = BETWEEN;
+                } else if (bAtEnd && nPos == nMaxEnd) {
+                    Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d>. Tag terminated in the "
+                          "middle of a quoted attribute value at <%d>. ",
+                          m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
+                    if (!error()) return nullptr;
+                    if (!addAttribute(nValueBegin, nPos, nValueBegin - 1, nPos, nPos)) return nullptr;
+                    nAttributesEnd = nPos;
+                    nState = BETWEEN;
+                    bReread = true;
+                }
+                break;
+            default: return nullptr;
+        }
+        if (!bReread) ++nPos;
+    }
+}
+
+}  // namespace
+
+CAttributes* CAttributes::CREATE_NEW_INST(CSource* pSource, Position nBegin, Position nEnd,
+                                          std::vector<CAttribute*>* pAttributesVec) {
+    bool bValid = true;
+    if (!CSegment::checkConstructorArgs(pSource, nBegin, nEnd)) {
+        Trace("[CAttribute::checkConstructorArgs] CSegment::checkConstructorArgs() failed. nBegin <%d> nEnd <%d> .",
+              PosArg(nBegin), PosArg(nEnd));
+        bValid = false;
+    } else if (pAttributesVec == nullptr) {
+        Trace("[CAttribute::checkConstructorArgs] pAttributesVec is 0. nBegin <%d> nEnd <%d>. ", PosArg(nBegin),
+              PosArg(nEnd));
+        bValid = false;
+    }
+    if (!bValid) {
+        Trace("[CAttributes::CREATE_NEW_INST] checkConstructorArgs() failed. nBegin <%d> nEnd <%d>.", PosArg(nBegin),
+              PosArg(nEnd));
+        return nullptr;
+    }
+    return pSource->make<CAttributes>(nBegin, nEnd, std::move(*pAttributesVec));
+}
+
+CAttributes* CAttributes::construct(CSource* pSource, const char* pszType, int nInitialState, Position nBeginPos,
+                                    Position nAttributesBegin, Position nMaxEnd, const CStartTagType* pStartTagType,
+                                    const std::string& csName, int64_t nNameIndex, int nMaxErrorCount) {
+    if (pSource == nullptr || pStartTagType == nullptr) {
+        Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> pSource or pStartTagType is 0.", pszType,
+              csName.c_str(), PosArg(nBeginPos));
+        return nullptr;
+    }
+    bool bIsClosingSlashIgnored = false;
+    if (!csName.empty()) {
+        if (nAttributesBegin == NO_POS) nAttributesBegin = nBeginPos + csName.size() + 1;
+        bIsClosingSlashIgnored = pStartTagType == CStartTagTypeNormal::instance() &&
+                                 CHTMLElementsSingletonData::instance().m_hasEndTag.contains(nNameIndex);
+    } else {
+        nAttributesBegin = nBeginPos;
+    }
+    CAttributeParser parser(pSource, pszType, nBeginPos, pStartTagType, csName, nMaxErrorCount);
+    return parser.run(nInitialState, nAttributesBegin, nMaxEnd, bIsClosingSlashIgnored);
+}
+
+CAttribute* CAttributes::get(std::string_view csName) const {
+    for (CAttribute* pAttribute : m_vAttributes)
+        if (pAttribute->getName().size() == csName.size() && EqualsNoCase(pAttribute->getName().data(), csName))
+            return pAttribute;
+    return nullptr;
+}

@@ -1,0 +1,38 @@
+// The attribute list of a start tag, and the parser that makes it.
+#ifndef KX_HTMLPARSER_ATTRIBUTES_H
+#define KX_HTMLPARSER_ATTRIBUTES_H
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "htmlparser/segment.h"
+
+class CAttribute;
+class CStartTagType;
+
+class CAttributes : public CSegment {
+public:
+    static CAttributes* CREATE_NEW_INST(CSource* pSource, Position nBegin, Position nEnd,
+                                        std::vector<CAttribute*>* pAttributesVec);
+
+    // Parses an attribute list from nAttributesBegin (NO_POS: just after the
+    // tag name) up to the type's end of attributes or nMaxEnd. Null when the
+    // list is rejected (the reason goes to the trace log).
+    static CAttributes* construct(CSource* pSource, const char* pszType, int nInitialState, Position nBeginPos,
+                                  Position nAttributesBegin, Position nMaxEnd, const CStartTagType* pStartTagType,
+                                  const std::string& csName, int64_t nNameIndex, int nMaxErrorCount);
+
+    const std::vector<CAttribute*>& getAttributes() const { return m_vAttributes; }
+    // The first attribute with the name, ignoring ASCII case; null if none.
+    CAttribute* get(std::string_view csName) const;
+
+private:
+    friend class CSource;
+    CAttributes(CSource* pSource, Position nBegin, Position nEnd, std::vector<CAttribute*>&& vAttributes)
+        : CSegment(pSource, nBegin, nEnd), m_vAttributes(std::move(vAttributes)) {}
+
+    std::vector<CAttribute*> m_vAttributes;
+};
+
+#endif  // KX_HTMLPARSER_ATTRIBUTES_H

@@ -1,0 +1,29 @@
+// End tags.
+#ifndef KX_HTMLPARSER_END_TAG_H
+#define KX_HTMLPARSER_END_TAG_H
+
+#include "htmlparser/tag.h"
+
+class CEndTagType;
+
+class CEndTag : public CTag {
+public:
+    static CEndTag* CREATE_NEW_INST(CSource* pSource, Position nBegin, Position nEnd, const CEndTagType* pEndTagType,
+                                    const std::string& csName);
+    static bool checkConstructorArgs(const CSource* pSource, Position nBegin, Position nEnd,
+                                     const CEndTagType* pEndTagType, const std::string& csName);
+
+    const CTagType* getTagType() const override;
+    const CEndTagType* getEndTagType() const { return m_pEndTagType; }
+    bool isUnregistered() const override;
+
+private:
+    friend class CSource;
+    CEndTag(CSource* pSource, Position nBegin, Position nEnd, const CEndTagType* pEndTagType, const std::string& csName,
+            int64_t nNameIndex)
+        : CTag(pSource, nBegin, nEnd, csName, nNameIndex), m_pEndTagType(pEndTagType) {}
+
+    const CEndTagType* m_pEndTagType;
+};
+
+#endif  // KX_HTMLPARSER_END_TAG_H

@@ -1,0 +1,97 @@
+#include "htmlparser/html_elements.h"
+
+#include <algorithm>
+
+#include "htmlparser/text_search.h"
+
+namespace {
+
+const char* const ELEMENT_NAMES[] = {
+    "a",      "abbr",     "acronym", "address", "applet",   "area",     "b",        "base",   "basefont", "bdo",
+    "big",    "blockquote", "body",  "br",      "button",   "caption",  "center",   "cite",   "code",     "col",
+    "colgroup", "dd",     "del",     "dfn",     "dir",      "div",      "dl",       "dt",     "em",       "fieldset",
+    "font",   "form",     "frame",   "frameset", "h1",      "h2",       "h3",       "h4",     "h5",       "h6",
+    "head",   "hr",       "html",    "i",       "iframe",   "img",      "input",    "ins",    "isindex",  "kbd",
+    "label",  "legend",   "li",      "link",    "map",      "menu",     "meta",     "noframes", "noscript", "object",
+    "ol",     "optgroup", "option",  "p",       "param",    "pre",      "q",        "s",      "samp",     "script",
+    "select", "small",    "span",    "strike",  "strong",   "style",    "sub",      "sup",    "table",    "tbody",
+    "td",     "textarea", "tfoot",   "th",      "thead",    "title",    "tr",       "tt",     "u",        "ul",
+    "var"};
+static_assert(sizeof(ELEMENT_NAMES) / sizeof(ELEMENT_NAMES[0]) == 91);
+
+std::string Upper(std::string_view sText) {
+    std::string sUpper(sText);
+    for (char& ch : sUpper) ch = static_cast<char>(FoldAscii(static_cast<unsigned char>(ch)));
+    return sUpper;
+}
+
+}  // namespace
+
+void CHTMLElementSet::add(int64_t nIndex) {
+    if (nIndex < 0) return;
+    const size_t nWord = static_cast<size_t>(nIndex) / 32;
+    if (nWord >= m_words.size()) m_words.resize(nWord + 1, 0);
+    m_words[nWord] |= 1u << (nIndex % 32);
+}
+
+void CHTMLElementSet::add(const CHTMLElementSet& other) {
+    if (other.m_words.size() > m_words.size()) m_words.resize(other.m_words.size(), 0);
+    for (size_t n = 0; n < other.m_words.size(); ++n) m_words[n] |= other.m_words[n];
+}
+
+void CHTMLElementSet::remove(const CHTMLElementSet& other) {
+    for (size_t n = 0; n < std::min(m_words.size(), other.m_words.size()); ++n) m_words[n] &= ~other.m_words[n];
+}
+
+bool CHTMLElementSet::contains(int64_t nIndex) const {
+    if (nIndex < 0) return false;
+    const size_t nWord = static_cast<size_t>(nIndex) / 32;
+    return nWord < m_words.size() && (m_words[nWord] >> (nIndex % 32) & 1u) != 0;
+}
+
+CHTMLElementNameSingletonData::CHTMLElementNameSingletonData() {
+    for (const char* pszName : ELEMENT_NAMES) {
+        m_sortedUpper.emplace_back(Upper(pszName), static_cast<int64_t>(m_names.size()));
+        m_names.emplace_back(pszName);
+    }
+    std::sort(m_sortedUpper.begin(), m_sortedUpper.end());
+}
+
+int64_t CHTMLElementNameSingletonData::getNameIndex(std::string_view csName) const {
+    if (csName.empty() || csName.size() > 10) return -1;  // the longest name, "blockquote", has 10
+    char szUpper[16];
+    for (size_t n = 0; n < csName.size(); ++n) szUpper[n] = static_cast<char>(FoldAscii(static_cast<unsigned char>(csName[n])));
+    const std::string_view upper(szUpper, csName.size());
+    const auto it = std::lower_bound(m_sortedUpper.begin(), m_sortedUpper.end(), upper,
+                                     [](const auto& entry, std::string_view key) { return entry.first < key; });
+    return it != m_sortedUpper.end() && it->first == upper ? it->second : -1;
+}
+
+int64_t CHTMLElementNameSingletonData::indexOf(std::string_view csName) {
+    return GetInstance()->getNameIndex(csName);
+}
+
+CHTMLElementSet CHTMLElementNameSingletonData::setOf(std::initializer_list<std::string_view> names) {
+    CHTMLElementSet set;
+    for (std::string_view name : names) set.add(indexOf(name));
+    return set;
+}
+
+CHTMLElementsSingletonData::CHTMLElementsSingletonData() {
+    for (size_t n = 0; n < CHTMLElementNameSingletonData::GetInstance()->size(); ++n)
+        m_allElements.add(static_cast<int64_t>(n));
+    m_endTagForbidden = CHTMLElementNameSingletonData::setOf(
+        {"area", "base", "basefont", "br", "col", "frame", "hr", "img", "input", "isindex", "link", "meta", "param"});
+    m_endTagOptional = CHTMLElementNameSingletonData::setOf({"body", "colgroup", "dd", "dt", "head", "html", "li",
+                                                             "option", "p", "tbody", "td", "tfoot", "th", "thead", "tr"});
+    m_endTagRequired = m_allElements;
+    m_endTagRequired.remove(m_endTagForbidden);
+    m_endTagRequired.remove(m_endTagOptional);
+    m_hasEndTag = m_endTagOptional;
+    m_hasEndTag.add(m_endTagRequired);
+}
+
+const CHTMLElementsSingletonData& CHTMLElementsSingletonData::instance() {
+    static const CHTMLElementsSingletonData* const pInstance = GetInstance();
+    return *pInstance;
+}

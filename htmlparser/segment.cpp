@@ -1,0 +1,35 @@
+#include "htmlparser/segment.h"
+
+#include "diagnostics/trace.h"
+#include "htmlparser/attributes.h"
+#include "htmlparser/source.h"
+#include "htmlparser/start_tag_types.h"
+
+CSegment::CSegment(Position nBegin, Position nEnd) : m_pSource(nullptr), m_nBegin(nBegin), m_nEnd(nEnd) {}
+
+bool CSegment::checkConstructorArgs(const CSource* pSource, Position nBegin, Position nEnd) {
+    if (pSource == nullptr) {
+        Trace("[CSegment::checkConstructorArgs] pSource is 0.");
+        return false;
+    }
+    if (nBegin == NO_POS || nEnd == NO_POS || nBegin > nEnd) {
+        Trace("[CSegment::checkConstructorArgs] invalid nBegin <%d>, nEnd <%d> values", PosArg(nBegin), PosArg(nEnd));
+        return false;
+    }
+    if (nBegin < pSource->getBegin() || nEnd > pSource->getEnd()) {
+        Trace("[CSegment::checkConstructorArgs] pSource doesn't enclose this segment. nBegin <%d>, nEnd <%d> ",
+              PosArg(nBegin), PosArg(nEnd));
+        return false;
+    }
+    return true;
+}
+
+CSegment* CSegment::CREATE_NEW_INST(CSource* pSource, Position nBegin, Position nEnd) {
+    if (!checkConstructorArgs(pSource, nBegin, nEnd)) return nullptr;
+    return pSource->make<CSegment>(nBegin, nEnd);
+}
+
+CAttributes* CSegment::parseAttributes() {
+    return CAttributes::construct(m_pSource, "Attributes", 1, m_nBegin, m_nBegin, m_nEnd,
+                                  CStartTagTypeNormal::instance(), "", -1, 2);
+}

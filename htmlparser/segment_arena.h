@@ -1,0 +1,29 @@
+// Memory for the parser objects of one source: large blocks carved in
+// order, released together when the source goes.
+#ifndef KX_HTMLPARSER_SEGMENT_ARENA_H
+#define KX_HTMLPARSER_SEGMENT_ARENA_H
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+class CSegmentArena {
+public:
+    CSegmentArena() = default;
+    CSegmentArena(const CSegmentArena&) = delete;
+    CSegmentArena& operator=(const CSegmentArena&) = delete;
+
+    // Uninitialised, suitably aligned storage; throws std::bad_alloc.
+    void* Allocate(size_t cbSize, size_t cbAlign);
+    size_t BytesReserved() const { return m_cbReserved; }
+
+private:
+    static constexpr size_t BLOCK_SIZE = 32 * 1024;
+
+    std::vector<std::unique_ptr<std::byte[]>> m_blocks;
+    std::byte* m_pNext = nullptr;
+    size_t m_cbLeft = 0;
+    size_t m_cbReserved = 0;
+};
+
+#endif  // KX_HTMLPARSER_SEGMENT_ARENA_H

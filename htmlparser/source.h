@@ -1,0 +1,86 @@
+// The parsed document: the caller's buffer, borrowed and never copied, and
+// the span of it that holds HTML. Owns every parser object made on it.
+#ifndef KX_HTMLPARSER_SOURCE_H
+#define KX_HTMLPARSER_SOURCE_H
+
+#include <new>
+#include <utility>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "htmlparser/cache.h"
+#include "htmlparser/segment.h"
+#include "htmlparser/segment_arena.h"
+
+class CTag;
+class CStartTag;
+
+class CSource : public CSegment {
+public:
+    // The HTML is [nHtmlDataBeginPos, nDataLength) of pText; null (after its
+    // trace lines) when the span is invalid.
+    static CSource* CREATE_NEW_INT(const char* pText, Position nHtmlDataBeginPos, Position nDataLength);
+    ~CSource() override;
+
+    const char* getText() const { return m_pText; }
+    bool contains(Position nPos) const { return nPos >= m_nBegin && nPos < m_nEnd; }
+
+    // Up to nCount bytes at nPos; "" (with a trace line) when nPos is outside.
+    std::string substring(Position nPos, Position nCount) const;
+    void substring(Position nPos, Position nCount, std::string& sOut) const;
+    std::string_view view(Position nBegin, Position nEnd) const { return {m_pText + nBegin, nEnd - nBegin}; }
+
+    // End of the name starting at nPos, or NO_POS when no name starts there.
+    Position getNameEnd(Position nPos) const;
+    static bool isNameStartChar(unsigned char ch);
+    static bool isNameChar(unsigned char ch);
+    static bool isXMLName(std::string_view sName);
+
+    // Case-insensitive searches; NO_POS when nothing is found.
+    // First ch in [nPos, nPos + nCount), clipped to the source.
+    Position findNextChar(char ch, Position nPos, Position nCount) const;
+    // Last ch in [nPos - nCount + 1, nPos], clipped to the source.
+    Position findPreviousChar(char ch, Position nPos, Position nCount) const;
+    // First occurrence starting at or after nPos that ends inside the source.
+    Position findNext(std::string_view sText, Position nPos) const;
+    // Last occurrence starting at or before nPos and above nLimit (when the
+    // limit lies inside the source), else at or above the source begin.
+    Position findPrevious(std::string_view sText, Position nPos, Position nLimit = NO_POS) const;
+    // Whether the text at nPos starts with sText, which must end by nEnd.
+    bool startsWith(std::string_view sText, Position nPos, Position nEnd) const;
+
+    CCache& getCache() { return m_Cache; }
+    bool m_bUseCacheForTagAt = true;
+    bool m_bUseCacheForFind = true;
+    // End of the last tag accepted during a full sequential parse.
+    Position m_nEndOfLastTag = NO_POS;
+
+    // Makes a parser object in the source's arena; the source destroys it.
+    // It is registered only once fully constructed.
+    template <class T, class... Args>
+    T* make(Args&&... args) {
+        void* pStorage = m_arena.Allocate(sizeof(T), alignof(T));
+        T* pObject = ::new (pStorage) T(this, std::forward<Args>(args)...);
+        try {
+            m_vOwnedSegments.push_back(pObject);
+        } catch (...) {
+            pObject->~T();
+            throw;
+        }
+        return pObject;
+    }
+    size_t ownedSegmentCount() const { return m_vOwnedSegments.size(); }
+    size_t bytesReserved() const { return m_arena.BytesReserved(); }
+
+private:
+    friend class CSegment;
+    CSource(const char* pText, Position nBegin, Position nEnd);
+
+    const char* m_pText;
+    CCache m_Cache;
+    CSegmentArena m_arena;
+    std::vector<CSegment*> m_vOwnedSegments;
+};
+
+#endif  // KX_HTMLPARSER_SOURCE_H

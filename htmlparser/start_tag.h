@@ -1,0 +1,51 @@
+// Start tags, their attributes and the start tag searches.
+#ifndef KX_HTMLPARSER_START_TAG_H
+#define KX_HTMLPARSER_START_TAG_H
+
+#include <string_view>
+
+#include "htmlparser/tag.h"
+
+class CAttributes;
+class CStartTagType;
+
+class CStartTag : public CTag {
+public:
+    static CStartTag* CREATE_NEW_INST(CSource* pSource, Position nBegin, Position nEnd,
+                                      const CStartTagType* pStartTagType, const std::string& csName,
+                                      int64_t nNameIndex, CAttributes* pAttributes);
+    static bool checkConstructorArgs(const CSource* pSource, Position nBegin, Position nEnd,
+                                     const CStartTagType* pStartTagType, const std::string& csName,
+                                     const CAttributes* pAttributes);
+
+    // The nearest start tag of any registered type.
+    static CStartTag* findPreviousOrNext(CSource* pSource, Position nPos, bool bPrevious);
+    // The nearest start tag with the name (an empty name: any start tag).
+    static CStartTag* findPreviousOrNext(CSource* pSource, Position nPos, std::string_view csSearchName,
+                                         bool bPrevious);
+    // The first start tag after nPos whose attribute has the value.
+    static CStartTag* findNext(CSource* pSource, Position nPos, std::string_view csAttributeName,
+                               std::string_view csValue, bool bValueCaseSensitive);
+
+    // The attributes found when the tag was recognised, else a parse of the
+    // inside of the tag (not stored).
+    CAttributes* parseAttributes() override { return parseAttributes(2); }
+    CAttributes* parseAttributes(int nMaxErrorCount);
+    CAttributes* getAttributes() const { return m_pAttributes; }
+
+    bool isStartTag() const override { return true; }
+    const CTagType* getTagType() const override;
+    const CStartTagType* getStartTagType() const { return m_pStartTagType; }
+    bool isUnregistered() const override;
+
+private:
+    friend class CSource;
+    CStartTag(CSource* pSource, Position nBegin, Position nEnd, const CStartTagType* pStartTagType,
+              const std::string& csName, int64_t nNameIndex, CAttributes* pAttributes)
+        : CTag(pSource, nBegin, nEnd, csName, nNameIndex), m_pAttributes(pAttributes), m_pStartTagType(pStartTagType) {}
+
+    CAttributes* m_pAttributes;
+    const CStartTagType* m_pStartTagType;
+};
+
+#endif  // KX_HTMLPARSER_START_TAG_H
