@@ -2,6 +2,8 @@
 #ifndef KX_HTMLPARSER_END_TAG_H
 #define KX_HTMLPARSER_END_TAG_H
 
+#include <string_view>
+
 #include "htmlparser/tag.h"
 
 class CEndTagType;
@@ -12,6 +14,15 @@ public:
                                     const std::string& csName);
     static bool checkConstructorArgs(const CSource* pSource, Position nBegin, Position nEnd,
                                      const CEndTagType* pEndTagType, const std::string& csName);
+
+    // The nearest end tag of the type named csName (any name when empty).
+    static CEndTag* findPreviousOrNext(CSource* pSource, Position nPos, std::string_view csName,
+                                       const CEndTagType* pEndTagType, bool bPrevious);
+    static CEndTag* findNextNormal(CSource* pSource, Position nPos, std::string_view csName);
+
+    CElement* getElement() override;
+    // Records the element this end tag closes; false when it closed one already.
+    bool setElement(CElement* pElement);
 
     const CTagType* getTagType() const override;
     const CEndTagType* getEndTagType() const { return m_pEndTagType; }

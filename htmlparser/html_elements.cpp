@@ -89,6 +89,48 @@ CHTMLElementsSingletonData::CHTMLElementsSingletonData() {
     m_endTagRequired.remove(m_endTagOptional);
     m_hasEndTag = m_endTagOptional;
     m_hasEndTag.add(m_endTagRequired);
+    m_blockElements = CHTMLElementNameSingletonData::setOf(
+        {"p", "h1", "h2", "h3", "h4", "h5", "h6", "ul", "ol", "dir", "menu", "pre", "dl", "div", "center", "noscript",
+         "noframes", "blockquote", "form", "isindex", "hr", "table", "fieldset", "address"});
+    m_noNestedSameNameStartTag =
+        CHTMLElementNameSingletonData::setOf({"a", "address", "applet", "button", "caption", "form", "iframe", "label",
+                                              "legend", "optgroup", "script", "select", "style", "textarea", "title"});
+
+    using Names = std::initializer_list<std::string_view>;
+    m_terminators.reserve(16);  // add() hands out pointers into the vector
+    auto add = [&](std::string_view element, Names startTags, Names endTags, Names nested) {
+        CTerminators terminators{CHTMLElementNameSingletonData::setOf(startTags),
+                                 CHTMLElementNameSingletonData::setOf(endTags),
+                                 CHTMLElementNameSingletonData::setOf(nested)};
+        m_terminators.emplace_back(CHTMLElementNameSingletonData::indexOf(element), std::move(terminators));
+        return &m_terminators.back().second;
+    };
+    const Names sections = {"tbody", "tfoot", "thead"};
+    const Names cellClosers = {"tbody", "td", "tfoot", "th", "thead", "tr"};
+    add("body", {}, {"html", "body"}, {"html"});
+    add("colgroup", {"tbody", "tfoot", "thead", "tr", "colgroup"}, {"table", "colgroup"}, {"table"});
+    add("dd", {"dd", "dt"}, {"dl", "dd"}, {"dl"});
+    add("dt", {"dd", "dt"}, {"dl", "dt"}, {"dl"});
+    add("head", {"body", "frameset"}, {"html", "head"}, {});
+    add("html", {}, {"html"}, {"html"});
+    add("li", {"li"}, {"ol", "ul", "li"}, {"ol", "ul"});
+    add("option", {"option", "optgroup"}, {"select", "option"}, {});
+    CTerminators* pP = add("p", {"dd", "dt", "li", "td", "th"},
+                           {"dd", "dt", "body", "html", "tbody", "td", "tfoot", "th", "thead", "tr", "caption", "legend"}, {});
+    pP->m_startTags.add(m_blockElements);
+    pP->m_endTags.add(m_blockElements);
+    add("tbody", sections, {"table", "tbody"}, {"table"});
+    add("td", cellClosers, {"tbody", "tfoot", "thead", "tr", "table", "td"}, {"table"});
+    add("tfoot", sections, {"table", "tfoot"}, {"table"});
+    add("th", cellClosers, {"tbody", "tfoot", "thead", "tr", "table", "th"}, {"table"});
+    add("thead", sections, {"table", "thead"}, {"table"});
+    add("tr", {"tbody", "tfoot", "thead", "tr"}, {"tbody", "tfoot", "thead", "tr", "table"}, {"table"});
+}
+
+const CTerminators* CHTMLElementsSingletonData::getTerminators(int64_t nNameIndex) const {
+    for (const auto& [nIndex, terminators] : m_terminators)
+        if (nIndex == nNameIndex) return &terminators;
+    return nullptr;
 }
 
 const CHTMLElementsSingletonData& CHTMLElementsSingletonData::instance() {

@@ -44,19 +44,33 @@ private:
     std::vector<std::pair<std::string, int64_t>> m_sortedUpper;  // upper-cased name, index
 };
 
+// What implicitly closes an element whose end tag is optional.
+struct CTerminators {
+    CHTMLElementSet m_startTags;        // start tags that close it
+    CHTMLElementSet m_endTags;          // end tags that close it
+    CHTMLElementSet m_nestedElements;   // start tags whose whole element is stepped over
+};
+
 class CHTMLElementsSingletonData : public CSingleton<CHTMLElementsSingletonData> {
 public:
     CHTMLElementSet m_allElements;
+    CHTMLElementSet m_blockElements;
     CHTMLElementSet m_endTagForbidden;
     CHTMLElementSet m_endTagOptional;
     CHTMLElementSet m_endTagRequired;
     CHTMLElementSet m_hasEndTag;
+    CHTMLElementSet m_noNestedSameNameStartTag;
+
+    // The terminators of an element with an optional end tag; null for others.
+    const CTerminators* getTerminators(int64_t nNameIndex) const;
 
     static const CHTMLElementsSingletonData& instance();
 
 private:
     friend class CSingleton<CHTMLElementsSingletonData>;
     CHTMLElementsSingletonData();
+
+    std::vector<std::pair<int64_t, CTerminators>> m_terminators;  // by name index
 };
 
 #endif  // KX_HTMLPARSER_HTML_ELEMENTS_H

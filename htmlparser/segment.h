@@ -2,12 +2,17 @@
 #ifndef KX_HTMLPARSER_SEGMENT_H
 #define KX_HTMLPARSER_SEGMENT_H
 
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "htmlparser/position.h"
 
 class CSource;
 class CAttributes;
+class CElement;
+class CTag;
+class CTagType;
 
 class CSegment {
 public:
@@ -20,8 +25,18 @@ public:
     CSegment(const CSegment&) = delete;
     CSegment& operator=(const CSegment&) = delete;
 
+    // The elements whose start tags lie in the span (not those nested in
+    // them), each with its whole subtree built; computed once.
+    virtual const std::vector<CElement*>& getChildElements();
     // The span parsed as the attribute list of a normal start tag (at most 2 errors).
     virtual CAttributes* parseAttributes();
+
+    // The tags of one type that begin inside the span, in order.
+    std::vector<CTag*> findAllTags(const CTagType* pTagType) const;
+    // The innermost element enclosing nPos (optionally with the name).
+    CElement* findEnclosingElement(Position nPos, std::string_view csName = {}) const;
+    // The element of the first start tag, from the source begin, whose id is csId.
+    CElement* getElementById(std::string_view csId) const;
 
     CSource* getSource() const { return m_pSource; }
     Position getBegin() const { return m_nBegin; }
@@ -41,6 +56,8 @@ protected:
     CSource* m_pSource;
     Position m_nBegin;
     Position m_nEnd;
+    std::vector<CElement*> m_vChildElements;  // not owned
+    bool m_bChildElementsBuilt = false;
 };
 
 #endif  // KX_HTMLPARSER_SEGMENT_H

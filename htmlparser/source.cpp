@@ -4,11 +4,17 @@
 #include <cctype>
 
 #include "diagnostics/trace.h"
+#include "htmlparser/element.h"
+#include "htmlparser/start_tag.h"
+#include "htmlparser/tag_type.h"
+#include "htmlparser/tag.h"
 #include "htmlparser/text_search.h"
 
 CSource::CSource(const char* pText, Position nBegin, Position nEnd)
     : CSegment(nBegin, nEnd), m_pText(pText), m_Cache(this) {
     m_pSource = this;
+    m_vAllTags.reserve(128);
+    m_vAllStartTags.reserve(64);
     m_vOwnedSegments.reserve(128);
 }
 
@@ -63,10 +69,26 @@ Position CSource::getNameEnd(Position nPos) const {
     return nEnd;
 }
 
+Position CSource::memoised(std::unordered_map<std::string, CSearchMemo>& memo, std::string_view sText, Position nFrom,
+                           bool bForward, Position (*pfnSearch)(const CSource&, std::string_view, Position)) const {
+    auto it = memo.find(std::string(sText));
+    if (it != memo.end()) {
+        const CSearchMemo& last = it->second;
+        const bool bSame = bForward ? last.nFrom <= nFrom && (last.nFound == NO_POS || nFrom <= last.nFound)
+                                    : nFrom <= last.nFrom && (last.nFound == NO_POS || nFrom >= last.nFound);
+        if (bSame) return last.nFound;
+    }
+    const Position nFound = pfnSearch(*this, sText, nFrom);
+    memo[std::string(sText)] = CSearchMemo{nFrom, nFound};
+    return nFound;
+}
+
 Position CSource::findNextChar(char ch, Position nPos, Position nCount) const {
     const Position nFrom = std::max(nPos, m_nBegin);
-    const Position nTo = nCount > m_nEnd - std::min(nPos, m_nEnd) ? m_nEnd : nPos + nCount;
+    const bool bToEnd = nCount > m_nEnd - std::min(nPos, m_nEnd);
+    const Position nTo = bToEnd ? m_nEnd : nPos + nCount;
     if (nFrom >= nTo) return NO_POS;
+    if (bToEnd) return findNext(std::string_view(&ch, 1), nFrom);
     const size_t nHit = FindNoCase(m_pText, nFrom, nTo, std::string_view(&ch, 1));
     return nHit == SIZE_MAX ? NO_POS : nHit;
 }
@@ -79,23 +101,89 @@ Position CSource::findPreviousChar(char ch, Position nPos, Position nCount) cons
 }
 
 Position CSource::findNext(std::string_view sText, Position nPos) const {
-    if (nPos == NO_POS) return NO_POS;
-    const size_t nHit = FindNoCase(m_pText, std::max(nPos, m_nBegin), m_nEnd, sText);
-    return nHit == SIZE_MAX ? NO_POS : nHit;
+    if (nPos == NO_POS || nPos >= m_nEnd) return NO_POS;
+    return memoised(m_forwardSearches, sText, std::max(nPos, m_nBegin), true,
+                    [](const CSource& source, std::string_view text, Position nFrom) {
+                        const size_t nHit = FindNoCase(source.m_pText, nFrom, source.m_nEnd, text);
+                        return nHit == SIZE_MAX ? NO_POS : nHit;
+                    });
 }
 
 Position CSource::findPrevious(std::string_view sText, Position nPos, Position nLimit) const {
     if (nPos == NO_POS || nPos < m_nBegin) return NO_POS;
-    Position nDownTo = m_nBegin;
+    auto search = [](const CSource& source, std::string_view text, Position nFrom, Position nDownTo) {
+        const size_t nHit = FindLastNoCase(source.m_pText, nFrom, nDownTo, source.m_nEnd, text);
+        return nHit == SIZE_MAX ? NO_POS : nHit;
+    };
     if (nLimit != NO_POS && nLimit >= m_nBegin && nLimit < m_nEnd) {
         if (nPos <= nLimit) return NO_POS;
-        nDownTo = nLimit + 1;
+        return search(*this, sText, nPos, nLimit + 1);
     }
-    const size_t nHit = FindLastNoCase(m_pText, nPos, nDownTo, m_nEnd, sText);
-    return nHit == SIZE_MAX ? NO_POS : nHit;
+    // Whatever could match from beyond the end starts at most there.
+    const Position nFrom = std::min(nPos, m_nEnd - std::min(m_nEnd, static_cast<Position>(sText.size())));
+    if (nFrom < m_nBegin || sText.size() > m_nEnd - m_nBegin) return NO_POS;
+    return memoised(m_backwardSearches, sText, nFrom, false,
+                    [](const CSource& source, std::string_view text, Position nStart) {
+                        const size_t nHit = FindLastNoCase(source.m_pText, nStart, source.m_nBegin, source.m_nEnd, text);
+                        return nHit == SIZE_MAX ? NO_POS : nHit;
+                    });
 }
 
 bool CSource::startsWith(std::string_view sText, Position nPos, Position nEnd) const {
     if (!contains(nPos) || nEnd > m_nEnd || sText.size() > nEnd - std::min(nPos, nEnd)) return false;
     return EqualsNoCase(m_pText + nPos, sText);
+}
+
+const std::vector<CTag*>& CSource::fullSequentialParse() {
+    if (m_bFullSequentialParseDone) return m_vAllTags;
+    if (m_Cache.hasEntries()) m_Cache.clear();
+    // Tags are recognised directly; only the look-ups of comments and CDATA
+    // sections before the first tag go through the cache's forward pass.
+    const bool bUseCacheForTagAt = m_bUseCacheForTagAt;
+    m_bUseCacheForTagAt = false;
+    m_bUseCacheForFind = true;
+    CTag::parseAll(this, false);
+    m_bUseCacheForTagAt = bUseCacheForTagAt;
+    m_bUseCacheForFind = true;
+    m_nEndOfLastTag = NO_POS;
+    m_bFullSequentialParseDone = true;
+    return m_vAllTags;
+}
+
+void CSource::setAllTags(const std::vector<CTag*>& tags, size_t nRegistered, size_t nStartTags) {
+    m_vAllTags.clear();
+    m_vAllStartTags.clear();
+    m_vAllTags.reserve(nRegistered);
+    m_vAllStartTags.reserve(nStartTags);
+    for (CTag* pTag : tags) {
+        if (pTag->getSource() != this || pTag->isUnregistered()) continue;
+        pTag->setTagIndex(static_cast<int64_t>(m_vAllTags.size()));
+        m_vAllTags.push_back(pTag);
+        if (pTag->isStartTag()) m_vAllStartTags.push_back(static_cast<CStartTag*>(pTag));
+    }
+    m_bAllTagsSet = true;
+    m_bAllStartTagsSet = true;
+}
+
+const std::vector<CElement*>& CSource::getChildElements() {
+    if (m_bChildElementsBuilt) return m_vChildElements;
+    if (m_vAllTags.empty())
+        Trace("[CSource::getChildElements] NOTE: Calling CSource.fullSequentialParse() can significantly improve the "
+              "performance of this operation.");
+    m_bChildElementsBuilt = true;
+    Position nPos = m_nBegin;
+    while (nPos < m_nEnd) {
+        CStartTag* pTag = CStartTag::findPreviousOrNext(this, nPos, false);
+        if (pTag == nullptr) break;
+        CElement* pElement = pTag->getTagType()->isServerTag() ? nullptr : pTag->getElement();
+        if (pElement == nullptr) {
+            nPos = pTag->getEnd();
+            continue;
+        }
+        pElement->setParentElement(nullptr);
+        m_vChildElements.push_back(pElement);
+        pElement->getChildElements(0);
+        nPos = pElement->getEnd();
+    }
+    return m_vChildElements;
 }

@@ -7,6 +7,7 @@
 #include <utility>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "htmlparser/cache.h"
@@ -22,6 +23,9 @@ public:
     // trace lines) when the span is invalid.
     static CSource* CREATE_NEW_INT(const char* pText, Position nHtmlDataBeginPos, Position nDataLength);
     ~CSource() override;
+
+    // The top-level elements, each with its subtree and parents (depth 0 at the top).
+    const std::vector<CElement*>& getChildElements() override;
 
     const char* getText() const { return m_pText; }
     bool contains(Position nPos) const { return nPos >= m_nBegin && nPos < m_nEnd; }
@@ -50,6 +54,15 @@ public:
     // Whether the text at nPos starts with sText, which must end by nEnd.
     bool startsWith(std::string_view sText, Position nPos, Position nEnd) const;
 
+    // Parses the whole document once and fills the cache; returns all
+    // registered tags in document order.
+    const std::vector<CTag*>& fullSequentialParse();
+    bool isFullSequentialParseDone() const { return m_bFullSequentialParseDone; }
+    const std::vector<CTag*>& getAllTags() const { return m_vAllTags; }
+    const std::vector<CStartTag*>& getAllStartTags() const { return m_vAllStartTags; }
+    // The registered tags of a full parse, each given its tag index.
+    void setAllTags(const std::vector<CTag*>& tags, size_t nRegistered, size_t nStartTags);
+
     CCache& getCache() { return m_Cache; }
     bool m_bUseCacheForTagAt = true;
     bool m_bUseCacheForFind = true;
@@ -77,10 +90,28 @@ private:
     friend class CSegment;
     CSource(const char* pText, Position nBegin, Position nEnd);
 
+    // The last answer of a search that ran to the source end (forward) or to
+    // its begin (backward), per pattern. A later search starting between the
+    // last start and its answer has the same answer, so the searches that
+    // step through a document one tag at a time do not rescan its rest.
+    struct CSearchMemo {
+        Position nFrom;
+        Position nFound;
+    };
+    Position memoised(std::unordered_map<std::string, CSearchMemo>& memo, std::string_view sText, Position nFrom,
+                      bool bForward, Position (*pfnSearch)(const CSource&, std::string_view, Position)) const;
+
     const char* m_pText;
+    mutable std::unordered_map<std::string, CSearchMemo> m_forwardSearches;
+    mutable std::unordered_map<std::string, CSearchMemo> m_backwardSearches;
     CCache m_Cache;
     CSegmentArena m_arena;
+    std::vector<CTag*> m_vAllTags;
+    bool m_bAllTagsSet = false;
+    std::vector<CStartTag*> m_vAllStartTags;
+    bool m_bAllStartTagsSet = false;
     std::vector<CSegment*> m_vOwnedSegments;
+    bool m_bFullSequentialParseDone = false;
 };
 
 #endif  // KX_HTMLPARSER_SOURCE_H

@@ -59,6 +59,14 @@ CAttributes* CStartTag::parseAttributes(int nMaxErrorCount) {
 }
 
 CStartTag* CStartTag::findPreviousOrNext(CSource* pSource, Position nPos, bool bPrevious) {
+    return findLimited(pSource, nPos, bPrevious, NO_POS);
+}
+
+CStartTag* CStartTag::findNextBefore(CSource* pSource, Position nPos, Position nLimit) {
+    return findLimited(pSource, nPos, false, nLimit);
+}
+
+CStartTag* CStartTag::findLimited(CSource* pSource, Position nPos, bool bPrevious, Position nLimit) {
     if (pSource == nullptr) {
         Trace("[CStartTag::findPreviousOrNext] pSource is 0. nPos <%d>.", PosArg(nPos));
         return nullptr;
@@ -66,7 +74,7 @@ CStartTag* CStartTag::findPreviousOrNext(CSource* pSource, Position nPos, bool b
     Position p = nPos;
     while (p != NO_POS) {
         CTag* pTag = CTag::findPreviousOrNextTag(pSource, p, bPrevious);
-        if (pTag == nullptr) return nullptr;
+        if (pTag == nullptr || (nLimit != NO_POS && pTag->getBegin() >= nLimit)) return nullptr;
         if (pTag->isStartTag()) return static_cast<CStartTag*>(pTag);
         p = bPrevious ? (pTag->getBegin() == 0 ? NO_POS : pTag->getBegin() - 1) : pTag->getBegin() + 1;
     }

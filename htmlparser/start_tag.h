@@ -8,6 +8,8 @@
 
 class CAttributes;
 class CStartTagType;
+class CEndTag;
+struct CTerminators;
 
 class CStartTag : public CTag {
 public:
@@ -20,6 +22,9 @@ public:
 
     // The nearest start tag of any registered type.
     static CStartTag* findPreviousOrNext(CSource* pSource, Position nPos, bool bPrevious);
+    // The next start tag that begins before nLimit: the search gives up at
+    // the limit rather than walking every later end tag.
+    static CStartTag* findNextBefore(CSource* pSource, Position nPos, Position nLimit);
     // The nearest start tag with the name (an empty name: any start tag).
     static CStartTag* findPreviousOrNext(CSource* pSource, Position nPos, std::string_view csSearchName,
                                          bool bPrevious);
@@ -33,12 +38,27 @@ public:
     CAttributes* parseAttributes(int nMaxErrorCount);
     CAttributes* getAttributes() const { return m_pAttributes; }
 
+    CElement* getElement() override;
+    // A normal tag ending in "/>".
+    bool isEmptyElementTag() const;
+
     bool isStartTag() const override { return true; }
     const CTagType* getTagType() const override;
     const CStartTagType* getStartTagType() const { return m_pStartTagType; }
     bool isUnregistered() const override;
 
 private:
+    static CStartTag* findLimited(CSource* pSource, Position nPos, bool bPrevious, Position nLimit);
+    // The end tag that closes this tag's element, or null; sets pBlocker
+    // instead when the element of a nested start tag must be built first.
+    CEndTag* findEndTagInternal(CStartTag*& pBlocker);
+    CEndTag* findOptionalEndTag(const CTerminators& terminators, CStartTag*& pBlocker);
+    // The end tag that matches this one across nested same-name elements.
+    CEndTag* matchNesting(CEndTag* pEndTag, bool bSkipEmptyElementTags);
+    CStartTag* nextSameNameStartTag(Position nFrom, bool bSkipEmptyElementTags) const;
+    CEndTag* impliedEndTag(Position nAt) const;
+    void setElement(CEndTag* pEndTag);
+
     friend class CSource;
     CStartTag(CSource* pSource, Position nBegin, Position nEnd, const CStartTagType* pStartTagType,
               const std::string& csName, int64_t nNameIndex, CAttributes* pAttributes)

@@ -2,6 +2,9 @@
 
 #include "diagnostics/trace.h"
 #include "htmlparser/source.h"
+#include "htmlparser/start_tag.h"
+#include "htmlparser/start_tag_types.h"
+#include "htmlparser/end_tag_types.h"
 #include "htmlparser/tag_type.h"
 
 bool CTag::checkConstructorArgs(const CSource* pSource, Position nBegin, Position nEnd) {
@@ -69,4 +72,47 @@ CTag* CTag::findPreviousOrNextTagUncached(CSource* pSource, Position nPos, const
             ++p;
         }
     }
+}
+
+CTag* CTag::parseAllFindNextTag(CSource* pSource, Position nPos, bool bAssumeNoNestedTags) {
+    if (pSource == nullptr) {
+        Trace("[CTag::parseAllFindNextTag] pSource is 0. nPos <%d>.", PosArg(nPos));
+        return nullptr;
+    }
+    for (Position p = pSource->findNextChar('<', std::max(nPos, pSource->getBegin()), NO_POS); p != NO_POS;
+         p = pSource->findNextChar('<', p + 1, NO_POS)) {
+        CTag* pTag = CTagType::getTagAt(pSource, p, bAssumeNoNestedTags);
+        if (pTag == nullptr) continue;
+        if (bAssumeNoNestedTags) return pTag;
+        const CTagType* pType = pTag->getTagType();
+        const bool bShadows = !pType->isServerTag() && pType != CStartTagTypeDoctypeDeclaration::instance() &&
+                              pType != CStartTagTypeUnregistered::instance() &&
+                              pType != CEndTagTypeUnregistered::instance();
+        if (bShadows && (pSource->m_nEndOfLastTag == NO_POS || pTag->getEnd() > pSource->m_nEndOfLastTag))
+            pSource->m_nEndOfLastTag = pTag->getEnd();
+        return pTag;
+    }
+    return nullptr;
+}
+
+void CTag::parseAll(CSource* pSource, bool bAssumeNoNestedTags) {
+    if (pSource == nullptr) {
+        Trace("[CTag::parseAll] pSource is 0.");
+        return;
+    }
+    std::vector<CTag*> tags;
+    size_t nRegistered = 0, nStartTags = 0;
+    Position nPos = pSource->getBegin();
+    while (nPos < pSource->getEnd()) {
+        CTag* pTag = parseAllFindNextTag(pSource, nPos, bAssumeNoNestedTags);
+        if (pTag == nullptr) break;
+        tags.push_back(pTag);
+        if (!pTag->isUnregistered()) {
+            ++nRegistered;
+            if (pTag->isStartTag()) ++nStartTags;
+        }
+        nPos = bAssumeNoNestedTags && !pTag->isUnregistered() ? pTag->getEnd() : pTag->getBegin() + 1;
+    }
+    pSource->setAllTags(tags, nRegistered, nStartTags);
+    pSource->getCache().bulkLoad(tags);
 }

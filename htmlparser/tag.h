@@ -26,6 +26,14 @@ public:
     static CTag* findPreviousOrNextTagUncached(CSource* pSource, Position nPos, const CTagType* pTagType,
                                                bool bPrevious, Position nLimit);
 
+    // Recognises every tag of the source in one forward pass, hands the
+    // registered ones to the source's all-tags lists and bulk-loads its cache.
+    static void parseAll(CSource* pSource, bool bAssumeNoNestedTags);
+    // The next tag from nPos during the full parse.
+    static CTag* parseAllFindNextTag(CSource* pSource, Position nPos, bool bAssumeNoNestedTags);
+
+    // The element this tag starts or ends; computed once.
+    virtual CElement* getElement() = 0;
     virtual bool isStartTag() const { return false; }
     virtual const CTagType* getTagType() const = 0;
     virtual bool isUnregistered() const = 0;
@@ -41,6 +49,10 @@ public:
 protected:
     CTag(CSource* pSource, Position nBegin, Position nEnd, const std::string& csName, int64_t nNameIndex)
         : CSegment(pSource, nBegin, nEnd), m_csName(csName), m_nNameIndex(nNameIndex) {}
+
+protected:
+    CElement* m_pElement = nullptr;
+    bool m_bElementBuilt = false;
 
 private:
     std::string m_csName;

@@ -1,0 +1,117 @@
+#include "htmlparser/sub_cache.h"
+
+#include "htmlparser/source.h"
+#include "htmlparser/tag.h"
+#include "htmlparser/tag_type.h"
+
+CSubCache::CSubCache(CSource* pSource) : m_pSource(pSource) {}
+
+bool CSubCache::isRegistered(const CTag* pTag) const { return pTag != nullptr && !pTag->isUnregistered(); }
+
+void CSubCache::record(Position nPos, CTag* pTag) {
+    const auto itRight = m_entries.lower_bound(nPos);
+    if (itRight != m_entries.end() && itRight->first == nPos) return;
+    const auto itLeft = leftOf(itRight);
+    const Position nRight = itRight == m_entries.end() ? m_pSource->getEnd() : itRight->first;
+    // A new entry splits its gap; a gap that held no tag still holds none.
+    const CEntry entry{pTag, gapAfter(itLeft) || nRight == nPos + 1};
+    if (itLeft == m_entries.end() ? nPos == m_pSource->getBegin() : itLeft->first + 1 == nPos) gapAfter(itLeft) = true;
+    m_entries.emplace_hint(itRight, nPos, entry);
+}
+
+CTag* CSubCache::lookup(Position nPos, bool bAssumeNoNestedTags) {
+    if (!m_pSource->contains(nPos)) return nullptr;
+    const auto it = m_entries.lower_bound(nPos);
+    if (it != m_entries.end() && it->first == nPos) return it->second.pTag;
+    if (gapAfter(leftOf(it))) return nullptr;
+    record(nPos, CTagType::getTagAt(m_pSource, nPos, bAssumeNoNestedTags));
+    return m_entries.find(nPos)->second.pTag;  // what was recorded first, should recognition have recorded it
+}
+
+CSubCache::Map::iterator CSubCache::entryAt(Position nPos) {
+    auto it = m_entries.find(nPos);
+    if (it != m_entries.end()) return it;
+    if (m_pSource->getText()[nPos] == '<')
+        getTagAt(nPos);
+    else
+        record(nPos, nullptr);  // no tag begins without a '<'
+    return m_entries.find(nPos);
+}
+
+void CSubCache::markComplete(Position nFrom, Position nTo) {
+    if (nFrom != NO_POS && nFrom >= nTo) return;
+    auto it = nFrom == NO_POS ? m_entries.end() : m_entries.find(nFrom);
+    gapAfter(it) = true;
+    for (it = it == m_entries.end() ? m_entries.begin() : std::next(it); it != m_entries.end() && it->first < nTo; ++it)
+        it->second.bGapAfterComplete = true;
+}
+
+CTag* CSubCache::findPreviousOrNextTag(Position nPos, bool bPrevious) {
+    return bPrevious ? findPrevious(nPos) : findNext(nPos);
+}
+
+CTag* CSubCache::findNext(Position nPos) {
+    if (nPos == NO_POS) return nullptr;
+    Position nCur = std::max(nPos, m_pSource->getBegin());
+    const Position nSourceEnd = m_pSource->getEnd();
+    while (nCur < nSourceEnd) {
+        auto it = m_entries.lower_bound(nCur);
+        const bool bEntryHere = it != m_entries.end() && it->first == nCur;
+        if (bEntryHere && isRegistered(it->second.pTag)) return it->second.pTag;
+        const bool bGapComplete = bEntryHere ? it->second.bGapAfterComplete : gapAfter(leftOf(it));
+        auto itNext = bEntryHere ? std::next(it) : it;
+        const Position nGapEnd = itNext == m_entries.end() ? nSourceEnd : itNext->first;
+        const Position nScanFrom = bEntryHere ? nCur + 1 : nCur;
+        if (!bGapComplete && nScanFrom < nGapEnd) {
+            CTag* pTag = CTag::findPreviousOrNextTagUncached(m_pSource, nScanFrom, nullptr, false, nGapEnd);
+            entryAt(nCur);
+            if (pTag != nullptr) {
+                markComplete(nCur, pTag->getBegin());
+                return pTag;
+            }
+            markComplete(nCur, nGapEnd);
+        }
+        nCur = nGapEnd;
+    }
+    return nullptr;
+}
+
+CTag* CSubCache::findPrevious(Position nPos) {
+    const Position nBegin = m_pSource->getBegin(), nSourceEnd = m_pSource->getEnd();
+    if (nPos == NO_POS || nBegin == nSourceEnd) return nullptr;
+    Position nCur = nPos >= nSourceEnd ? nSourceEnd - 1 : nPos;
+    if (nCur < nBegin) return nullptr;
+    while (true) {
+        const auto it = m_entries.lower_bound(nCur);
+        const bool bEntryHere = it != m_entries.end() && it->first == nCur;
+        if (bEntryHere && isRegistered(it->second.pTag)) return it->second.pTag;
+        const auto itLeft = leftOf(it);
+        const bool bBottom = itLeft == m_entries.end();
+        const Position nLeft = bBottom ? NO_POS : itLeft->first;
+        const Position nScanFrom = bBottom ? nBegin : nLeft + 1;
+        const Position nScanTo = bEntryHere ? nCur : nCur + 1;  // exclusive
+        if (!gapAfter(itLeft) && nScanFrom < nScanTo) {
+            CTag* pTag = CTag::findPreviousOrNextTagUncached(m_pSource, nScanTo - 1, nullptr, true, nLeft);
+            entryAt(nCur);
+            if (pTag != nullptr) {
+                markComplete(pTag->getBegin(), nCur);
+                return pTag;
+            }
+            markComplete(nLeft, nCur);
+        }
+        if (bBottom) return nullptr;
+        nCur = nLeft;
+    }
+}
+
+void CSubCache::clear() {
+    m_entries.clear();
+    m_memory.release();
+    m_bBottomGapComplete = false;
+}
+
+void CSubCache::bulkLoad(const std::vector<CTag*>& tags) {
+    clear();
+    for (CTag* pTag : tags) m_entries.emplace_hint(m_entries.end(), pTag->getBegin(), CEntry{pTag, true});
+    m_bBottomGapComplete = true;
+}
