@@ -61,4 +61,4 @@ BENCHMARK(BM_FindLastNoCase)->Arg(0)->Arg(1)->Arg(2);
 
 }  // namespace
 
-int main(int argc, char** argv) { return RunWithRatios(argc, argv, "BM_Memchr"); }
+int main(int argc, char** argv) { return RunWithRatios(argc, argv, {"BM_Memchr"}); }

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     char szTemplate[] = "/tmp/kx-bench-XXXXXX";
     g_sFolder = mkdtemp(szTemplate);
     g_sName = "kxbench-" + std::to_string(getpid()) + ".log";
-    const int nResult = RunWithRatios(argc, argv, "BM_SnprintfFloor");
+    const int nResult = RunWithRatios(argc, argv, {"BM_SnprintfFloor"});
     shm_unlink(("/Global." + g_sName).c_str());
     std::filesystem::remove_all(g_sFolder);
     return nResult;

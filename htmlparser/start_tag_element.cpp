@@ -150,7 +150,10 @@ CEndTag* CStartTag::findOptionalEndTag(const CTerminators& terminators, CStartTa
         if (pTag->isStartTag()) {
             auto* pStartTag = static_cast<CStartTag*>(pTag);
             if (terminators.m_nestedElements.contains(nIndex)) {
-                if (!pStartTag->m_bElementBuilt && elements.getTerminators(nIndex) != nullptr) {
+                // Without the cache every look-up makes a new tag object, so a
+                // deferred tag would never be seen built: recurse instead.
+                if (!pStartTag->m_bElementBuilt && elements.getTerminators(nIndex) != nullptr &&
+                    m_pSource->m_bUseCacheForTagAt) {
                     pBlocker = pStartTag;
                     return nullptr;
                 }

@@ -1,0 +1,197 @@
+// The parser on the 150 KB basic calendar view, all in one run:
+//   lookups  a fresh source answering what a page modifier asks (elements by
+//            id, start tags by name and attribute value, parent, children,
+//            siblings, inner text),
+//   full     the full sequential parse,
+//   gumbo    gumbo parsing the same page into its tree,
+//   memchr   one memchr pass for '<' (the floor),
+// and a 1 MB adversarial page (full parse and every start tag's element).
+// Peak bytes allocated per page are reported as counters.
+#include <benchmark/benchmark.h>
+#include <gumbo.h>
+#include <malloc.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <sstream>
+#include <string>
+
+#include "bench/support/ratio_reporter.h"
+#include "htmlparser/attribute.h"
+#include "htmlparser/attributes.h"
+#include "htmlparser/element.h"
+#include "htmlparser/source.h"
+#include "htmlparser/start_tag.h"
+
+namespace {
+
+// The replacement operator new below allocates with malloc on purpose.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+size_t g_cbLive = 0;
+size_t g_cbPeak = 0;
+
+}  // namespace
+
+// Counts what operator new hands out (the parser's and gumbo's C++ side;
+// gumbo itself allocates with malloc, counted through its allocator hook).
+void* operator new(size_t cbSize) {
+    void* p = std::malloc(cbSize == 0 ? 1 : cbSize);
+    if (p == nullptr) throw std::bad_alloc();
+    g_cbLive += malloc_usable_size(p);
+    g_cbPeak = std::max(g_cbPeak, g_cbLive);
+    return p;
+}
+void operator delete(void* p) noexcept {
+    if (p == nullptr) return;
+    g_cbLive -= malloc_usable_size(p);
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
+
+namespace {
+
+void* GumboAllocate(void*, size_t cbSize) {
+    void* p = std::malloc(cbSize);
+    g_cbLive += malloc_usable_size(p);
+    g_cbPeak = std::max(g_cbPeak, g_cbLive);
+    return p;
+}
+void GumboFree(void*, void* p) {
+    if (p == nullptr) return;
+    g_cbLive -= malloc_usable_size(p);
+    std::free(p);
+}
+
+const std::string& CalendarPage() {
+    static const std::string sPage = [] {
+        std::ifstream file(KX_CALENDAR_PAGE, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }();
+    return sPage;
+}
+
+// Unclosed and same-name nesting, runs of '<', unterminated comments and quotes.
+const std::string& AdversarialPage() {
+    static const std::string sPage = [] {
+        std::string sText;
+        unsigned nSeed = 7;
+        const char* const pieces[] = {"<div>", "<div><div>", "</div>", "<<<<<<<<", "<!-- open ", "<a href=\"x",
+                                      "<p>", "<li>", "<td>", "text ", "<span title='>'>", "</span>", "<ul>", "-->"};
+        while (sText.size() < 1024 * 1024) {
+            nSeed = nSeed * 1103515245 + 12345;
+            sText += pieces[(nSeed >> 16) % (sizeof(pieces) / sizeof(pieces[0]))];
+        }
+        return sText;
+    }();
+    return sPage;
+}
+
+struct CPeak {
+    CPeak() : m_cbStart(g_cbLive) { g_cbPeak = g_cbLive; }
+    size_t Bytes() const { return g_cbPeak - m_cbStart; }
+    size_t m_cbStart;
+};
+
+// What the basic calendar view modifier asks of a page.
+size_t PageModifierLookups(const std::string& sPage) {
+    CSource* pSource = CSource::CREATE_NEW_INT(sPage.data(), 0, sPage.size());
+    size_t nAnswers = 0;
+    if (CElement* pToday = pSource->getElementById("lnkHdrtoday")) {
+        CElement* pCell = pToday->getParentElement();
+        if (pCell != nullptr && pCell->getParentElement() != nullptr)
+            nAnswers += pCell->getParentElement()->getChildElements().size();  // the cell's siblings
+    }
+    if (CElement* pManage = pSource->getElementById("lnkMngFldr")) nAnswers += pManage->getContent()->length();
+    for (CStartTag* pLink = CStartTag::findPreviousOrNext(pSource, 0, "link", false); pLink != nullptr;
+         pLink = CStartTag::findPreviousOrNext(pSource, pLink->getEnd(), "link", false))
+        if (pLink->getAttributes() != nullptr && pLink->getAttributes()->get("href") != nullptr) ++nAnswers;
+    if (CStartTag* pTable = CStartTag::findNext(pSource, 0, "class", "snt", false)) {
+        if (CElement* pCell = pTable->getElement()->findFirstChildOrNestedChildElementByNameAttribute("class", "fld sl", false))
+            nAnswers += pSource->substring(pCell->getContentBegin(), pCell->getContentEnd() - pCell->getContentBegin()).size();
+    }
+    if (CStartTag* pHead = CStartTag::findPreviousOrNext(pSource, 0, "head", false))
+        nAnswers += pHead->getElement()->getChildElements().size();
+    delete pSource;
+    return nAnswers;
+}
+
+void BM_Lookups(benchmark::State& state) {
+    size_t cbPeak = 0;
+    for (auto _ : state) {
+        CPeak peak;
+        benchmark::DoNotOptimize(PageModifierLookups(CalendarPage()));
+        cbPeak = peak.Bytes();
+    }
+    state.counters["peak_bytes"] = static_cast<double>(cbPeak);
+}
+
+void BM_FullParse(benchmark::State& state) {
+    size_t cbPeak = 0;
+    for (auto _ : state) {
+        CPeak peak;
+        CSource* pSource = CSource::CREATE_NEW_INT(CalendarPage().data(), 0, CalendarPage().size());
+        benchmark::DoNotOptimize(pSource->fullSequentialParse().size());
+        cbPeak = peak.Bytes();
+        delete pSource;
+    }
+    state.counters["peak_bytes"] = static_cast<double>(cbPeak);
+}
+
+void BM_Gumbo(benchmark::State& state) {
+    GumboOptions options = kGumboDefaultOptions;
+    options.allocator = &GumboAllocate;
+    options.deallocator = &GumboFree;
+    size_t cbPeak = 0;
+    for (auto _ : state) {
+        CPeak peak;
+        GumboOutput* pOutput = gumbo_parse_with_options(&options, CalendarPage().data(), CalendarPage().size());
+        benchmark::DoNotOptimize(pOutput->root);
+        cbPeak = peak.Bytes();
+        gumbo_destroy_output(&options, pOutput);
+    }
+    state.counters["peak_bytes"] = static_cast<double>(cbPeak);
+}
+
+void BM_MemchrFloor(benchmark::State& state) {
+    const std::string& sPage = CalendarPage();
+    for (auto _ : state) {
+        size_t nCount = 0;
+        for (const char* p = sPage.data(); (p = static_cast<const char*>(std::memchr(p, '<', sPage.data() + sPage.size() - p))) != nullptr; ++p)
+            ++nCount;
+        benchmark::DoNotOptimize(nCount);
+    }
+}
+
+void BM_AdversarialFullParseAndElements(benchmark::State& state) {
+    for (auto _ : state) {
+        CSource* pSource = CSource::CREATE_NEW_INT(AdversarialPage().data(), 0, AdversarialPage().size());
+        pSource->fullSequentialParse();
+        for (CStartTag* pTag : pSource->getAllStartTags()) benchmark::DoNotOptimize(pTag->getElement());
+        delete pSource;
+    }
+}
+
+void BM_CalendarFullParseAndElements(benchmark::State& state) {
+    for (auto _ : state) {
+        CSource* pSource = CSource::CREATE_NEW_INT(CalendarPage().data(), 0, CalendarPage().size());
+        pSource->fullSequentialParse();
+        for (CStartTag* pTag : pSource->getAllStartTags()) benchmark::DoNotOptimize(pTag->getElement());
+        delete pSource;
+    }
+}
+
+BENCHMARK(BM_MemchrFloor);
+BENCHMARK(BM_Gumbo);
+BENCHMARK(BM_Lookups);
+BENCHMARK(BM_FullParse);
+BENCHMARK(BM_CalendarFullParseAndElements);
+BENCHMARK(BM_AdversarialFullParseAndElements)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunWithRatios(argc, argv, {"BM_Gumbo", "BM_MemchrFloor"}); }
