@@ -81,7 +81,8 @@ const std::string& AdversarialPage() {
         std::string sText;
         unsigned nSeed = 7;
         const char* const pieces[] = {"<div>", "<div><div>", "</div>", "<<<<<<<<", "<!-- open ", "<a href=\"x",
-                                      "<p>", "<li>", "<td>", "text ", "<span title='>'>", "</span>", "<ul>", "-->"};
+                                      "<p>", "<li>", "<td>", "text ", "<span title='>'>", "</span>", "<ul>", "-->",
+                                      "<!doctype x [ ", "<![cdata[ "};
         while (sText.size() < 1024 * 1024) {
             nSeed = nSeed * 1103515245 + 12345;
             sText += pieces[(nSeed >> 16) % (sizeof(pieces) / sizeof(pieces[0]))];

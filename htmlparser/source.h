@@ -64,6 +64,9 @@ public:
     void setAllTags(const std::vector<CTag*>& tags, size_t nRegistered, size_t nStartTags);
 
     CCache& getCache() { return m_Cache; }
+    // Answers of scans whose outcome depends only on where they stand and in
+    // which state; keyed by the scanner.
+    std::unordered_map<uint64_t, Position>& getScanMemo() { return m_scanMemo; }
     bool m_bUseCacheForTagAt = true;
     bool m_bUseCacheForFind = true;
     // End of the last tag accepted during a full sequential parse.
@@ -104,6 +107,7 @@ private:
     const char* m_pText;
     mutable std::unordered_map<std::string, CSearchMemo> m_forwardSearches;
     mutable std::unordered_map<std::string, CSearchMemo> m_backwardSearches;
+    std::unordered_map<uint64_t, Position> m_scanMemo;
     CCache m_Cache;
     CSegmentArena m_arena;
     std::vector<CTag*> m_vAllTags;

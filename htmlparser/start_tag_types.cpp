@@ -1,7 +1,8 @@
 #include "htmlparser/start_tag_types.h"
 
 #include <algorithm>
-#include <strings.h>
+#include <unordered_map>
+#include <vector>
 
 #include "diagnostics/trace.h"
 #include "htmlparser/end_tag_types.h"
@@ -17,24 +18,43 @@ const CStartTagTypeSingletonData& Types() {
 }
 
 // The first '>' from nPos outside double quotes (and, with brackets, outside
-// square brackets); the position after it, or NO_POS.
-Position FindDeclarationEnd(const CSource* pSource, Position nPos, bool bBrackets) {
+// square brackets); the position after it, or NO_POS. Scans from different
+// starts that reach a checkpoint in the same state end alike, so each
+// checkpoint remembers its outcome: a page of unterminated declarations costs
+// a few passes over the text, not one per declaration.
+Position FindDeclarationEnd(CSource* pSource, Position nPos, bool bBrackets) {
+    constexpr Position CHECKPOINT = 256;
     const char* pText = pSource->getText();
+    std::unordered_map<uint64_t, Position>& memo = pSource->getScanMemo();
+    std::vector<uint64_t> checkpoints;
     bool bQuoted = false;
-    int nBrackets = 0;
-    for (Position n = std::max(nPos, pSource->getBegin()); n < pSource->getEnd(); ++n) {
+    bool bBracketed = false;
+    Position nResult = NO_POS;
+    const Position nStart = std::max(nPos, pSource->getBegin());
+    for (Position n = nStart; n < pSource->getEnd(); ++n) {
+        if (n % CHECKPOINT == 0 && n != nStart) {
+            const uint64_t nKey = n << 3 | (bQuoted ? 1u : 0u) | (bBracketed ? 2u : 0u) | (bBrackets ? 4u : 0u);
+            const auto it = memo.find(nKey);
+            if (it != memo.end()) {
+                nResult = it->second;
+                break;
+            }
+            checkpoints.push_back(nKey);
+        }
         const char ch = pText[n];
         if (ch == '"') {
             bQuoted = !bQuoted;
         } else if (!bQuoted && bBrackets && ch == '[') {
-            nBrackets = 1;
+            bBracketed = true;
         } else if (!bQuoted && bBrackets && ch == ']') {
-            nBrackets = 0;
-        } else if (!bQuoted && nBrackets == 0 && ch == '>') {
-            return n + 1;
+            bBracketed = false;
+        } else if (!bQuoted && !bBracketed && ch == '>') {
+            nResult = n + 1;
+            break;
         }
     }
-    return NO_POS;
+    for (uint64_t nKey : checkpoints) memo.emplace(nKey, nResult);
+    return nResult;
 }
 
 }  // namespace

@@ -159,3 +159,27 @@ TEST(Elements, HundredThousandNestedElementsDoNotExhaustTheStack) {
 }
 
 }  // namespace
+
+namespace {
+
+// A megabyte of runs of '<', unterminated comments and quotes, unclosed
+// same-name tags: lazy questions from the end, the full parse, every
+// element and the whole tree, all without deep recursion.
+TEST(Elements, AdversarialMegabyteIsHandledIteratively) {
+    std::string sText;
+    while (sText.size() < 1024 * 1024)
+        sText += "<<<<<<<<<<<!-- open <a href=\"x<div><p><li><td><span title='>'>text <!doctype x [ <![cdata[ ";
+    Doc lazy(sText);
+    CTag* pLast = CTag::findPreviousOrNextTag(lazy.get(), sText.size() - 1, true);
+    ASSERT_NE(pLast, nullptr);
+    EXPECT_NE(CTag::getTagAt(lazy.get(), sText.rfind("<div>")), nullptr);
+    EXPECT_NE(pLast->getElement(), nullptr);
+
+    Doc full(sText);
+    const std::vector<CTag*>& tags = full->fullSequentialParse();
+    EXPECT_GT(tags.size(), 10000u);
+    for (CStartTag* pTag : full->getAllStartTags()) ASSERT_NE(pTag->getElement(), nullptr);
+    EXPECT_FALSE(full->getChildElements().empty());
+}
+
+}  // namespace
