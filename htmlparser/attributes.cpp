@@ -54,7 +54,8 @@ private:
         return true;
     }
     bool addAttribute(Position nValueBegin, Position nValueEnd, Position nQuotedBegin, Position nQuotedEnd, Position nAt);
-    bool addAttributeWithoutValue(Position nAt);
+    bool addAttributeWithoutValue(Position nAt) { return add(nullptr, nullptr, nAt); }
+    bool add(CSegment* pValue, CSegment* pQuoted, Position nAt);
 
     CSource* m_pSource;
     const char* m_pszType;
@@ -78,19 +79,12 @@ bool CAttributeParser::addAttribute(Position nValueBegin, Position nValueEnd, Po
         reject("Rejected because CSegment::CREATE_NEW_INST() failed", nAt);
         return false;
     }
-    const std::string csName(m_pSource->view(m_pNameSegment->getBegin(), m_pNameSegment->getEnd()));
-    CAttribute* pAttribute = CAttribute::CREATE_NEW_INST(m_pSource, csName, m_pNameSegment, pValue, pQuoted);
-    if (pAttribute == nullptr) {
-        reject("Rejected because CAttribute::CREATE_NEW_INST() failed", nAt);
-        return false;
-    }
-    m_vAttributes.push_back(pAttribute);
-    return true;
+    return add(pValue, pQuoted, nAt);
 }
 
-bool CAttributeParser::addAttributeWithoutValue(Position nAt) {
+bool CAttributeParser::add(CSegment* pValue, CSegment* pQuoted, Position nAt) {
     const std::string csName(m_pSource->view(m_pNameSegment->getBegin(), m_pNameSegment->getEnd()));
-    CAttribute* pAttribute = CAttribute::CREATE_NEW_INST(m_pSource, csName, m_pNameSegment, nullptr, nullptr);
+    CAttribute* pAttribute = CAttribute::CREATE_NEW_INST(m_pSource, csName, m_pNameSegment, pValue, pQuoted);
     if (pAttribute == nullptr) {
         reject("Rejected because CAttribute::CREATE_NEW_INST() failed", nAt);
         return false;

@@ -44,6 +44,7 @@ public:
 
 private:
     friend class CSource;
+    friend class CSegment;
     CElement(CSource* pSource, Position nBegin, Position nEnd, CStartTag* pStartTag, CEndTag* pEndTag)
         : CSegment(pSource, nBegin, nEnd), m_pStartTag(pStartTag), m_pEndTag(pEndTag) {}
 

@@ -37,7 +37,9 @@ CAttributes* CSegment::parseAttributes() {
                                   CStartTagTypeNormal::instance(), "", -1, 2);
 }
 
-const std::vector<CElement*>& CSegment::getChildElements() {
+const std::vector<CElement*>& CSegment::getChildElements() { return buildChildElements(-1); }
+
+const std::vector<CElement*>& CSegment::buildChildElements(int nDepth) {
     if (m_bChildElementsBuilt) return m_vChildElements;
     m_bChildElementsBuilt = true;
     Position nPos = m_nBegin;
@@ -49,8 +51,9 @@ const std::vector<CElement*>& CSegment::getChildElements() {
             nPos = pTag->getEnd();
             continue;
         }
+        if (nDepth == 0) pElement->setParentElement(nullptr);
         m_vChildElements.push_back(pElement);
-        pElement->getChildElements();
+        pElement->getChildElements(nDepth);
         nPos = pElement->getEnd();
     }
     return m_vChildElements;

@@ -52,6 +52,10 @@ protected:
     CSegment(CSource* pSource, Position nBegin, Position nEnd) : m_pSource(pSource), m_nBegin(nBegin), m_nEnd(nEnd) {}
     // For the source itself, which then points m_pSource at itself.
     CSegment(Position nBegin, Position nEnd);
+    // The elements whose start tags lie in the span, each with its subtree
+    // built from nDepth; at depth 0 (the top of the document) they are
+    // marked as having no parent.
+    const std::vector<CElement*>& buildChildElements(int nDepth);
 
     CSource* m_pSource;
     Position m_nBegin;

@@ -166,24 +166,8 @@ void CSource::setAllTags(const std::vector<CTag*>& tags, size_t nRegistered, siz
 }
 
 const std::vector<CElement*>& CSource::getChildElements() {
-    if (m_bChildElementsBuilt) return m_vChildElements;
-    if (m_vAllTags.empty())
+    if (!m_bChildElementsBuilt && m_vAllTags.empty())
         Trace("[CSource::getChildElements] NOTE: Calling CSource.fullSequentialParse() can significantly improve the "
               "performance of this operation.");
-    m_bChildElementsBuilt = true;
-    Position nPos = m_nBegin;
-    while (nPos < m_nEnd) {
-        CStartTag* pTag = CStartTag::findPreviousOrNext(this, nPos, false);
-        if (pTag == nullptr) break;
-        CElement* pElement = pTag->getTagType()->isServerTag() ? nullptr : pTag->getElement();
-        if (pElement == nullptr) {
-            nPos = pTag->getEnd();
-            continue;
-        }
-        pElement->setParentElement(nullptr);
-        m_vChildElements.push_back(pElement);
-        pElement->getChildElements(0);
-        nPos = pElement->getEnd();
-    }
-    return m_vChildElements;
+    return buildChildElements(0);
 }
