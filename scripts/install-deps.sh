@@ -7,7 +7,7 @@ packages=(
   cmake g++ make binutils
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libgumbo-dev
+  libgumbo-dev libpugixml-dev
 )
 
 missing=()

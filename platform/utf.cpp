@@ -1,0 +1,76 @@
+#include "platform/utf.h"
+
+namespace {
+
+constexpr char32_t REPLACEMENT = 0xFFFD;
+
+void AppendUtf8(std::string& sOut, char32_t ch) {
+    if (ch < 0x80) {
+        sOut += static_cast<char>(ch);
+    } else if (ch < 0x800) {
+        sOut += static_cast<char>(0xC0 | (ch >> 6));
+        sOut += static_cast<char>(0x80 | (ch & 0x3F));
+    } else if (ch < 0x10000) {
+        sOut += static_cast<char>(0xE0 | (ch >> 12));
+        sOut += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        sOut += static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+        sOut += static_cast<char>(0xF0 | (ch >> 18));
+        sOut += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
+        sOut += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        sOut += static_cast<char>(0x80 | (ch & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view sText) {
+    std::u16string sOut;
+    sOut.reserve(sText.size());
+    for (size_t n = 0; n < sText.size();) {
+        const unsigned char lead = static_cast<unsigned char>(sText[n]);
+        const size_t cbLength = lead < 0x80                    ? 1
+                                : lead >= 0xC2 && lead < 0xE0 ? 2
+                                : lead >= 0xE0 && lead < 0xF0 ? 3
+                                : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                              : 0;
+        char32_t ch = cbLength == 1 ? lead : cbLength == 2 ? lead & 0x1F : cbLength == 3 ? lead & 0x0F : lead & 0x07;
+        bool bValid = cbLength != 0 && n + cbLength <= sText.size();
+        for (size_t k = 1; bValid && k < cbLength; ++k) {
+            const unsigned char next = static_cast<unsigned char>(sText[n + k]);
+            bValid = (next & 0xC0) == 0x80;
+            ch = ch << 6 | (next & 0x3F);
+        }
+        static const char32_t MINIMUM[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (bValid && (ch < MINIMUM[cbLength] || ch > 0x10FFFF || (ch >= 0xD800 && ch < 0xE000))) bValid = false;
+        if (!bValid) {
+            sOut += static_cast<char16_t>(REPLACEMENT);
+            ++n;
+            continue;
+        }
+        if (ch >= 0x10000) {
+            sOut += static_cast<char16_t>(0xD800 + ((ch - 0x10000) >> 10));
+            sOut += static_cast<char16_t>(0xDC00 + ((ch - 0x10000) & 0x3FF));
+        } else {
+            sOut += static_cast<char16_t>(ch);
+        }
+        n += cbLength;
+    }
+    return sOut;
+}
+
+std::string Utf16ToUtf8(std::u16string_view sText) {
+    std::string sOut;
+    sOut.reserve(sText.size());
+    for (size_t n = 0; n < sText.size(); ++n) {
+        char32_t ch = sText[n];
+        if (ch >= 0xD800 && ch < 0xDC00 && n + 1 < sText.size() && sText[n + 1] >= 0xDC00 && sText[n + 1] < 0xE000) {
+            ch = 0x10000 + ((ch - 0xD800) << 10) + (sText[n + 1] - 0xDC00);
+            ++n;
+        } else if (ch >= 0xD800 && ch < 0xE000) {
+            ch = REPLACEMENT;
+        }
+        AppendUtf8(sOut, ch);
+    }
+    return sOut;
+}

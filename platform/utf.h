@@ -1,0 +1,12 @@
+// UTF-8 (the narrow code page here) and UTF-16 (wide text).
+#ifndef KX_PLATFORM_UTF_H
+#define KX_PLATFORM_UTF_H
+
+#include <string>
+#include <string_view>
+
+// Malformed input becomes U+FFFD; nothing is dropped silently.
+std::u16string Utf8ToUtf16(std::string_view sText);
+std::string Utf16ToUtf8(std::u16string_view sText);
+
+#endif  // KX_PLATFORM_UTF_H

@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "settings/handle_sw_settings.h"
+#include "tests/support/trace_capture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string SwSettings(const std::string& sGeneral, const std::string& sCriteria = "") {
+    return "<?xml version=\"1.0\"?>\n<SETTINGS>\n<GENERALSETTINGS>\n" + sGeneral + "</GENERALSETTINGS>\n" + sCriteria +
+           "</SETTINGS>\n";
+}
+
+std::string Item(const std::string& sId, const std::string& sValue) {
+    return "<ITEM ID=\"" + sId + "\" DESCR=\"setting " + sId + "\" VALUE=\"" + sValue + "\"/>\n";
+}
+
+const char* const LINKS =
+    "<SERVICEWORKERS><SW ID=\"6\" DESCR=\"Kalyxa\"><LINK CRITERIA_ID=\"5\" SETTINGS_ID=\"5\"/></SW></SERVICEWORKERS>";
+
+// A product tree: <root>/Maker/Kalyxa/Settings/ and <root>/Maker/Common Files/Settings/.
+class SettingsFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char szTemplate[] = "/tmp/kx-settings-XXXXXX";
+        m_root = mkdtemp(szTemplate);
+        fs::create_directories(m_root / "Maker" / "Kalyxa" / "Settings");
+        fs::create_directories(m_root / "Maker" / "Common Files" / "Settings");
+    }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    std::string Folder() const { return (m_root / "Maker" / "Kalyxa" / "Settings").string() + "/"; }
+    fs::path SwPath() const { return m_root / "Maker" / "Kalyxa" / "Settings" / "SWSettings.xml"; }
+    fs::path LinkPath() const { return m_root / "Maker" / "Common Files" / "Settings" / "LinkCriteriaSettings.xml"; }
+    static void Write(const fs::path& path, const std::string& sText, int nAgeSeconds = 0) {
+        std::ofstream(path) << sText;
+        fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::seconds(nAgeSeconds));
+    }
+    static void Touch(const fs::path& path, int nSecondsFromNow) {
+        fs::last_write_time(path, fs::file_time_type::clock::now() + std::chrono::seconds(nSecondsFromNow));
+    }
+    void WriteBoth(const std::string& sSw) {
+        Write(LinkPath(), LINKS, 100);
+        Write(SwPath(), sSw, 100);
+    }
+    int Number(int nId, int nCriteria = -1, int nDefault = -77) const {
+        int32_t nValue = nDefault;
+        m_settings.GetSettingFromID(nId, nValue, nCriteria);
+        return nValue;
+    }
+
+    fs::path m_root;
+    CHandleSWSettings m_settings;
+};
+
+TEST_F(SettingsFiles, LookUpRules) {
+    WriteBoth(SwSettings(Item("1", "10") + Item("1", "11") + Item("2", "12abc") + Item("3", "text") +
+                             Item(std::string(30, '4'), "99") + "<ITEM ID=\"7\" DESCR=\"no value\"/>\n",
+                         "<SETTING ID=\"5\" DESCR=\"criteria five\"><ITEMS>" + Item("2", "50") + "</ITEMS></SETTING>\n"));
+    ASSERT_EQ(m_settings.LoadSettings(Folder()), 0);
+    EXPECT_EQ(Number(1), 11) << "the last duplicate wins";
+    EXPECT_EQ(Number(2), 12) << "12abc reads as 12";
+    EXPECT_EQ(Number(2, 5), 50) << "the criteria overrides";
+    EXPECT_EQ(Number(1, 5), 11) << "else the general item";
+    EXPECT_EQ(Number(2, 8), 12) << "an unknown criteria uses the general item";
+    EXPECT_EQ(Number(3), 0) << "text without digits converts to 0";
+    EXPECT_EQ(Number(444444), -77) << "an ID of 30 characters is ignored";
+    EXPECT_EQ(Number(7), -77) << "no value, not usable";
+    EXPECT_EQ(Number(8), -77) << "missing: the value stays";
+    std::string sValue = "unchanged";
+    EXPECT_TRUE(m_settings.GetSettingFromID(3, sValue, -1));
+    EXPECT_EQ(sValue, "text");
+    EXPECT_TRUE(m_settings.GetSettingFromID(2, sValue, 5));
+    EXPECT_EQ(sValue, "50");
+    sValue = "unchanged";
+    EXPECT_FALSE(m_settings.GetSettingFromID(8, sValue, -1));
+    EXPECT_EQ(sValue, "unchanged");
+    const auto pLinks = m_settings.LinkCriteria().Table();
+    ASSERT_EQ(pLinks->count(6), 1u);
+    EXPECT_EQ(pLinks->at(6).links.at(5), 5);
+}
+
+TEST_F(SettingsFiles, LinkCriteriaLiesInCommonFiles) {
+    EXPECT_EQ(CHandleSWSettings::LinkCriteriaPath("/X/Kalyxa/Settings/"), "/X/Common Files/Settings/LinkCriteriaSettings.xml");
+    EXPECT_EQ(CHandleSWSettings::LinkCriteriaPath("/X/K/Settings/"), "/X/Common Files/Settings/LinkCriteriaSettings.xml");
+    EXPECT_EQ(CHandleSWSettings::LinkCriteriaPath("Settings/"), "Settings/LinkCriteriaSettings.xml");
+}
+
+TEST_F(SettingsFiles, MissingLinkCriteriaFailsBeforeSwSettingsIsRead) {
+    TraceCapture trace;
+    Write(SwPath(), SwSettings(Item("1", "10")));
+    EXPECT_NE(m_settings.LoadSettings(Folder()), 0);
+    EXPECT_TRUE(m_settings.SWSettings().Path().empty()) << "SWSettings.xml was not loaded";
+    EXPECT_EQ(Number(1), -77);
+    EXPECT_TRUE(trace.Contains("Load LoadLinkCriteria can not find file " + LinkPath().string() + " error 2"));
+}
+
+TEST_F(SettingsFiles, MalformedFileKeepsNothingAndSaysWhere) {
+    Write(LinkPath(), LINKS);
+    Write(SwPath(), "<SETTINGS>\n<GENERALSETTINGS>\n<ITEM ID=\"1\" VALUE=\"x\">\n</SETTINGS>");
+    EXPECT_NE(m_settings.LoadSettings(Folder()), 0);
+    EXPECT_EQ(Number(1), -77);
+}
+
+TEST_F(SettingsFiles, NewerFilesAreReloadedOnceTheIntervalHasPassed) {
+    WriteBoth(SwSettings(Item("1", "10") + Item("81", "1")));
+    ASSERT_EQ(m_settings.LoadSettings(Folder()), 0);
+    Write(SwPath(), SwSettings(Item("1", "20") + Item("81", "0")));
+    Touch(SwPath(), 60);
+    bool bChanged = true;
+    EXPECT_EQ(m_settings.Refresh(bChanged), 0);
+    EXPECT_FALSE(bChanged) << "a minute has not passed since the load";
+    EXPECT_EQ(Number(1), 10);
+
+    WriteBoth(SwSettings(Item("1", "10") + Item("81", "0")));
+    CHandleSWSettings settings;
+    ASSERT_EQ(settings.LoadSettings(Folder()), 0);
+    Write(SwPath(), SwSettings(Item("1", "30") + Item("81", "0")));
+    Touch(SwPath(), -3600);
+    EXPECT_EQ(settings.Refresh(bChanged), 0);
+    EXPECT_FALSE(bChanged) << "an older date is no change";
+    Touch(SwPath(), 60);
+    EXPECT_EQ(settings.Refresh(bChanged), 0);
+    EXPECT_TRUE(bChanged);
+    int32_t nValue = 0;
+    settings.GetSettingFromID(1, nValue, -1);
+    EXPECT_EQ(nValue, 30);
+}
+
+TEST_F(SettingsFiles, LinkFileIsLookedAtOnlyWithAChangedSwFile) {
+    WriteBoth(SwSettings(Item("81", "0")));
+    ASSERT_EQ(m_settings.LoadSettings(Folder()), 0);
+    Write(LinkPath(), "<SERVICEWORKERS><SW ID=\"9\" DESCR=\"other\"/></SERVICEWORKERS>");
+    Touch(LinkPath(), 60);
+    bool bChanged = true;
+    m_settings.Refresh(bChanged);
+    EXPECT_FALSE(bChanged);
+    EXPECT_EQ(m_settings.LinkCriteria().Table()->count(9), 0u);
+    Touch(SwPath(), 60);
+    m_settings.Refresh(bChanged);
+    EXPECT_TRUE(bChanged);
+    EXPECT_EQ(m_settings.LinkCriteria().Table()->count(9), 1u);
+}
+
+TEST_F(SettingsFiles, MalformedFileAtRefreshKeepsTheValuesUntilItChanges) {
+    TraceCapture trace;
+    WriteBoth(SwSettings(Item("1", "10") + Item("81", "0")));
+    ASSERT_EQ(m_settings.LoadSettings(Folder()), 0);
+    Write(SwPath(), "<SETTINGS><GENERALSETTINGS>");
+    Touch(SwPath(), 60);
+    bool bChanged = false;
+    EXPECT_NE(m_settings.Refresh(bChanged), 0);
+    EXPECT_EQ(Number(1), 10);
+    EXPECT_EQ(m_settings.Refresh(bChanged), 0) << "not tried again while the file is unchanged";
+    EXPECT_FALSE(bChanged);
+    Write(SwPath(), SwSettings(Item("1", "40") + Item("81", "0")));
+    Touch(SwPath(), 120);
+    EXPECT_EQ(m_settings.Refresh(bChanged), 0);
+    EXPECT_EQ(Number(1), 40);
+}
+
+TEST_F(SettingsFiles, SettingSeventyFourZeroStopsRefreshing) {
+    WriteBoth(SwSettings(Item("1", "10") + Item("81", "0") + Item("74", "0")));
+    ASSERT_EQ(m_settings.LoadSettings(Folder()), 0);
+    EXPECT_FALSE(m_settings.IsRefreshEnabled());
+    Write(SwPath(), SwSettings(Item("1", "20") + Item("81", "0")));
+    Touch(SwPath(), 60);
+    bool bChanged = true;
+    m_settings.Refresh(bChanged);
+    EXPECT_FALSE(bChanged);
+    EXPECT_EQ(Number(1), 10);
+}
+
+TEST_F(SettingsFiles, ReloadSkippedForABusyLockIsRetried) {
+    WriteBoth(SwSettings(Item("1", "10") + Item("81", "0")));
+    ASSERT_EQ(m_settings.LoadSettings(Folder()), 0);
+    Write(SwPath(), SwSettings(Item("1", "20") + Item("81", "0")));
+    Touch(SwPath(), 60);
+    bool bChanged = true;
+    std::thread holder([&] {
+        m_settings.ReloadLock().Lock();
+        m_settings.Refresh(bChanged);  // the flag is per object: busy even for the holder
+        m_settings.ReloadLock().Unlock();
+    });
+    holder.join();
+    EXPECT_FALSE(bChanged);
+    EXPECT_EQ(Number(1), 10);
+    m_settings.Refresh(bChanged);
+    EXPECT_TRUE(bChanged) << "the change was not lost";
+    EXPECT_EQ(Number(1), 20);
+}
+
+TEST_F(SettingsFiles, ConcurrentLookUpsNeverSeeAPartialTable) {
+    auto version = [](int n) {
+        return SwSettings(Item("1", std::to_string(n)) + Item("2", std::to_string(n)) + Item("81", "0"));
+    };
+    WriteBoth(version(0));
+    ASSERT_EQ(m_settings.LoadSettings(Folder()), 0);
+    std::atomic<bool> bStop{false};
+    std::atomic<int> nMismatches{0}, nLookUps{0};
+    std::vector<std::thread> readers;
+    for (int n = 0; n < 4; ++n)
+        readers.emplace_back([&] {
+            while (!bStop.load()) {
+                const auto pTables = m_settings.SWSettings().Tables();
+                const auto it1 = pTables->general.find(1), it2 = pTables->general.find(2);
+                if (it1 == pTables->general.end() || it2 == pTables->general.end() || it1->second.value != it2->second.value)
+                    ++nMismatches;
+                int32_t nValue = 0;
+                m_settings.GetSettingFromID(1, nValue, -1);
+                ++nLookUps;
+            }
+        });
+    for (int n = 1; n <= 40; ++n) {
+        Write(SwPath(), version(n));
+        Touch(SwPath(), n);
+        bool bChanged = false;
+        m_settings.Refresh(bChanged);
+    }
+    bStop = true;
+    for (auto& reader : readers) reader.join();
+    EXPECT_EQ(nMismatches.load(), 0);
+    EXPECT_GT(nLookUps.load(), 0);
+    EXPECT_EQ(Number(1), 40);
+}
+
+}  // namespace
