@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 #include <limits.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
 std::string GetOwnModuleFileName() {
     Dl_info info{};
@@ -12,9 +11,4 @@ std::string GetOwnModuleFileName() {
     char szResolved[PATH_MAX];
     if (realpath(info.dli_fname, szResolved) == nullptr) return info.dli_fname;
     return szResolved;
-}
-
-bool DirectoryExists(const std::string& sPath) {
-    struct stat st{};
-    return stat(sPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }

@@ -8,7 +8,4 @@
 // the executable when the code is linked statically); empty when unknown.
 std::string GetOwnModuleFileName();
 
-// Whether a directory exists at the path.
-bool DirectoryExists(const std::string& sPath);
-
 #endif  // KX_PLATFORM_MODULE_PATH_H

@@ -1,6 +1,7 @@
 #include "settings/kx_general_settings.h"
 
 #include "diagnostics/trace.h"
+#include "platform/error_text.h"
 #include "platform/module_path.h"
 
 namespace {
@@ -16,7 +17,10 @@ BOOL CKXGeneralSettings::Init(const char* pszProductName, const char* pszModuleN
     m_registryKey = pszRegistryKey != nullptr ? pszRegistryKey : "";
     std::string sErrorText;
     const bool bLoaded = LoadSettings(pszModuleName, pszResourceModuleName, sErrorText, nLevelsUp);
-    if (bLoaded) m_moduleName = pszModuleName;
+    if (bLoaded) {
+        m_moduleName = pszModuleName;
+        InitLog(m_moduleName, -1);
+    }
     m_initialized = bLoaded;
     Trace("General Settings %s initialization %s", bLoaded ? "successful" : "failed", sErrorText.c_str());
     if (bLoaded) {
@@ -47,15 +51,20 @@ bool CKXGeneralSettings::LoadSettings(const char* pszModuleName, const char* psz
         return false;
     }
     m_folders = DeriveProductFolders(sProductFolder, pszResourceModuleName != nullptr ? pszResourceModuleName : "");
+    const std::string sModuleFolder = ModuleFolder(sModuleFile, 0);
+    m_libraryFolderName = DeriveProductFolders(sModuleFolder, "").m_productFolderName;
     const std::string& sSettingsFolder = m_folders.m_settingsFolder;
     if (sSettingsFolder.size() > MAX_PATH_CHARS) {
         sErrorText = "Path length exceeded MAX_PATH ";
         Trace(" LoadSettings incorrect path %s", sSettingsFolder.c_str());
         return false;
     }
-    if (!DirectoryExists(sSettingsFolder)) {
-        sErrorText = "Loading Settings failed " + sSettingsFolder + " The system cannot find the path specified.";
-        Trace("Failed to load settings from  %s HR 0x%x", sSettingsFolder.c_str(), 0x80070003u);
+    const HRESULT hr = m_settings.LoadSettings(sSettingsFolder);
+    if (hr != 0) {
+        Trace("Failed to load settings from  %s HR 0x%x", sSettingsFolder.c_str(), static_cast<unsigned>(hr));
+        const std::string sSystemText = SystemErrorText(static_cast<DWORD>(hr) & 0xFFFF);
+        sErrorText = "Loading Settings failed " + sSettingsFolder + " " + sSystemText;
+        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "ERROR: %s. %s", sSystemText.c_str(), sErrorText.c_str());
         return false;
     }
     return true;
@@ -67,8 +76,24 @@ BOOL CKXGeneralSettings::Shutdown() {
     return m_eventLog.Close() == 0 ? TRUE : FALSE;
 }
 
-// The settings files are not read yet, so nothing can have changed.
 BOOL CKXGeneralSettings::RefreshSettings(bool& bChanged) {
-    bChanged = false;
+    m_settings.Refresh(bChanged);
+    if (bChanged) InitLog(m_moduleName, -1);
     return TRUE;
+}
+
+bool CKXGeneralSettings::GetSettingFromID(int nId, int& nValue, int nCriteria) {
+    int32_t nFound = 0;
+    if (!m_settings.GetSettingFromID(nId, nFound, nCriteria)) {
+        Trace("GetSettingFromID string failed ID %d, Criteria %d", nId, nCriteria);
+        return false;
+    }
+    nValue = nFound;
+    return true;
+}
+
+bool CKXGeneralSettings::GetSettingFromID(int nId, std::string& sValue, int nCriteria) {
+    if (m_settings.GetSettingFromID(nId, sValue, nCriteria)) return true;
+    Trace("GetSettingFromID string failed ID %d, Criteria %d", nId, nCriteria);
+    return false;
 }

@@ -5,11 +5,13 @@
 #include <string>
 
 #include "diagnostics/event_log.h"
+#include "diagnostics/trace_log.h"
 #include "kx/host_abi.h"
+#include "settings/handle_sw_settings.h"
 #include "settings/product_folders.h"
 #include "settings/singleton.h"
 
-class CKXGeneralSettings : public CSingleton<CKXGeneralSettings> {
+class CKXGeneralSettings final : public CSingleton<CKXGeneralSettings>, public ITraceSettings {
 public:
     // Starts the settings from the worker module's own folder; non-zero on
     // success. Runs once: later calls succeed while it stays initialised.
@@ -30,12 +32,20 @@ public:
     bool IsInitialized() const { return m_initialized; }
     const CProductFolders& Folders() const { return m_folders; }
 
+    // Settings by id and criteria; false (value untouched) when missing.
+    bool GetSettingFromID(int nId, int& nValue, int nCriteria) override;
+    bool GetSettingFromID(int nId, std::string& sValue, int nCriteria) override;
+    std::string CommonFilesFolder() const override { return m_folders.m_commonFilesFolder; }
+    std::string LibraryFolderName() const override { return m_libraryFolderName; }
+
 private:
     friend class CSingleton<CKXGeneralSettings>;
     CKXGeneralSettings() = default;
 
     bool LoadSettings(const char* pszModuleName, const char* pszResourceModuleName, std::string& sErrorText,
                       int nLevelsUp);
+    // Starts (or restarts) the trace log from the settings.
+    void InitLog(const std::string& sModuleName, int nCriteria) { InitTrace(*this, sModuleName.c_str(), nCriteria); }
 
     CCritSec m_initLock;
     bool m_initialized = false;
@@ -45,6 +55,8 @@ private:
     std::string m_moduleName;
     std::string m_registryKey;
     CProductFolders m_folders;
+    std::string m_libraryFolderName;
+    CHandleSWSettings m_settings;
 };
 
 #endif  // KX_SETTINGS_KX_GENERAL_SETTINGS_H

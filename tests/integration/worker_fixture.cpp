@@ -29,7 +29,14 @@ TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder) {
     m_sRoot = mkdtemp(szTemplate);
     const std::filesystem::path product = std::filesystem::path(m_sRoot) / "Quorvane" / "Kalyxa";
     std::filesystem::create_directories(product / "bin");
-    if (bWithSettingsFolder) std::filesystem::create_directories(product / "Settings");
+    if (bWithSettingsFolder) {
+        const std::filesystem::path samples = KX_SAMPLE_SETTINGS;
+        const std::filesystem::path common = std::filesystem::path(m_sRoot) / "Quorvane" / "Common Files" / "Settings";
+        std::filesystem::create_directories(product / "Settings");
+        std::filesystem::create_directories(common);
+        std::filesystem::copy_file(samples / "SWSettings.xml", product / "Settings" / "SWSettings.xml");
+        std::filesystem::copy_file(samples / "LinkCriteriaSettings.xml", common / "LinkCriteriaSettings.xml");
+    }
     m_sWorker = (product / "bin" / "KX_ServiceWorker.so").string();
     std::filesystem::copy_file(WorkerPath(), m_sWorker);
 }

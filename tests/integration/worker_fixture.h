@@ -14,8 +14,8 @@ const char* WorkerPath();
 // The dynamic symbols the library defines, as nm -D --defined-only lists them.
 std::set<std::string> DefinedDynamicSymbols(const std::string& sLibrary);
 
-// A product tree in a fresh temporary folder holding a copy of the worker;
-// the tree is removed again on destruction.
+// A product tree in a fresh temporary folder holding a copy of the worker
+// and, when asked, the sample settings files; removed again on destruction.
 class TemporaryProduct {
 public:
     explicit TemporaryProduct(bool bWithSettingsFolder);
