@@ -2,7 +2,11 @@
 
 #include "diagnostics/trace.h"
 #include "platform/error_text.h"
+#include "platform/file_time.h"
 #include "platform/module_path.h"
+#include "platform/registry_file.h"
+#include "platform/system_info.h"
+#include "platform/win_errors.h"
 
 namespace {
 constexpr size_t MAX_PATH_CHARS = 260;
@@ -12,6 +16,7 @@ BOOL CKXGeneralSettings::Init(const char* pszProductName, const char* pszModuleN
                               const char* pszResourceModuleName, const char* pszRegistryKey, int nLevelsUp) {
     CCritSecLock guard(m_initLock);
     if (m_initialized) return TRUE;
+    if (!GetComputerName()) Trace("[CKXGeneralSettings::Init] GetComputerName failed");
     m_productName = pszProductName != nullptr ? pszProductName : "";
     m_eventLog.Register(m_productName.c_str());
     m_registryKey = pszRegistryKey != nullptr ? pszRegistryKey : "";
@@ -20,6 +25,9 @@ BOOL CKXGeneralSettings::Init(const char* pszProductName, const char* pszModuleN
     if (bLoaded) {
         m_moduleName = pszModuleName;
         InitLog(m_moduleName, -1);
+        GetExchangeVersion(m_exchangeMinor);
+        LogFileVersion();
+        GetRegistryInfo();
     }
     m_initialized = bLoaded;
     Trace("General Settings %s initialization %s", bLoaded ? "successful" : "failed", sErrorText.c_str());
@@ -96,4 +104,90 @@ bool CKXGeneralSettings::GetSettingFromID(int nId, std::string& sValue, int nCri
     if (m_settings.GetSettingFromID(nId, sValue, nCriteria)) return true;
     Trace("GetSettingFromID string failed ID %d, Criteria %d", nId, nCriteria);
     return false;
+}
+
+namespace {
+
+CRegistryFile LoadRegistry() {
+    CRegistryFile registry;
+    std::string sError;
+    if (!registry.Load(sError))
+        Trace("Registry file %s not read: %s", CRegistryFile::ConfiguredPath().c_str(), sError.c_str());
+    return registry;
+}
+
+}  // namespace
+
+DWORD CKXGeneralSettings::GetExchangeVersion(int& nMinor) {
+    static const char* const KEYS[] = {"Software\\Microsoft\\ExchangeServer\\v14\\Setup",
+                                       "Software\\Microsoft\\Exchange\\Setup"};
+    static const char* const NAMES[] = {"MsiBuildMajor", "MsiBuildMinor", "MsiProductMajor", "MsiProductMinor",
+                                        "NewestBuild"};
+    const CRegistryFile registry = LoadRegistry();
+    const char* pszKey = nullptr;
+    for (const char* pszCandidate : KEYS)
+        if (pszKey == nullptr && registry.HasLocalMachineKey(pszCandidate)) pszKey = pszCandidate;
+    nMinor = -1;
+    m_exchangeVersion = 0;
+    if (pszKey == nullptr) return 0;
+    DWORD values[5] = {};  // in the order of NAMES
+    size_t nRead = 0;
+    for (; nRead < 5; ++nRead) {
+        const CRegistryValue* pValue = registry.FindLocalMachineValue(pszKey, NAMES[nRead]);
+        if (pValue == nullptr || pValue->dwType != REG_DWORD) break;
+        values[nRead] = pValue->dwValue;
+    }
+    const DWORD dwBuildMajor = values[0], dwBuildMinor = values[1], dwProductMajor = values[2],
+                dwProductMinor = values[3], dwNewestBuild = values[4];
+    m_registryValues[0] = dwBuildMajor;
+    m_registryValues[1] = dwBuildMinor;
+    m_registryValues[2] = dwProductMinor;
+    m_registryValues[3] = dwProductMajor;
+    m_registryValues[4] = dwNewestBuild;
+    if (nRead == 5) {
+        m_exchangeVersion = dwProductMajor == 8 ? 4 : dwProductMajor == 14 ? 8 : 0;
+        nMinor = static_cast<int>(dwProductMinor);
+    }
+    Trace("Exchange NewestBuild %d, Version %d.%d.%d.%d", dwNewestBuild, dwProductMajor, dwProductMinor, dwBuildMajor,
+          dwBuildMinor);
+    return m_exchangeVersion;
+}
+
+DWORD CKXGeneralSettings::GetRegistryInfo() {
+    const CRegistryFile registry = LoadRegistry();
+    const CRegistryValue* pValue =
+        registry.FindLocalMachineValue("SYSTEM\\CurrentControlSet\\Services\\MSExchange OWA", "SSLOffloaded");
+    DWORD dwResult = ERROR_SUCCESS;
+    if (pValue != nullptr && pValue->dwType == REG_DWORD)
+        m_sslOffloaded = pValue->dwValue == 1;
+    else if (pValue != nullptr)
+        dwResult = ERROR_INVALID_DATA;
+    Trace("GetRegistryInfo SSLOffloaded %d", m_sslOffloaded ? 1 : 0);
+    return dwResult;
+}
+
+bool CKXGeneralSettings::GetComputerName() {
+    if (GetFullyQualifiedComputerName(m_fullyQualifiedName))
+        Trace("GetComputerName ComputerNameDnsFullyQualified %s", m_fullyQualifiedName.c_str());
+    else
+        Trace("Failed to get computer name ComputerNameDnsFullyQualified Error: %d", 0);
+    if (!GetHostComputerName(m_serverName)) {
+        Trace("Failed to get computer name ComputerNameDnsHostname Error: %d", 0);
+        return false;
+    }
+    Trace("GetComputerName ComputerNameDnsHostname %s Err: %d", m_serverName.c_str(), 0);
+    return true;
+}
+
+void CKXGeneralSettings::LogFileVersion() {
+    FILETIME fileTime = 0;
+    const std::string sModuleFile = GetOwnModuleFileName();
+    if (sModuleFile.empty() || GetFileLastWriteTime(sModuleFile, fileTime) != 0) {
+        Trace("Can not open to read FileVer for %s", m_moduleName.c_str());
+        return;
+    }
+    const CFileTimeParts parts = SplitFileTime(fileTime);
+    Trace("%s FileVer: %s, Product Ver: %s  DD.MM.YYY H:MM:S:MS %u.%u.%u %u:%u:%u:%u", m_moduleName.c_str(),
+          KX_FILE_VERSION, KX_PRODUCT_VERSION, parts.nDay, parts.nMonth, parts.nYear, parts.nHour, parts.nMinute,
+          parts.nSecond, parts.nMillisecond);
 }

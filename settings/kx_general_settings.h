@@ -29,6 +29,21 @@ public:
     }
     CEventLog& EventLog() { return m_eventLog; }
 
+    // The Exchange version code from the registry (4 for 2007, 8 for 2010,
+    // 0 otherwise) and the product minor version (-1 when unknown).
+    DWORD GetExchangeVersion(int& nMinor);
+    // Whether SSL is offloaded (registry); 0 or 13 for a value of another type.
+    DWORD GetRegistryInfo();
+    // The computer's fully qualified and host names; false when the host name is unknown.
+    bool GetComputerName();
+    void LogFileVersion();
+
+    DWORD ExchangeVersion() const { return m_exchangeVersion; }
+    int ExchangeMinor() const { return m_exchangeMinor; }
+    bool IsSslOffloaded() const { return m_sslOffloaded; }
+    const std::string& ServerName() const { return m_serverName; }
+    const std::string& FullyQualifiedName() const { return m_fullyQualifiedName; }
+
     bool IsInitialized() const { return m_initialized; }
     const CProductFolders& Folders() const { return m_folders; }
 
@@ -56,6 +71,13 @@ private:
     std::string m_registryKey;
     CProductFolders m_folders;
     std::string m_libraryFolderName;
+    DWORD m_exchangeVersion = 0;
+    int m_exchangeMinor = -1;
+    bool m_sslOffloaded = false;
+    // Build major, build minor, product minor, product major, newest build.
+    DWORD m_registryValues[5] = {};
+    std::string m_serverName;
+    std::string m_fullyQualifiedName;
     CHandleSWSettings m_settings;
 };
 

@@ -1,0 +1,156 @@
+#include "platform/registry_file.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+constexpr std::string_view HEADER = "Windows Registry Editor Version 5.00";
+constexpr std::string_view LOCAL_MACHINE = "HKEY_LOCAL_MACHINE\\";
+constexpr size_t MAX_FILE_SIZE = 16 * 1024 * 1024;
+
+std::string Upper(std::string_view sText) {
+    std::string sUpper(sText);
+    for (char& ch : sUpper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return sUpper;
+}
+
+std::string_view Trim(std::string_view sText) {
+    while (!sText.empty() && (sText.back() == '\r' || sText.back() == ' ' || sText.back() == '\t')) sText.remove_suffix(1);
+    while (!sText.empty() && (sText.front() == ' ' || sText.front() == '\t')) sText.remove_prefix(1);
+    return sText;
+}
+
+// A quoted string with \\ and \" escapes starting at sText[0] == '"'; the
+// rest of the text after the closing quote is left in sText.
+bool ReadQuoted(std::string_view& sText, std::string& sOut) {
+    if (sText.empty() || sText[0] != '"') return false;
+    sOut.clear();
+    for (size_t n = 1; n < sText.size(); ++n) {
+        if (sText[n] == '\\' && n + 1 < sText.size()) {
+            sOut += sText[++n];
+        } else if (sText[n] == '"') {
+            sText.remove_prefix(n + 1);
+            return true;
+        } else {
+            sOut += sText[n];
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string CRegistryFile::ConfiguredPath() {
+    const char* pszPath = std::getenv("QV_REGISTRY_FILE");
+    return pszPath != nullptr && *pszPath != '\0' ? pszPath : "/etc/quorvane/registry.reg";
+}
+
+bool CRegistryFile::Load(std::string& sError) {
+    m_keys.clear();
+    std::ifstream file(ConfiguredPath(), std::ios::binary);
+    if (!file) return true;  // no file: no keys
+    std::ostringstream text;
+    text << file.rdbuf();
+    const std::string sText = text.str();
+    if (sText.size() > MAX_FILE_SIZE) {
+        sError = "registry file too large";
+        return false;
+    }
+    return Parse(sText, sError);
+}
+
+bool CRegistryFile::Parse(std::string_view sText, std::string& sError) {
+    m_keys.clear();
+    std::map<std::string, std::map<std::string, CRegistryValue>> keys;  // kept only when the whole file parses
+    if (sText.substr(0, 3) == "\xEF\xBB\xBF") sText.remove_prefix(3);
+    std::map<std::string, CRegistryValue>* pKey = nullptr;
+    size_t nLine = 0;
+    bool bHeader = false;
+    while (!sText.empty()) {
+        const size_t nEnd = sText.find('\n');
+        std::string_view sLine = Trim(sText.substr(0, nEnd));
+        sText.remove_prefix(nEnd == std::string_view::npos ? sText.size() : nEnd + 1);
+        ++nLine;
+        // A value continued on the next lines (hex: data) is joined into one.
+        std::string sJoined;
+        while (!sLine.empty() && sLine.back() == '\\' && !sText.empty()) {
+            sJoined.append(sLine.substr(0, sLine.size() - 1));
+            const size_t nNext = sText.find('\n');
+            sLine = Trim(sText.substr(0, nNext));
+            sText.remove_prefix(nNext == std::string_view::npos ? sText.size() : nNext + 1);
+            ++nLine;
+        }
+        if (!sJoined.empty()) {
+            sJoined.append(sLine);
+            sLine = sJoined;
+        }
+        if (sLine.empty() || sLine[0] == ';') continue;
+        if (!bHeader) {
+            if (sLine != HEADER) {
+                sError = "line 1: not a registry export";
+                return false;
+            }
+            bHeader = true;
+            continue;
+        }
+        if (sLine[0] == '[') {
+            if (sLine.back() != ']' || sLine.size() < 3) {
+                sError = "line " + std::to_string(nLine) + ": malformed key";
+                return false;
+            }
+            pKey = &keys[Upper(sLine.substr(1, sLine.size() - 2))];
+            continue;
+        }
+        std::string sName;
+        if (sLine[0] == '@') {
+            sLine.remove_prefix(1);
+        } else if (!ReadQuoted(sLine, sName)) {
+            sError = "line " + std::to_string(nLine) + ": malformed value name";
+            return false;
+        }
+        sLine = Trim(sLine);
+        if (pKey == nullptr || sLine.empty() || sLine[0] != '=') {
+            sError = "line " + std::to_string(nLine) + ": value outside a key or without '='";
+            return false;
+        }
+        sLine = Trim(sLine.substr(1));
+        CRegistryValue value;
+        if (sLine.substr(0, 6) == "dword:") {
+            const std::string_view sDigits = sLine.substr(6);
+            const auto [pEnd, error] = std::from_chars(sDigits.data(), sDigits.data() + sDigits.size(), value.dwValue, 16);
+            if (error != std::errc() || pEnd != sDigits.data() + sDigits.size() || sDigits.size() > 8) {
+                sError = "line " + std::to_string(nLine) + ": malformed dword";
+                return false;
+            }
+            value.dwType = REG_DWORD;
+        } else if (!sLine.empty() && sLine[0] == '"') {
+            if (!ReadQuoted(sLine, value.sText)) {
+                sError = "line " + std::to_string(nLine) + ": unterminated string";
+                return false;
+            }
+            value.dwType = REG_SZ;
+        }
+        (*pKey)[Upper(sName)] = std::move(value);
+    }
+    if (!bHeader) {
+        sError = "empty registry file";
+        return false;
+    }
+    m_keys = std::move(keys);
+    return true;
+}
+
+bool CRegistryFile::HasLocalMachineKey(std::string_view sKey) const {
+    return m_keys.count(Upper(std::string(LOCAL_MACHINE) + std::string(sKey))) != 0;
+}
+
+const CRegistryValue* CRegistryFile::FindLocalMachineValue(std::string_view sKey, std::string_view sName) const {
+    const auto itKey = m_keys.find(Upper(std::string(LOCAL_MACHINE) + std::string(sKey)));
+    if (itKey == m_keys.end()) return nullptr;
+    const auto itValue = itKey->second.find(Upper(sName));
+    return itValue == itKey->second.end() ? nullptr : &itValue->second;
+}

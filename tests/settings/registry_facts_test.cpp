@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "settings/kx_general_settings.h"
+
+namespace {
+
+class RegistryFacts : public ::testing::Test {
+protected:
+    void Use(const std::string& sText) {
+        m_path = std::filesystem::temp_directory_path() / ("kx-registry-" + std::to_string(getpid()) + ".reg");
+        std::ofstream(m_path) << "Windows Registry Editor Version 5.00\n\n" << sText;
+        setenv("QV_REGISTRY_FILE", m_path.c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("QV_REGISTRY_FILE");
+        std::filesystem::remove(m_path);
+    }
+    static std::string Setup(const char* pszKey, int nProductMajor, bool bComplete = true) {
+        std::string sText = std::string("[HKEY_LOCAL_MACHINE\\") + pszKey + "]\n\"MsiBuildMajor\"=dword:000002c6\n"
+                            "\"MsiBuildMinor\"=dword:00000001\n\"MsiProductMajor\"=dword:" +
+                            (nProductMajor == 14 ? "0000000e" : "00000008") + "\n\"MsiProductMinor\"=dword:00000003\n";
+        if (bComplete) sText += "\"NewestBuild\"=dword:00001234\n";
+        return sText;
+    }
+    std::filesystem::path m_path;
+};
+
+TEST_F(RegistryFacts, ExchangeVersionFromEitherSetupKey) {
+    CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
+    int nMinor = 0;
+    Use(Setup("SOFTWARE\\Microsoft\\ExchangeServer\\v14\\Setup", 14));
+    EXPECT_EQ(pSettings->GetExchangeVersion(nMinor), 8u);
+    EXPECT_EQ(nMinor, 3);
+    Use(Setup("SOFTWARE\\Microsoft\\Exchange\\Setup", 8));
+    EXPECT_EQ(pSettings->GetExchangeVersion(nMinor), 4u) << "only the older key";
+    Use(Setup("SOFTWARE\\Microsoft\\Exchange\\Setup", 8, false));
+    EXPECT_EQ(pSettings->GetExchangeVersion(nMinor), 0u) << "NewestBuild missing";
+    EXPECT_EQ(nMinor, -1);
+    Use("");
+    EXPECT_EQ(pSettings->GetExchangeVersion(nMinor), 0u);
+    EXPECT_EQ(nMinor, -1);
+}
+
+TEST_F(RegistryFacts, SslOffloadedMustBeADword) {
+    CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
+    Use("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\MSExchange OWA]\n\"SSLOffloaded\"=dword:00000001\n");
+    EXPECT_EQ(pSettings->GetRegistryInfo(), 0u);
+    EXPECT_TRUE(pSettings->IsSslOffloaded());
+    Use("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\MSExchange OWA]\n\"SSLOffloaded\"=\"1\"\n");
+    EXPECT_EQ(pSettings->GetRegistryInfo(), 13u);
+}
+
+TEST_F(RegistryFacts, ComputerNames) {
+    CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
+    ASSERT_TRUE(pSettings->GetComputerName());
+    EXPECT_FALSE(pSettings->ServerName().empty());
+    EXPECT_EQ(pSettings->ServerName().find('.'), std::string::npos);
+    EXPECT_EQ(pSettings->FullyQualifiedName().rfind(pSettings->ServerName(), 0), 0u);
+}
+
+}  // namespace
