@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/error_text.h"
+#include "platform/impersonation.h"
 #include "platform/system_log.h"
 #include "platform/win_errors.h"
 
@@ -50,6 +51,7 @@ bool CEventLog::Register(const char* pszSourceName) {
 DWORD CEventLog::Report(uint16_t wType, uint16_t wCategory, DWORD dwEventId, DWORD /*cbRawData*/,
                         const void* /*pRawData*/, const char* const* ppStrings) {
     if (!m_bRegistered) return ERROR_INVALID_PARAMETER;
+    const CRevertToSelf processIdentity;
     CEventRecord event{m_sSource, wType, wCategory, dwEventId, {}};
     for (size_t n = 0; ppStrings != nullptr && ppStrings[n] != nullptr && n < MAX_STRINGS; ++n)
         event.strings.emplace_back(ppStrings[n]);

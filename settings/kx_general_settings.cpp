@@ -3,6 +3,7 @@
 #include "diagnostics/trace.h"
 #include "platform/error_text.h"
 #include "platform/file_time.h"
+#include "platform/impersonation.h"
 #include "platform/module_path.h"
 #include "platform/registry_file.h"
 #include "platform/system_info.h"
@@ -16,6 +17,7 @@ BOOL CKXGeneralSettings::Init(const char* pszProductName, const char* pszModuleN
                               const char* pszResourceModuleName, const char* pszRegistryKey, int nLevelsUp) {
     CCritSecLock guard(m_initLock);
     if (m_initialized) return TRUE;
+    const CRevertToSelf processIdentity;
     if (!GetComputerName()) Trace("[CKXGeneralSettings::Init] GetComputerName failed");
     m_productName = pszProductName != nullptr ? pszProductName : "";
     m_eventLog.Register(m_productName.c_str());
@@ -85,6 +87,7 @@ BOOL CKXGeneralSettings::Shutdown() {
 }
 
 BOOL CKXGeneralSettings::RefreshSettings(bool& bChanged) {
+    const CRevertToSelf processIdentity;
     m_settings.Refresh(bChanged);
     if (bChanged) InitLog(m_moduleName, -1);
     return TRUE;

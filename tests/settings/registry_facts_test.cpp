@@ -64,3 +64,16 @@ TEST_F(RegistryFacts, ComputerNames) {
 }
 
 }  // namespace
+
+#include "settings/security_access.h"
+
+namespace {
+
+TEST(SecurityAccess, ThreadUserIsTheEffectiveAccount) {
+    std::string sUser, sDomain, sSid;
+    ASSERT_EQ(CSecurityAccess().GetThreadUser(sUser, sDomain, sSid), 0u);
+    EXPECT_FALSE(sUser.empty());
+    EXPECT_EQ(sSid, "S-1-22-1-" + std::to_string(geteuid()));
+}
+
+}  // namespace

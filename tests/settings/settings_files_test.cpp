@@ -87,6 +87,27 @@ TEST_F(SettingsFiles, LookUpRules) {
     EXPECT_EQ(pLinks->at(6).links.at(5), 5);
 }
 
+TEST_F(SettingsFiles, BypassGroupsAreReadAsSids) {
+    TraceCapture trace;
+    WriteBoth(SwSettings(Item("48", "S-1-5-32-544;not-a-sid") + Item("49", "S-1-0x1234567890AB-7")));
+    ASSERT_EQ(m_settings.LoadSettings(Folder()), 0);
+    const auto pTables = m_settings.SWSettings().Tables();
+    ASSERT_EQ(pTables->bypassSids.size(), 2u);
+    EXPECT_EQ(FormatSid(pTables->bypassSids[0]), "S-1-5-32-544");
+    EXPECT_EQ(pTables->bypassSids[1].nAuthority, 0x1234567890ABu);
+    EXPECT_TRUE(trace.Contains("Reading Groups from Global settings got an error 1337 . This group not-a-sid will be ignored"));
+}
+
+TEST(Sids, StringFormRoundTripsAndRejectsMalformedText) {
+    CSid sid;
+    ASSERT_TRUE(ParseSidString("S-1-5-21-3623811015-3361044348-30300820-1013", sid));
+    EXPECT_EQ(sid.subAuthorities.size(), 5u);
+    EXPECT_EQ(FormatSid(sid), "S-1-5-21-3623811015-3361044348-30300820-1013");
+    for (const char* pszBad : {"S-2-5-1", "S-1-5", "S-1-5-", "S-1-5-x", "S-1-281474976710656-1", "X-1-5-1",
+                               "S-1-5-4294967296", "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16", ""})
+        EXPECT_FALSE(ParseSidString(pszBad, sid)) << pszBad;
+}
+
 TEST_F(SettingsFiles, LinkCriteriaLiesInCommonFiles) {
     EXPECT_EQ(CHandleSWSettings::LinkCriteriaPath("/X/Kalyxa/Settings/"), "/X/Common Files/Settings/LinkCriteriaSettings.xml");
     EXPECT_EQ(CHandleSWSettings::LinkCriteriaPath("/X/K/Settings/"), "/X/Common Files/Settings/LinkCriteriaSettings.xml");
