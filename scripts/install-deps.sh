@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make binutils
+  cmake g++ make binutils binutils-mingw-w64-x86-64 cpp
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libgumbo-dev libpugixml-dev

@@ -28,7 +28,7 @@ fuzz_dir=$(scripts/build.sh fuzz | tail -n 1)
 for corpus in fuzz/corpus/*/; do
   target=$(basename "$corpus")_fuzz
   scratch=$(mktemp -d)
-  if ! "$fuzz_dir/fuzz/$target" -max_total_time="${KX_FUZZ_SECONDS:-20}" -max_len=4096 -print_final_stats=1 \
+  if ! "$fuzz_dir/fuzz/$target" -max_total_time="${KX_FUZZ_SECONDS:-20}" -max_len=16384 -print_final_stats=1 \
       -artifact_prefix="$scratch/" "$scratch" "$corpus" >"$scratch/log" 2>&1; then
     tail -n 60 "$scratch/log"
     echo "$target failed"

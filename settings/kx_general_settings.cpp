@@ -77,12 +77,18 @@ bool CKXGeneralSettings::LoadSettings(const char* pszModuleName, const char* psz
         m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "ERROR: %s. %s", sSystemText.c_str(), sErrorText.c_str());
         return false;
     }
+    if (!m_resource.LoadModule(m_folders.m_resourceModulePath, &m_eventLog)) {
+        sErrorText = "Load resource file failed " + m_folders.m_resourceModulePath;
+        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "%s", sErrorText.c_str());
+        return false;
+    }
     return true;
 }
 
 BOOL CKXGeneralSettings::Shutdown() {
     CCritSecLock guard(m_initLock);
     m_initialized = false;
+    m_resource.UnloadModule();
     return m_eventLog.Close() == 0 ? TRUE : FALSE;
 }
 

@@ -9,6 +9,7 @@
 #include "kx/host_abi.h"
 #include "settings/handle_sw_settings.h"
 #include "settings/product_folders.h"
+#include "settings/resource.h"
 #include "settings/singleton.h"
 
 class CKXGeneralSettings final : public CSingleton<CKXGeneralSettings>, public ITraceSettings {
@@ -28,6 +29,7 @@ public:
         m_eventLog.SetMessageIds(dwSuccess, dwFailure, dwError);
     }
     CEventLog& EventLog() { return m_eventLog; }
+    const CResource& Resource() const { return m_resource; }
 
     // The Exchange version code from the registry (4 for 2007, 8 for 2010,
     // 0 otherwise) and the product minor version (-1 when unknown).
@@ -79,6 +81,7 @@ private:
     std::string m_serverName;
     std::string m_fullyQualifiedName;
     CHandleSWSettings m_settings;
+    CResource m_resource;
 };
 
 #endif  // KX_SETTINGS_KX_GENERAL_SETTINGS_H

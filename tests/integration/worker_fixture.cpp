@@ -36,6 +36,8 @@ TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder) {
         std::filesystem::create_directories(common);
         std::filesystem::copy_file(samples / "SWSettings.xml", product / "Settings" / "SWSettings.xml");
         std::filesystem::copy_file(samples / "LinkCriteriaSettings.xml", common / "LinkCriteriaSettings.xml");
+        std::filesystem::create_directories(product / "Resource");
+        std::filesystem::copy_file(KX_RESOURCE_MODULE, product / "Resource" / "KXRes.dll");
     }
     m_sWorker = (product / "bin" / "KX_ServiceWorker.so").string();
     std::filesystem::copy_file(WorkerPath(), m_sWorker);

@@ -1,0 +1,41 @@
+// Reads string tables out of a resource-only PE/COFF module held as data:
+// the .rsrc directory, type 6 (string table), block id / 16 + 1, exact
+// language. No code of the module is ever run.
+#ifndef KX_PLATFORM_PE_RESOURCES_H
+#define KX_PLATFORM_PE_RESOURCES_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CPeResources {
+public:
+    // False (sError set) when the bytes are not a PE image with a resource
+    // directory inside the file.
+    bool Parse(std::vector<uint8_t> image, std::string& sError);
+    bool IsLoaded() const { return !m_image.empty(); }
+    void Clear() { m_image.clear(); }
+
+    // The string nId in language nLangId; false when the block, the language
+    // or the entry is missing, or the entry is empty.
+    bool FindString(uint32_t nId, uint16_t nLangId, std::u16string& sText) const;
+
+private:
+    // The file offset of an RVA, or false when it is outside every section.
+    bool FileOffset(uint32_t nRva, uint32_t cbNeeded, size_t& nOffset) const;
+    // The entry with the id in the resource directory at nDirectory (an
+    // offset into .rsrc); its raw OffsetToData field.
+    bool FindEntry(uint32_t nDirectory, uint32_t nId, uint32_t& nEntryData) const;
+    bool Read16(size_t nOffset, uint16_t& nValue) const;
+    bool Read32(size_t nOffset, uint32_t& nValue) const;
+
+    struct CSection {
+        uint32_t nVirtualAddress, nVirtualSize, nRawOffset, nRawSize;
+    };
+    std::vector<uint8_t> m_image;
+    std::vector<CSection> m_sections;
+    size_t m_nResourceOffset = 0;  // file offset of the resource directory
+    uint32_t m_cbResource = 0;
+};
+
+#endif  // KX_PLATFORM_PE_RESOURCES_H

@@ -1,0 +1,70 @@
+#include "settings/resource.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "diagnostics/event_log.h"
+#include "diagnostics/trace.h"
+#include "platform/win_errors.h"
+
+namespace {
+constexpr size_t MAX_MODULE_SIZE = 64 * 1024 * 1024;
+}
+
+CResource::CResource()
+    : m_languages{{"en", 4105},  {"fr", 1036},  {"de", 1031},  {"es", 3082},  {"pt-br", 1046},
+                  {"pt", 2070},  {"da", 1030},  {"sv", 1053},  {"hu", 1038},  {"fi", 1035},
+                  {"he", 1037},  {"it", 1040},  {"ar", 1025},  {"ja", 1041},  {"no", 1044},
+                  {"chs", 2052}, {"cht", 1028}, {"nl", 1043},  {"tr", 1055},  {"el", 1032}} {}
+
+bool CResource::LoadModule(const std::string& sPath, CEventLog* pEventLog) {
+    UnloadModule();
+    std::ifstream file(sPath, std::ios::binary);
+    std::vector<uint8_t> image;
+    std::string sError = "cannot be opened";
+    DWORD dwError = ERROR_FILE_NOT_FOUND;
+    if (file) {
+        image.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        dwError = ERROR_BAD_FORMAT;
+        if (image.size() > MAX_MODULE_SIZE) sError = "too large";
+    }
+    if (file && image.size() <= MAX_MODULE_SIZE && m_module.Parse(std::move(image), sError)) {
+        m_modulePath = sPath;
+        return true;
+    }
+    if (pEventLog != nullptr)
+        pEventLog->ReportErrorf(dwError, EVENTLOG_ERROR_TYPE, " Resource Class LoadModule failed  %s error %d",
+                                sPath.c_str(), static_cast<int>(dwError));
+    Trace("Resource Class LoadModule failed  %s error %d, %s", sPath.c_str(), static_cast<int>(dwError), sError.c_str());
+    return false;
+}
+
+bool CResource::UnloadModule() {
+    m_module.Clear();
+    m_modulePath.clear();
+    return true;
+}
+
+bool CResource::LoadString(uint32_t resId, std::u16string& sText, LANGID langId) const {
+    if (!m_module.IsLoaded()) {
+        Trace("Resource class NULL handler LoadString");
+        return false;
+    }
+    if (!m_module.FindString(resId, langId, sText)) {
+        Trace("Resource Class LoadString failed. It couldn't find the resource %d error %d", static_cast<int>(resId),
+              static_cast<int>(ERROR_RESOURCE_NAME_NOT_FOUND));
+        return false;
+    }
+    return true;
+}
+
+bool CResource::GetLangId(const std::string& sCode, LANGID& langId) const {
+    for (const auto& [sLanguage, nLangId] : m_languages)
+        if (sLanguage == sCode) {
+            langId = nLangId;
+            return true;
+        }
+    Trace("Resource class can not find language %s. Set english as default", sCode.c_str());
+    langId = LANGID_ENGLISH;
+    return false;
+}

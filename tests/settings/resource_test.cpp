@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "platform/utf.h"
+#include "settings/resource.h"
+#include "tests/support/trace_capture.h"
+
+namespace {
+
+std::string Text(const CResource& resource, uint32_t nId, LANGID langId) {
+    std::u16string sText;
+    return resource.LoadString(nId, sText, langId) ? Utf16ToUtf8(sText) : "<missing>";
+}
+
+TEST(Resource, StringsByIdInExactlyTheLanguageAsked) {
+    CResource resource;
+    ASSERT_TRUE(resource.LoadModule(KX_RESOURCE_MODULE, nullptr));
+    EXPECT_EQ(Text(resource, 1320, LANGID_ENGLISH), "Day");
+    EXPECT_EQ(Text(resource, 1111, 1036), "Gérer les délégués");
+    EXPECT_EQ(Text(resource, 1500, 1031), "Feiertage hinzufügen");
+    EXPECT_EQ(Text(resource, 1320, 1033), "<missing>") << "US English is not English (4105): no fallback";
+    EXPECT_EQ(Text(resource, 801, LANGID_ENGLISH), "<missing>") << "an empty entry of an existing block";
+    EXPECT_EQ(Text(resource, 60000, LANGID_ENGLISH), "<missing>") << "no such block";
+}
+
+TEST(Resource, WithoutAModuleNothingIsFound) {
+    TraceCapture trace;
+    CResource resource;
+    EXPECT_FALSE(resource.LoadModule("/nonexistent/KXRes.dll", nullptr));
+    EXPECT_EQ(Text(resource, 1320, LANGID_ENGLISH), "<missing>");
+    EXPECT_TRUE(trace.Contains("Resource class NULL handler LoadString"));
+}
+
+TEST(Resource, LanguageCodes) {
+    CResource resource;
+    LANGID langId = 0;
+    EXPECT_TRUE(resource.GetLangId("pt-br", langId));
+    EXPECT_EQ(langId, 1046);
+    EXPECT_TRUE(resource.GetLangId("en", langId));
+    EXPECT_EQ(langId, 4105);
+    EXPECT_FALSE(resource.GetLangId("ko", langId));
+    EXPECT_EQ(langId, LANGID_ENGLISH);
+}
+
+TEST(PeResources, TruncatedAndCorruptedModulesAreRefused) {
+    std::ifstream file(KX_RESOURCE_MODULE, std::ios::binary);
+    const std::vector<uint8_t> image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GT(image.size(), 1024u);
+    std::string sError;
+    for (size_t cbKeep : {0ul, 2ul, 64ul, 300ul, 1100ul}) {
+        CPeResources resources;
+        const bool bParsed = resources.Parse(std::vector<uint8_t>(image.begin(), image.begin() + static_cast<long>(cbKeep)), sError);
+        std::u16string sText;
+        EXPECT_FALSE(bParsed && resources.FindString(1320, LANGID_ENGLISH, sText)) << cbKeep;
+    }
+    // Every byte of the resource section flipped in turn: never a crash.
+    for (size_t n = 0x800; n < image.size(); n += 7) {
+        std::vector<uint8_t> corrupted = image;
+        corrupted[n] ^= 0xFF;
+        CPeResources resources;
+        std::u16string sText;
+        if (resources.Parse(std::move(corrupted), sError)) resources.FindString(1320, LANGID_ENGLISH, sText);
+    }
+}
+
+}  // namespace
