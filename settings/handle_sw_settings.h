@@ -4,6 +4,7 @@
 #define KX_SETTINGS_HANDLE_SW_SETTINGS_H
 
 #include <atomic>
+#include <mutex>
 #include <string>
 
 #include "settings/link_criteria.h"
@@ -41,7 +42,14 @@ public:
     CSync& ReloadLock() { return m_reloadLock; }
 
     std::string m_registryKey;
-    std::string m_ewsUrl;
+    void SetEwsUrl(const std::string& sUrl) {
+        std::lock_guard<std::mutex> guard(m_ewsUrlMutex);
+        m_ewsUrl = sUrl;
+    }
+    std::string EwsUrl() const {
+        std::lock_guard<std::mutex> guard(m_ewsUrlMutex);
+        return m_ewsUrl;
+    }
 
 private:
     void ReadRefreshSwitch();
@@ -51,6 +59,8 @@ private:
     // Held while a refresh reloads; taken with TryLock, so a busy reload is skipped.
     CCritSec m_reloadLock;
     std::atomic<bool> m_bRefreshEnabled{true};
+    mutable std::mutex m_ewsUrlMutex;
+    std::string m_ewsUrl;  // the Exchange Web Services address of setting 38
 };
 
 #endif  // KX_SETTINGS_HANDLE_SW_SETTINGS_H
