@@ -1,5 +1,7 @@
 #include "entry/notifications.h"
 
+#include <algorithm>
+
 #include "diagnostics/trace.h"
 #include "entry/buffer_instruction_list.h"
 #include "entry/dll_context.h"
@@ -19,21 +21,75 @@ void TraceFinished(const char* pszHandler, DWORD dwResult, const CDLLContext* pC
 
 }  // namespace
 
-BOOL CBaseNotifications::AddWorkerHeader(CDLLContext* pContext, const char* pszName, const char* pszValue) {
-    BOOL bResult = 0;
+namespace {
+
+// Adds or sets a header through the notification structure's function, in
+// the notifications that carry header functions.
+BOOL ChangeHeader(CDLLContext* pContext, bool bAdd, const char* pszName, const char* pszValue) {
     switch (pContext->m_dwNotificationType) {
         case SF_NOTIFY_SEND_RESPONSE:
         case SF_NOTIFY_PREPROC_HEADERS:
-        case SF_NOTIFY_AUTH_COMPLETE: {
-            const auto* pHeaders = static_cast<const KxHeaderFunctions*>(pContext->m_pvNotification);
-            if (pContext->m_pfc != nullptr && pHeaders != nullptr && pHeaders->AddHeader != nullptr)
-                bResult = pHeaders->AddHeader(pContext->m_pfc, const_cast<LPSTR>(pszName), const_cast<LPSTR>(pszValue));
-            break;
-        }
-        default: break;
+        case SF_NOTIFY_AUTH_COMPLETE: break;
+        default: return 0;
     }
+    const auto* pHeaders = static_cast<const KxHeaderFunctions*>(pContext->m_pvNotification);
+    if (pContext->m_pfc == nullptr || pHeaders == nullptr) return 0;
+    const auto pfnChange = bAdd ? pHeaders->AddHeader : pHeaders->SetHeader;
+    return pfnChange == nullptr ? 0
+                                : pfnChange(pContext->m_pfc, const_cast<LPSTR>(pszName), const_cast<LPSTR>(pszValue));
+}
+
+}  // namespace
+
+BOOL CBaseNotifications::AddWorkerHeader(CDLLContext* pContext, const char* pszName, const char* pszValue) {
+    const BOOL bResult = ChangeHeader(pContext, true, pszName, pszValue);
     Trace("[AddWorkerHeader] for header: %s return %d", pszName, bResult);
     return bResult;
+}
+
+BOOL CBaseNotifications::SetWorkerHeader(CDLLContext* pContext, const char* pszName, const char* pszValue) {
+    const BOOL bResult = ChangeHeader(pContext, false, pszName, pszValue);
+    Trace("[SetHeader] for header: %s return %d", pszName, bResult);
+    return bResult;
+}
+
+bool CBaseNotifications::GetIISParmT(HTTP_FILTER_CONTEXT* pfc, ServerVariableGetter pfnGetter, const char* pszName,
+                                     std::string& sValue) {
+    DWORD cbSize = 0;
+    if (pfnGetter == nullptr) return false;
+    if (pfnGetter(pfc, const_cast<LPSTR>(pszName), nullptr, &cbSize)) return true;
+    const DWORD dwError = KxGetLastError();
+    if (cbSize == 0) return false;
+    if (dwError == ERROR_INSUFFICIENT_BUFFER) {
+        std::string sBuffer(static_cast<size_t>(cbSize) + 1, '\0');
+        DWORD cbBuffer = cbSize;
+        if (!pfnGetter(pfc, const_cast<LPSTR>(pszName), sBuffer.data(), &cbBuffer)) {
+            const DWORD dwSecond = KxGetLastError();
+            TraceError(dwSecond, "GetIISParmT %s failed Error: %d", pszName, static_cast<int>(dwSecond));
+            return false;
+        }
+        sBuffer[std::min<size_t>(cbBuffer, cbSize)] = '\0';
+        sValue.assign(sBuffer.c_str());
+        return true;
+    }
+    if (dwError == ERROR_INVALID_PARAMETER || dwError == ERROR_NO_DATA || dwError == ERROR_INVALID_INDEX)
+        Trace("GetIISParmT %s %s Error %d", " GetServerVariable failed", pszName, static_cast<int>(dwError));
+    return false;
+}
+
+DWORD CBaseNotifications::GetWorkerServerVariable(CDLLContext* pContext, const char* pszName, std::string& sValue) {
+    switch (pContext->m_dwNotificationType) {
+        case SF_NOTIFY_SEND_RESPONSE:
+        case SF_NOTIFY_END_OF_REQUEST:
+        case SF_NOTIFY_SEND_RAW_DATA:
+        case SF_NOTIFY_PREPROC_HEADERS:
+        case SF_NOTIFY_AUTH_COMPLETE:
+            if (pContext->m_pfc != nullptr)
+                GetIISParmT(pContext->m_pfc, pContext->m_pfc->GetServerVariable, pszName, sValue);
+            break;
+        default: break;
+    }
+    return ERROR_SUCCESS;
 }
 
 // Request pre-processing and auth-complete routing are not handled yet.

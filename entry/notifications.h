@@ -2,6 +2,8 @@
 #ifndef KX_ENTRY_NOTIFICATIONS_H
 #define KX_ENTRY_NOTIFICATIONS_H
 
+#include <string>
+
 #include "kx/host_abi.h"
 
 class CBufferInstructionList;
@@ -19,6 +21,18 @@ public:
     // AddHeader; only at send-response, pre-process headers and
     // auth-complete. Returns the IIS result, 0 when nothing was added.
     static BOOL AddWorkerHeader(CDLLContext* pContext, const char* pszName, const char* pszValue);
+    // The same through SetHeader ("URL" at auth-complete rewrites the request URL).
+    static BOOL SetWorkerHeader(CDLLContext* pContext, const char* pszName, const char* pszValue);
+
+    typedef BOOL (*ServerVariableGetter)(HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPVOID lpvBuffer, LPDWORD lpdwSize);
+    // Reads a server variable the IIS way (size first, then the value);
+    // false, value untouched, when it does not exist; an empty value leaves
+    // it untouched too.
+    static bool GetIISParmT(HTTP_FILTER_CONTEXT* pfc, ServerVariableGetter pfnGetter, const char* pszName,
+                            std::string& sValue);
+    // GetIISParmT through the record's filter context, during the five
+    // notifications only; always 0 (a failure leaves sValue as it was).
+    static DWORD GetWorkerServerVariable(CDLLContext* pContext, const char* pszName, std::string& sValue);
 };
 
 // One per HttpFilterProc call; keeps nothing between calls.

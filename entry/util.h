@@ -1,0 +1,26 @@
+// Text helpers of the request handling: cookies, the EWS address.
+#ifndef KX_ENTRY_UTIL_H
+#define KX_ENTRY_UTIL_H
+
+#include <string>
+#include <string_view>
+
+#include "kx/host_abi.h"
+
+class CUtil {
+public:
+    // The value after key (which must end with '='), found ignoring case
+    // anywhere in the cookie text, up to the next ';'.
+    static bool extractCookie(std::string_view sCookies, std::string_view sKey, std::string& sValue);
+    // The user-context cookie of another opened mailbox ("UserContext_<hex>="),
+    // its value cut before the first '&'.
+    static bool GetOtherMBXUserContextCookieValue(std::string_view sCookies, std::string& sValue);
+    // Setting 38 when set, else this server's address from the request:
+    // scheme + local address (IPv6 in brackets) + "/EWS/exchange.asmx".
+    static std::string BuildEwsUrl(CDLLContext* pContext);
+    // The text between the first startMarker and the next endMarker after
+    // it (ignoring case), or to the end; empty when startMarker is absent.
+    static std::string ExtractBetween(std::string_view sText, std::string_view sStart, std::string_view sEnd);
+};
+
+#endif  // KX_ENTRY_UTIL_H
