@@ -27,8 +27,6 @@ public:
     void Flush(bool bSync);
     void Close();
 
-    size_t Pending() const { return m_buffer.size(); }
-
 private:
     void WriteBatch();
 

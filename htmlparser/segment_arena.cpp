@@ -9,7 +9,6 @@ void* CSegmentArena::Allocate(size_t cbSize, size_t cbAlign) {
         m_blocks.emplace_back(new std::byte[cbBlock]);  // not zeroed
         m_pNext = m_blocks.back().get();
         m_cbLeft = cbBlock;
-        m_cbReserved += cbBlock;
         cbPad = (cbAlign - reinterpret_cast<uintptr_t>(m_pNext) % cbAlign) % cbAlign;
     }
     std::byte* pResult = m_pNext + cbPad;

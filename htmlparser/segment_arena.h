@@ -15,7 +15,6 @@ public:
 
     // Uninitialised, suitably aligned storage; throws std::bad_alloc.
     void* Allocate(size_t cbSize, size_t cbAlign);
-    size_t BytesReserved() const { return m_cbReserved; }
 
 private:
     static constexpr size_t BLOCK_SIZE = 32 * 1024;
@@ -23,7 +22,6 @@ private:
     std::vector<std::unique_ptr<std::byte[]>> m_blocks;
     std::byte* m_pNext = nullptr;
     size_t m_cbLeft = 0;
-    size_t m_cbReserved = 0;
 };
 
 #endif  // KX_HTMLPARSER_SEGMENT_ARENA_H

@@ -57,7 +57,6 @@ public:
     // Parses the whole document once and fills the cache; returns all
     // registered tags in document order.
     const std::vector<CTag*>& fullSequentialParse();
-    bool isFullSequentialParseDone() const { return m_bFullSequentialParseDone; }
     const std::vector<CTag*>& getAllTags() const { return m_vAllTags; }
     const std::vector<CStartTag*>& getAllStartTags() const { return m_vAllStartTags; }
     // The registered tags of a full parse, each given its tag index.
@@ -87,7 +86,6 @@ public:
         return pObject;
     }
     size_t ownedSegmentCount() const { return m_vOwnedSegments.size(); }
-    size_t bytesReserved() const { return m_arena.BytesReserved(); }
 
 private:
     friend class CSegment;

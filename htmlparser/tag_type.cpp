@@ -16,8 +16,7 @@ CTagType::CTagType(const char* pszDescription, const char* pszStartDelimiter, co
       m_csStartDelimiter(pszStartDelimiter),
       m_csClosingDelimiter(pszClosingDelimiter),
       m_bServerTag(bServerTag),
-      m_csNamePrefix(m_csStartDelimiter.substr(std::string(pszGenericPrefix).size())),
-      m_csGenericPrefix(pszGenericPrefix) {}
+      m_csNamePrefix(m_csStartDelimiter.substr(std::string(pszGenericPrefix).size())) {}
 
 CTag* CTagType::getTagAt(CSource* pSource, Position nPos, bool bAssumeNoNestedTags) {
     if (pSource == nullptr) {

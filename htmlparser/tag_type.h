@@ -39,7 +39,6 @@ public:
     const std::string& getClosingDelimiter() const { return m_csClosingDelimiter; }
     bool isServerTag() const { return m_bServerTag; }
     const std::string& getNamePrefix() const { return m_csNamePrefix; }
-    const std::string& getGenericPrefix() const { return m_csGenericPrefix; }
 
 protected:
     CTagType(const char* pszDescription, const char* pszStartDelimiter, const char* pszClosingDelimiter,
@@ -51,7 +50,6 @@ private:
     std::string m_csClosingDelimiter;
     bool m_bServerTag;
     std::string m_csNamePrefix;
-    std::string m_csGenericPrefix;
 };
 
 class CStartTagType : public CTagType {

@@ -3,11 +3,16 @@
 #include <vector>
 
 #include "diagnostics/event_log.h"
+#include "platform/impersonation.h"
 
 namespace {
 
 std::vector<CEventRecord> g_events;
-void CollectingSink(const CEventRecord& event) { g_events.push_back(event); }
+bool g_bReportedAsProcess = false;
+void CollectingSink(const CEventRecord& event) {
+    g_events.push_back(event);
+    g_bReportedAsProcess = CRevertToSelf::IsActive();
+}
 
 class EventLog : public ::testing::Test {
 protected:
@@ -26,6 +31,8 @@ TEST_F(EventLog, NothingIsReportedBeforeRegistration) {
     EXPECT_TRUE(m_log.Register("Quorvane Kalyxa"));
     EXPECT_TRUE(m_log.Register("Other"));  // once only
     EXPECT_EQ(m_log.Report(EVENTLOG_ERROR_TYPE, 0, 1, 0, nullptr, nullptr), 0u);
+    EXPECT_TRUE(g_bReportedAsProcess) << "reported with the thread's impersonation set aside";
+    EXPECT_FALSE(CRevertToSelf::IsActive());
     ASSERT_EQ(g_events.size(), 1u);
     EXPECT_EQ(g_events[0].sSource, "Quorvane Kalyxa");
 }
