@@ -49,19 +49,11 @@ HRESULT CLinkCriteria::LoadLinkCriteria(const std::string& sPath) {
                 return hr;
             }
         }
-        {
-            std::lock_guard<std::mutex> guard(m_tableMutex);
-            m_pTable = std::move(pTable);
-        }
+        m_table.Set(std::move(pTable));
         MarkLoaded(sPath);
         return 0;
     } catch (const std::exception&) {
         Trace("LoadLinkCriteria General exception");
         return E_FAIL;
     }
-}
-
-std::shared_ptr<const CServiceWorkerTable> CLinkCriteria::Table() const {
-    std::lock_guard<std::mutex> guard(m_tableMutex);
-    return m_pTable;
 }

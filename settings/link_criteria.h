@@ -5,10 +5,10 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "settings/basic_settings.h"
+#include "settings/snapshot.h"
 
 struct CServiceWorkerLinks {
     int32_t nId = 0;
@@ -21,13 +21,12 @@ class CLinkCriteria : public CBasicSettings {
 public:
     HRESULT Load(const std::string& sPath) override { return LoadLinkCriteria(sPath); }
     HRESULT LoadLinkCriteria(const std::string& sPath);
-    std::shared_ptr<const CServiceWorkerTable> Table() const;
+    std::shared_ptr<const CServiceWorkerTable> Table() const { return m_table.Get(); }
 
 private:
     HRESULT HandleLink(const CAttributeItems& items, CServiceWorkerLinks& record);
 
-    mutable std::mutex m_tableMutex;  // guards the pointer only
-    std::shared_ptr<const CServiceWorkerTable> m_pTable = std::make_shared<CServiceWorkerTable>();
+    CSnapshot<CServiceWorkerTable> m_table;
 };
 
 #endif  // KX_SETTINGS_LINK_CRITERIA_H

@@ -45,6 +45,19 @@ void LineAndPosition(const std::string& sPath, ptrdiff_t nOffset, int& nLine, in
     std::fclose(pFile);
 }
 
+// An integer value, or the decimal conversion of a text; false for others.
+bool NumberOf(const CVariant& value, int32_t& nValue) {
+    if (const int32_t* pNumber = std::get_if<int32_t>(&value)) {
+        nValue = *pNumber;
+        return true;
+    }
+    if (const std::u16string* pText = Text(value)) {
+        nValue = DecimalValue(*pText);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 HRESULT CSWSettings::HandleItem(const CAttributeItems& items, CSettingItemTable& table) {
@@ -136,12 +149,8 @@ HRESULT CSWSettings::LoadSettings(const std::string& sPath) {
             return hr;
         }
         int32_t nRefreshMinutes = DEFAULT_REFRESH_MINUTES;
-        const CVariant* pMinutes = Find(*pTables, SETTING_REFRESH_MINUTES, -1);
-        {
-            std::lock_guard<std::mutex> guard(m_tablesMutex);
-            m_pTables = std::move(pTables);
-        }
-        if (pMinutes != nullptr) GetSettingFromID(SETTING_REFRESH_MINUTES, nRefreshMinutes, -1);
+        if (const CVariant* pMinutes = Find(*pTables, SETTING_REFRESH_MINUTES, -1)) NumberOf(*pMinutes, nRefreshMinutes);
+        m_tables.Set(std::move(pTables));
         MarkLoaded(sPath);
         SetRefreshMinutes(nRefreshMinutes);
         return 0;
@@ -149,11 +158,6 @@ HRESULT CSWSettings::LoadSettings(const std::string& sPath) {
         Trace("LoadSettings General exception");
         return E_FAIL;
     }
-}
-
-std::shared_ptr<const CSWSettingsTables> CSWSettings::Tables() const {
-    std::lock_guard<std::mutex> guard(m_tablesMutex);
-    return m_pTables;
 }
 
 const CVariant* CSWSettings::Find(const CSWSettingsTables& tables, int32_t nId, int32_t nCriteria) {
@@ -169,16 +173,7 @@ const CVariant* CSWSettings::Find(const CSWSettingsTables& tables, int32_t nId, 
 bool CSWSettings::GetSettingFromID(int32_t nId, int32_t& nValue, int32_t nCriteria) const {
     const auto pTables = Tables();
     const CVariant* pValue = Find(*pTables, nId, nCriteria);
-    if (pValue == nullptr) return false;
-    if (const int32_t* pNumber = std::get_if<int32_t>(pValue)) {
-        nValue = *pNumber;
-        return true;
-    }
-    if (const std::u16string* pText = Text(*pValue)) {
-        nValue = DecimalValue(*pText);
-        return true;
-    }
-    return false;
+    return pValue != nullptr && NumberOf(*pValue, nValue);
 }
 
 bool CSWSettings::GetSettingFromID(int32_t nId, std::string& sValue, int32_t nCriteria) const {

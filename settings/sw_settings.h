@@ -4,12 +4,12 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/sid.h"
 #include "settings/basic_settings.h"
+#include "settings/snapshot.h"
 
 namespace pugi {
 class xml_document;
@@ -46,7 +46,7 @@ public:
     bool GetSettingFromID(int32_t nId, int32_t& nValue, int32_t nCriteria) const;
     bool GetSettingFromID(int32_t nId, std::string& sValue, int32_t nCriteria) const;
 
-    std::shared_ptr<const CSWSettingsTables> Tables() const;
+    std::shared_ptr<const CSWSettingsTables> Tables() const { return m_tables.Get(); }
 
 private:
     HRESULT HandleItem(const CAttributeItems& items, CSettingItemTable& table);
@@ -54,8 +54,7 @@ private:
     void ParseBuildByPassList(CSWSettingsTables& tables) const;
     static const CVariant* Find(const CSWSettingsTables& tables, int32_t nId, int32_t nCriteria);
 
-    mutable std::mutex m_tablesMutex;  // guards the pointer only
-    std::shared_ptr<const CSWSettingsTables> m_pTables = std::make_shared<CSWSettingsTables>();
+    CSnapshot<CSWSettingsTables> m_tables;
 };
 
 #endif  // KX_SETTINGS_SW_SETTINGS_H
