@@ -1,11 +1,15 @@
 #include "entry/notifications.h"
 
 #include <algorithm>
+#include <memory>
+#include <stdexcept>
 
 #include "diagnostics/trace.h"
 #include "entry/buffer_instruction_list.h"
 #include "entry/dll_context.h"
 #include "entry/sw_context.h"
+#include "forms/kx_form_factory.h"
+#include "forms/sw_form_context.h"
 #include "platform/win_errors.h"
 #include "settings/shared_holder.h"
 
@@ -146,11 +150,28 @@ DWORD CNotifications::NotifySendResponse(CDLLContext* pContext) {
 }
 
 // No page modifier exists yet: every page goes out unchanged.
-DWORD CNotifications::ProcessForm(CDLLContext* pContext, CBufferInstructionList*) {
+DWORD CNotifications::RunForms(CSWFormContext* pFormContext) { return CKXFormFactory::Process(pFormContext); }
+
+DWORD CNotifications::ProcessForm(CDLLContext* pContext, CBufferInstructionList* pList) {
     Trace("[CNotifications::ProcessForm] started.");
-    const DWORD dwResult = pContext == nullptr ? ERROR_INVALID_DATA : ERROR_SUCCESS;
-    if (pContext == nullptr) Trace("[CNotifications::ProcessForm] pContext is NULL");
-    Trace("[CNotifications::ProcessForm] returned <%d>", dwResult);
+    DWORD dwResult = ERROR_SUCCESS;
+    if (pContext == nullptr) {
+        Trace("[CNotifications::ProcessForm] pContext is NULL");
+        dwResult = ERROR_INVALID_DATA;
+    } else {
+        try {
+            const std::shared_ptr<CSWFormContext> spFormContext = std::make_shared<CSWFormContext>(pContext, pList);
+            Trace("[CNotifications::ProcessForm] Template <%s>", spFormContext->m_csTemplate.c_str());
+            dwResult = RunForms(spFormContext.get());
+        } catch (const std::runtime_error& e) {
+            Trace("[CNotifications::ProcessForm] Runtime exception: %s", e.what());
+            dwResult = ERROR_ARENA_TRASHED;
+        } catch (...) {
+            Trace("[CNotifications::ProcessForm] Unexpected exception processing forms");
+            dwResult = static_cast<DWORD>(E_UNEXPECTED);
+        }
+    }
+    Trace("[CNotifications::ProcessForm] returned <%d>", static_cast<int>(dwResult));
     return dwResult;
 }
 

@@ -7,6 +7,7 @@
 #include "kx/host_abi.h"
 
 class CBufferInstructionList;
+class CSWFormContext;
 
 class CBaseNotifications {
 public:
@@ -45,10 +46,12 @@ public:
     DWORD NotifyEndOfRequest(CDLLContext* pContext) override;
 
 protected:
-    // Lets the page modifiers fill the list for a status 200 page.
-    virtual DWORD ProcessForm(CDLLContext* pContext, CBufferInstructionList* pList);
+    // Runs the page modifiers on a status 200 page; they fill the context's list.
+    virtual DWORD RunForms(CSWFormContext* pFormContext);
 
 private:
+    // Builds the form context and runs the forms; never throws.
+    DWORD ProcessForm(CDLLContext* pContext, CBufferInstructionList* pList);
     DWORD SendRawData(CDLLContext* pContext, CBufferInstructionList* pList);
 };
 

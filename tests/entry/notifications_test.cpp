@@ -3,6 +3,7 @@
 #include "entry/buffer_instruction_list.h"
 #include "entry/notifications.h"
 #include "entry/sw_context.h"
+#include "forms/sw_form_context.h"
 #include "host/host_request.h"
 #include "tests/support/trace_capture.h"
 
@@ -14,10 +15,9 @@ public:
     DWORD m_dwFormResult = 0;
 
 protected:
-    DWORD ProcessForm(CDLLContext* pContext, CBufferInstructionList* pList) override {
-        const CCommonPointers* pPointers = static_cast<const COutboundContext*>(pContext->m_spOutboundContext.pObject)
-                                               ->m_pCommonPointers;
-        const BYTE* pBody = pPointers->m_pBodyTag;
+    DWORD RunForms(CSWFormContext* pFormContext) override {
+        CBufferInstructionList* pList = pFormContext->m_pcobBufferInstructionList;
+        const BYTE* pBody = pFormContext->m_pCommonPointers->m_pBodyTag;
         InsertHtmlStringAtPosition(reinterpret_cast<uint64_t>(pBody), "<!--before-->", pList);
         DeleteHtmlStringAtPosition(reinterpret_cast<uint64_t>(pBody), 6, pList);  // "<body>"
         InsertHtmlStringAtPosition(reinterpret_cast<uint64_t>(pBody), "<body class=\"kx\">", pList);
@@ -89,18 +89,39 @@ TEST_F(SendRawData, OtherStatusesAreNotProcessed) {
     EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_NONE);
 }
 
-TEST_F(SendRawData, ThrowingFormIsContainedByTheCaller) {
-    // The real form layer turns its exceptions into codes; anything else must
-    // not leak the list or its instructions (the sanitizer build checks).
-    class ThrowingNotifications : public CNotifications {
-    protected:
-        DWORD ProcessForm(CDLLContext*, CBufferInstructionList* pList) override {
-            InsertHtmlStringAtPosition(1, "x", pList);
-            throw std::bad_alloc();
-        }
-    } notifications;
-    auto pRequest = Make();
-    EXPECT_THROW(notifications.NotifySendRawData(pRequest->Context()), std::bad_alloc);
+// A form that throws: its edits are dropped with the list, the page goes out
+// unchanged and the exception ends as a code (the sanitizer build checks for leaks).
+template <class TException>
+class ThrowingNotifications : public CNotifications {
+protected:
+    DWORD RunForms(CSWFormContext* pFormContext) override {
+        InsertHtmlStringAtPosition(1, "x", pFormContext->m_pcobBufferInstructionList);
+        throw TException("form failed");
+    }
+};
+
+struct OutOfMemory : std::bad_alloc {
+    explicit OutOfMemory(const char*) {}
+};
+
+TEST_F(SendRawData, FormExceptionsEndAsCodesAndTheRequestIsIgnored) {
+    {
+        TraceCapture trace;
+        ThrowingNotifications<std::runtime_error> notifications;
+        auto pRequest = Make();
+        EXPECT_EQ(notifications.NotifySendRawData(pRequest->Context()), 7u);
+        EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_IGNORE);
+        EXPECT_TRUE(trace.Contains("[CNotifications::ProcessForm] Runtime exception: form failed"));
+        EXPECT_TRUE(trace.Contains("[CNotifications::ProcessForm] returned <7>"));
+    }
+    {
+        TraceCapture trace;
+        ThrowingNotifications<OutOfMemory> notifications;
+        auto pRequest = Make();
+        EXPECT_EQ(notifications.NotifySendRawData(pRequest->Context()), 0x8000FFFFu);
+        EXPECT_TRUE(trace.Contains("[CNotifications::ProcessForm] Unexpected exception processing forms"));
+    }
+    EXPECT_EQ(m_services.m_nSubmitCalls, 0);
 }
 
 TEST(EndOfRequest, FreesTheWorkersObjectAndTheReplaceBuffer) {
