@@ -152,6 +152,25 @@ TEST_F(Worker, SendRawDataWithoutEditsLeavesThePageAndTheHostAlone) {
     EXPECT_EQ(m_services.m_nSubmitCalls, 0);
 }
 
+TEST_F(Worker, PagesWithoutAPageModifierGoOutUnchanged) {
+    for (const char* pszTemplate : {"ASP.forms_basic_basiccalendarview_aspx", "ASP.forms_premium_calendarview_aspx",
+                                    "ASP.auth_error_aspx", "ASP.auth_logoff_aspx"}) {
+        m_spec.sBody = std::string("<html><head><!-- OwaPage = ") + pszTemplate + " --></head><body></body></html>";
+        auto pRequest = Request();
+        EXPECT_EQ(Notify(*pRequest, SF_NOTIFY_SEND_RAW_DATA), 0u) << pszTemplate;
+        EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_NONE);
+        EXPECT_EQ(pRequest->SentResponse(), pRequest->Buffer());
+    }
+}
+
+TEST_F(Worker, AnUnknownPageTemplateLeavesThePageToTheHost) {
+    m_spec.sBody = "<html><!-- OwaPage = ASP.forms_unknown_aspx --><body>x</body></html>";
+    auto pRequest = Request();
+    EXPECT_EQ(Notify(*pRequest, SF_NOTIFY_SEND_RAW_DATA), 7u);
+    EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_IGNORE);
+    EXPECT_EQ(m_services.m_nSubmitCalls, 0);
+}
+
 TEST_F(Worker, EndOfRequestFreesTheReplaceBuffer) {
     auto pRequest = Request();
     EXPECT_EQ(Notify(*pRequest, SF_NOTIFY_END_OF_REQUEST), 0u) << "nothing to free";
