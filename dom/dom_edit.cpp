@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
+#include "dom/dom_exception.h"
 #include "entry/buffer_instruction_list.h"
+#include "htmlparser/element.h"
 #include "htmlparser/source.h"
 
 namespace {
@@ -21,6 +23,13 @@ DWORD DeleteAtSourcePosition(const CSource& source, Position nPos, DWORD dwLengt
     return DeleteHtmlStringAtPosition(BufferAddress(source, nPos), dwLength, pList);
 }
 
-bool LiesWithin(const CSegment& segment, const CSource* pSource, Position nBegin, Position nEnd) {
-    return segment.getSource() == pSource && segment.getBegin() >= nBegin && segment.getEnd() <= nEnd;
+DWORD InsertNextToChild(const std::string& sOperation, const CElement* pChild, bool bAfter, const CSource& source,
+                        Position nBegin, Position nEnd, const char* pszOwner, int64_t nPosition, const char* pszData,
+                        CBufferInstructionList* pList) {
+    if (pChild == nullptr) throw CDOMParserUndefinedObjectException(sOperation + " : childDOMElement is 0");
+    if (pChild->getSource() != &source || pChild->getBegin() < nBegin || pChild->getEnd() > nEnd)
+        throw CDOMParserIllegalArgumentException(
+            sOperation + " : childDOMElement is not a child element or it's source differs from " + pszOwner,
+            nPosition);
+    return InsertAtSourcePosition(source, bAfter ? pChild->getEnd() : pChild->getBegin(), pszData, pList);
 }

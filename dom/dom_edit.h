@@ -3,7 +3,9 @@
 #ifndef KX_DOM_DOM_EDIT_H
 #define KX_DOM_DOM_EDIT_H
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "htmlparser/position.h"
 #include "kx/host_abi.h"
@@ -20,7 +22,14 @@ DWORD InsertAtSourcePosition(const CSource& source, Position nPos, const char* p
 // Deletes dwLength bytes at parser position nPos.
 DWORD DeleteAtSourcePosition(const CSource& source, Position nPos, DWORD dwLength, CBufferInstructionList* pList);
 
-// Whether segment lies in the same source as, and within, [nBegin, nEnd).
-bool LiesWithin(const CSegment& segment, const CSource* pSource, Position nBegin, Position nEnd);
+class CElement;
+
+// Inserts pszData before (or after) pChild, which must be an element of
+// pSource lying within [nBegin, nEnd). Otherwise throws, naming sOperation:
+// the undefined-object exception for a null child, else the illegal-argument
+// exception "... differs from <sOwner>" at nPosition.
+DWORD InsertNextToChild(const std::string& sOperation, const CElement* pChild, bool bAfter, const CSource& source,
+                        Position nBegin, Position nEnd, const char* pszOwner, int64_t nPosition, const char* pszData,
+                        CBufferInstructionList* pList);
 
 #endif  // KX_DOM_DOM_EDIT_H

@@ -103,25 +103,23 @@ std::string CDOMElement::getOuterHTML() const {
     return std::string(m_spSource->view(pElement->getBegin(), pElement->getEnd()));
 }
 
-std::string CDOMElement::getInnerHTML() const {
-    CElement* pElement = defined("getInnerHTML()");
+const CSegment* CDOMElement::content(const char* pszOperation) const {
+    CElement* pElement = defined((std::string(pszOperation) + "()").c_str());
     const CSegment* pContent = pElement->getContent();
-    if (pContent == nullptr) {
-        Trace("[CDOMElement::getInnerHTML] CElement::getContent() failed. Element <%s> nBegin <%d> nEnd <%d>.",
+    if (pContent == nullptr)
+        Trace("[CDOMElement::%s] CElement::getContent() failed. Element <%s> nBegin <%d> nEnd <%d>.", pszOperation,
               pElement->getName().c_str(), PosArg(pElement->getBegin()), PosArg(pElement->getEnd()));
-        return "";
-    }
-    return std::string(m_spSource->view(pContent->getBegin(), pContent->getEnd()));
+    return pContent;
+}
+
+std::string CDOMElement::getInnerHTML() const {
+    const CSegment* pContent = content("getInnerHTML");
+    return pContent == nullptr ? "" : std::string(m_spSource->view(pContent->getBegin(), pContent->getEnd()));
 }
 
 std::string CDOMElement::getInnerText() const {
-    CElement* pElement = defined("getInnerText()");
-    const CSegment* pContent = pElement->getContent();
-    if (pContent == nullptr) {
-        Trace("[CDOMElement::getInnerText] CElement::getContent() failed. Element <%s> nBegin <%d> nEnd <%d>.",
-              pElement->getName().c_str(), PosArg(pElement->getBegin()), PosArg(pElement->getEnd()));
-        return "";
-    }
+    const CSegment* pContent = content("getInnerText");
+    if (pContent == nullptr) return "";
     CSource* pSource = m_spSource.get();
     const Position nEnd = pContent->getEnd();
     std::string sText;
@@ -170,12 +168,7 @@ DWORD CDOMElement::insertContentDataAfter(const char* pszData, const CDOMElement
 DWORD CDOMElement::insertAtChild(const char* pszOperation, const char* pszData, const CDOMElement& child, bool bAfter,
                                  CBufferInstructionList* pList) const {
     const CElement* pElement = defined(pszOperation);
-    const std::string sPrefix = std::string("CDOMElement::") + pszOperation;
-    if (child.m_pElement == nullptr) throw CDOMParserUndefinedObjectException(sPrefix + " : childDOMElement is 0");
-    if (!LiesWithin(*child.m_pElement, m_spSource.get(), pElement->getContentBegin(), pElement->getContentEnd()))
-        throw CDOMParserIllegalArgumentException(
-            sPrefix + " : childDOMElement is not a child element or it's source differs from this element's source",
-            static_cast<int64_t>(pElement->getBegin()));
-    const Position nAt = bAfter ? child.m_pElement->getEnd() : child.m_pElement->getBegin();
-    return InsertAtSourcePosition(*m_spSource, nAt, pszData, pList);
+    return InsertNextToChild(std::string("CDOMElement::") + pszOperation, child.m_pElement, bAfter, *m_spSource,
+                             pElement->getContentBegin(), pElement->getContentEnd(), "this element's source",
+                             static_cast<int64_t>(pElement->getBegin()), pszData, pList);
 }

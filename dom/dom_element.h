@@ -67,6 +67,8 @@ public:
 
 private:
     CElement* defined(const char* pszOperation) const;
+    // The element's content; null after a trace line when it cannot be made.
+    const CSegment* content(const char* pszOperation) const;
     CDOMElement sibling(const char* pszOperation, bool bNext);
     DWORD insertAtChild(const char* pszOperation, const char* pszData, const CDOMElement& child, bool bAfter,
                         CBufferInstructionList* pList) const;

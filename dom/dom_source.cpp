@@ -202,11 +202,6 @@ DWORD CDOMSource::insertContentDataAfter(const char* pszData, const CDOMElement&
 DWORD CDOMSource::insertAtChild(const char* pszOperation, const char* pszData, const CDOMElement& child, bool bAfter,
                                 CBufferInstructionList* pList) const {
     const CSource* pSource = defined(pszOperation);
-    const std::string sPrefix = std::string("CDOMSource::") + pszOperation;
-    const CElement* pChild = child.getParserElement();
-    if (pChild == nullptr) throw CDOMParserUndefinedObjectException(sPrefix + " : childDOMElement is 0");
-    if (!LiesWithin(*pChild, pSource, pSource->getBegin(), pSource->getEnd()))
-        throw CDOMParserIllegalArgumentException(
-            sPrefix + " : childDOMElement is not a child element or it's source differs from this source", -1);
-    return InsertAtSourcePosition(*pSource, bAfter ? pChild->getEnd() : pChild->getBegin(), pszData, pList);
+    return InsertNextToChild(std::string("CDOMSource::") + pszOperation, child.getParserElement(), bAfter, *pSource,
+                             pSource->getBegin(), pSource->getEnd(), "this source", -1, pszData, pList);
 }
