@@ -83,12 +83,8 @@ void CDOMSource::initHtmlFromHost(Position nTag) {
 bool CDOMSource::initFromHost(Position nTag, Position nEndTag, CDOMElement& element, const char* pszKind) {
     CStartTag* pStartTag = NormalStartTagAt(m_spSource.get(), nTag);
     if (pStartTag == nullptr) return false;
-    CEndTag* pEndTag = NormalEndTagAt(m_spSource.get(), nEndTag);
-    const std::string sCreateFailed = std::string("[CDOMSource::CDOMSource] ") + pszKind +
-                                      " element initialization: CElement::CREATE_NEW_INST() failed";
-    const std::string sGetFailed = std::string("[CDOMSource::CDOMSource] ") + pszKind +
-                                   " element initialization: CStartTag::getElement() failed.";
-    element = elementOf(pStartTag, pEndTag, sCreateFailed.c_str(), sGetFailed.c_str());
+    element = elementOf(pStartTag, NormalEndTagAt(m_spSource.get(), nEndTag), "CDOMSource", pszKind,
+                        "CStartTag::getElement() failed.");
     return true;
 }
 
@@ -101,15 +97,17 @@ CEndTag* CDOMSource::htmlEndTag(const char* pszCreateFailed) {
     return pEmpty;
 }
 
-CDOMElement CDOMSource::elementOf(CStartTag* pStartTag, CEndTag* pEndTag, const char* pszCreateFailed,
+CDOMElement CDOMSource::elementOf(CStartTag* pStartTag, CEndTag* pEndTag, const char* pszCaller, const char* pszKind,
                                   const char* pszGetElementFailed) {
     CElement* pElement = nullptr;
     if (pEndTag != nullptr) {
         pElement = CElement::CREATE_NEW_INST(m_spSource.get(), pStartTag, pEndTag);
-        if (pElement == nullptr) Trace("%s", pszCreateFailed);
+        if (pElement == nullptr)
+            Trace("[CDOMSource::%s] %s element initialization: CElement::CREATE_NEW_INST() failed", pszCaller, pszKind);
     } else {
         pElement = pStartTag->getElement();
-        if (pElement == nullptr) Trace("%s", pszGetElementFailed);
+        if (pElement == nullptr)
+            Trace("[CDOMSource::%s] %s element initialization: %s", pszCaller, pszKind, pszGetElementFailed);
     }
     return CDOMElement(m_spSource, pElement);
 }
@@ -142,9 +140,8 @@ CDOMElement CDOMSource::getBody() {
     m_bBodyInitialized = true;
     CStartTag* pStartTag = CStartTag::findPreviousOrNext(pSource, pSource->getBegin(), "body", false);
     if (pStartTag == nullptr) return m_body;
-    m_body = elementOf(pStartTag, LastEndTag(pSource, "body", pSource->getEnd()),
-                       "[CDOMSource::getBody()] BODY element initialization: CElement::CREATE_NEW_INST() failed",
-                       "[CDOMSource::getBody()] BODY element initialization: CStartTag::getElement() failed");
+    m_body = elementOf(pStartTag, LastEndTag(pSource, "body", pSource->getEnd()), "getBody()", "BODY",
+                       "CStartTag::getElement() failed");
     return m_body;
 }
 
@@ -157,9 +154,7 @@ CDOMElement CDOMSource::getHead() {
     CEndTag* pEndTag = m_bBodyInitialized && !m_body.isUndefined()
                            ? LastEndTag(pSource, "head", m_body.getBeginPos())
                            : CEndTag::findNextNormal(pSource, pStartTag->getEnd(), "head");
-    m_head = elementOf(pStartTag, pEndTag,
-                       "[CDOMSource::getHead] HEAD element initialization: CElement::CREATE_NEW_INST() failed",
-                       "[CDOMSource::getHead] HEAD element initialization: CElement::getElment() failed");
+    m_head = elementOf(pStartTag, pEndTag, "getHead", "HEAD", "CElement::getElment() failed");
     return m_head;
 }
 

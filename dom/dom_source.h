@@ -50,7 +50,9 @@ private:
     bool initFromHost(Position nTag, Position nEndTag, CDOMElement& element, const char* pszKind);
     // The last </html>, or an empty one at the source end.
     CEndTag* htmlEndTag(const char* pszCaller);
-    CDOMElement elementOf(CStartTag* pStartTag, CEndTag* pEndTag, const char* pszCreateFailed,
+    // The element of a start tag and its end tag (or, without one, the start
+    // tag's own); trace lines name the caller and the kind of element.
+    CDOMElement elementOf(CStartTag* pStartTag, CEndTag* pEndTag, const char* pszCaller, const char* pszKind,
                           const char* pszGetElementFailed);
     DWORD insertAtChild(const char* pszOperation, const char* pszData, const CDOMElement& child, bool bAfter,
                         CBufferInstructionList* pList) const;

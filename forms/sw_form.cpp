@@ -108,7 +108,11 @@ DWORD CSWForm::InsertScriptLink(CSWFormContext* pFormContext, const std::string&
     } else {
         sRelativePath = scriptPath.GetScriptPath(sFileName);
     }
-    const DWORD dwResult = InsertScriptLink(pFormContext, sBaseUrl + sRelativePath, dwLinkKind, dwPosition);
+    // Without a path there is no link, whatever the base URL (it alone would
+    // make the browser load the base page as a script).
+    const DWORD dwResult =
+        InsertScriptLink(pFormContext, sRelativePath.empty() ? sRelativePath : sBaseUrl + sRelativePath, dwLinkKind,
+                         dwPosition);
     Trace("[CCalForm:AddExternalScript] Done! dwRet : <%lu>", static_cast<unsigned long>(dwResult));
     return dwResult;
 }

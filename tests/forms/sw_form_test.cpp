@@ -145,6 +145,11 @@ TEST_F(FormBase, DecoratedLinksNeedThePrefix) {
                                       CSWForm::POSITION_DEFAULT),
               11u);
     EXPECT_TRUE(trace.Contains("[CSWForm::InsertScriptLink] Error: failed to initialize script decorator "));
+    EXPECT_EQ(m_form.InsertScriptLink(m_pContext.get(), "https://cdn/", "a.js", CSWForm::LINK_SCRIPT, path, true,
+                                      CSWForm::POSITION_DEFAULT),
+              11u)
+        << "no link to the base URL alone";
+    EXPECT_TRUE(m_list.IsEmpty());
     Open("<html><head></head></html>", "v1234x/");
     EXPECT_EQ(m_form.InsertScriptLink(m_pContext.get(), "a.js", CSWForm::LINK_SCRIPT, path, true,
                                       CSWForm::POSITION_DEFAULT),
