@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/no_case_string.h"
+#include "settings/no_case_string.h"
 #include "kx/host_abi.h"
 
 class CBufferInstructionList;

@@ -53,3 +53,23 @@ std::string FormatSid(const CSid& sid) {
     for (uint32_t nSub : sid.subAuthorities) sText += "-" + std::to_string(nSub);
     return sText;
 }
+
+bool SidFromBytes(const uint8_t* pBytes, size_t cbBytes, CSid& sid) {
+    if (cbBytes < 8 || pBytes[1] > MAX_SUB_AUTHORITIES || cbBytes != 8 + 4 * size_t{pBytes[1]}) return false;
+    sid.nRevision = pBytes[0];
+    sid.nAuthority = 0;
+    for (size_t n = 2; n < 8; ++n) sid.nAuthority = (sid.nAuthority << 8) | pBytes[n];
+    sid.subAuthorities.clear();
+    for (size_t n = 8; n < cbBytes; n += 4)
+        sid.subAuthorities.push_back(uint32_t{pBytes[n]} | uint32_t{pBytes[n + 1]} << 8 | uint32_t{pBytes[n + 2]} << 16 |
+                                     uint32_t{pBytes[n + 3]} << 24);
+    return true;
+}
+
+std::vector<uint8_t> SidToBytes(const CSid& sid) {
+    std::vector<uint8_t> bytes{sid.nRevision, static_cast<uint8_t>(sid.subAuthorities.size())};
+    for (int nShift = 40; nShift >= 0; nShift -= 8) bytes.push_back(static_cast<uint8_t>(sid.nAuthority >> nShift));
+    for (uint32_t nSub : sid.subAuthorities)
+        for (int nShift = 0; nShift < 32; nShift += 8) bytes.push_back(static_cast<uint8_t>(nSub >> nShift));
+    return bytes;
+}

@@ -20,4 +20,10 @@ struct CSid {
 bool ParseSidString(std::string_view sText, CSid& sid);
 std::string FormatSid(const CSid& sid);
 
+// The binary form: revision, sub-authority count, 48-bit authority (big
+// endian), 32-bit sub-authorities (little endian). False when the bytes are
+// not exactly one SID.
+bool SidFromBytes(const uint8_t* pBytes, size_t cbBytes, CSid& sid);
+std::vector<uint8_t> SidToBytes(const CSid& sid);
+
 #endif  // KX_PLATFORM_SID_H

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libgumbo-dev libpugixml-dev
+  libldap-dev slapd ldap-utils
 )
 
 missing=()

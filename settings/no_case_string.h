@@ -1,6 +1,6 @@
 // A string whose comparisons and searches ignore the case of ASCII letters.
-#ifndef KX_FORMS_NO_CASE_STRING_H
-#define KX_FORMS_NO_CASE_STRING_H
+#ifndef KX_SETTINGS_NO_CASE_STRING_H
+#define KX_SETTINGS_NO_CASE_STRING_H
 
 #include <string>
 
@@ -29,4 +29,4 @@ struct CNoCaseTraits : std::char_traits<char> {
 
 typedef std::basic_string<char, CNoCaseTraits> CNoCaseString;
 
-#endif  // KX_FORMS_NO_CASE_STRING_H
+#endif  // KX_SETTINGS_NO_CASE_STRING_H

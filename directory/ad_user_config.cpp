@@ -1,0 +1,336 @@
+#include "directory/ad_user_config.h"
+
+#include <cstdio>
+#include <ctime>
+#include <new>
+
+#include "diagnostics/trace.h"
+#include "directory/owa_ad_config.h"
+#include "platform/hresult_error.h"
+#include "platform/impersonation.h"
+#include "platform/sid.h"
+#include "platform/utf.h"
+
+std::atomic<DWORD> CADUserConfig::s_dwLearnedConfigurationType{CADUserConfig::NOT_LEARNED};
+
+namespace {
+
+constexpr size_t FILTER_LIMIT = 519;  // UTF-16 units
+constexpr int64_t FILETIME_UNIX_EPOCH = 116444736000000000;  // 1970-01-01 in 100-ns units since 1601
+
+// The text property a user look-up keeps: it owns its value.
+class CUserTextProp : public TReadADProp<std::string> {
+public:
+    explicit CUserTextProp(const std::string& sName) : TReadADProp<std::string>(sName, READ_TEXT, &m_sValue) {}
+
+private:
+    std::string m_sValue;
+};
+
+std::string Narrow(const std::u16string& s) { return Utf16ToUtf8(s); }
+
+bool EqualsNoCase(const std::string& a, const char* b) {
+    size_t n = 0;
+    for (; n < a.size() && b[n] != '\0'; ++n)
+        if (std::tolower(static_cast<unsigned char>(a[n])) != std::tolower(static_cast<unsigned char>(b[n]))) return false;
+    return n == a.size() && b[n] == '\0';
+}
+
+bool IsOneOf(const std::string& sName, std::initializer_list<const char*> names) {
+    for (const char* pszName : names)
+        if (EqualsNoCase(sName, pszName)) return true;
+    return false;
+}
+
+// "M/D/YYYY h:mm:ss AM" in local time.
+std::string DateTimeText(std::time_t utcTime) {
+    std::tm local{};
+    if (localtime_r(&utcTime, &local) == nullptr) return "";
+    const int nHour = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+    char szText[64];
+    std::snprintf(szText, sizeof szText, "%d/%d/%d %d:%02d:%02d %s", local.tm_mon + 1, local.tm_mday,
+                  local.tm_year + 1900, nHour, local.tm_min, local.tm_sec, local.tm_hour < 12 ? "AM" : "PM");
+    return szText;
+}
+
+std::string GuidText(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() != 16) return "";
+    const auto le = [&](size_t nAt, size_t nCount) {
+        uint32_t nValue = 0;
+        for (size_t n = nCount; n-- > 0;) nValue = (nValue << 8) | bytes[nAt + n];
+        return nValue;
+    };
+    char szText[40];
+    std::snprintf(szText, sizeof szText, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", le(0, 4), le(4, 2),
+                  le(6, 2), bytes[8], bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+    return szText;
+}
+
+void Append(std::string& sText, const std::string& sPiece) {
+    if (!sText.empty()) sText += ';';
+    sText += sPiece;
+}
+
+// Adds the column's values to sText as the attribute's kind renders them.
+void AppendColumn(const ADS_SEARCH_COLUMN& column, std::string& sText) {
+    const std::string sName = Narrow(column.sAttrName);
+    for (const ADSVALUE& value : column.values) {
+        switch (column.dwADsType) {
+            case ADSTYPE_DN_STRING:
+            case ADSTYPE_CASE_EXACT_STRING:
+            case ADSTYPE_CASE_IGNORE_STRING:
+            case ADSTYPE_PRINTABLE_STRING:
+            case ADSTYPE_NUMERIC_STRING: Append(sText, Narrow(value.sText)); break;
+            case ADSTYPE_BOOLEAN: Append(sText, value.bBoolean ? "TRUE" : "FALSE"); break;
+            case ADSTYPE_INTEGER: Append(sText, std::to_string(value.nInteger)); break;
+            case ADSTYPE_OCTET_STRING:
+                if (IsOneOf(sName, {"objectSID"})) {
+                    CSid sid;
+                    if (SidFromBytes(value.octets.data(), value.octets.size(), sid)) Append(sText, FormatSid(sid));
+                } else if (IsOneOf(sName, {"objectGUID", "msExchMailboxGUID", "msExchArchiveGUID"})) {
+                    const std::string sGuid = GuidText(value.octets);
+                    if (!sGuid.empty()) Append(sText, sGuid);
+                }
+                break;
+            case ADSTYPE_LARGE_INTEGER: {
+                const auto nLow = static_cast<uint32_t>(static_cast<uint64_t>(value.nLargeInteger));
+                const auto nHigh = static_cast<int32_t>(static_cast<uint64_t>(value.nLargeInteger) >> 32);
+                if (!IsOneOf(sName, {"badPasswordTime", "accountExpires", "lastLogon", "lastLogoff", "lockoutTime",
+                                     "pwdLastSet"})) {
+                    Trace(" FIndUser high: %d low: %d\r\n", nHigh, static_cast<int>(nLow));
+                } else if (nLow == 0xFFFFFFFFu) {
+                    sText = "  Never Expires";
+                } else {
+                    const int64_t nTicks = value.nLargeInteger - FILETIME_UNIX_EPOCH;
+                    Append(sText, DateTimeText(static_cast<std::time_t>(nTicks / 10000000 - (nTicks % 10000000 < 0))));
+                }
+                break;
+            }
+            case ADSTYPE_UTC_TIME: Append(sText, DateTimeText(value.utcTime)); break;
+            case ADSTYPE_NT_SECURITY_DESCRIPTOR: break;
+            default: Trace("Unknown type %d.\n", static_cast<int>(column.dwADsType)); break;
+        }
+    }
+}
+
+}  // namespace
+
+std::string EscapeFilterValue(const std::string& sValue) {
+    static const char HEX[] = "0123456789abcdef";
+    std::string sOut;
+    for (char ch : sValue) {
+        if (ch == '*' || ch == '(' || ch == ')' || ch == '\\' || ch == '\0')
+            sOut.append({'\\', HEX[static_cast<unsigned char>(ch) >> 4], HEX[static_cast<unsigned char>(ch) & 15]});
+        else
+            sOut += ch;
+    }
+    return sOut;
+}
+
+void CADUserConfig::SetFilter(const std::string& sId, DWORD dwKind) {
+    const std::string sValue = EscapeFilterValue(sId);
+    switch (dwKind) {
+        case ID_USER_PRINCIPAL_NAME: m_sFilter = "(userPrincipalName=" + sValue + ")"; break;
+        case ID_NAME: m_sFilter = "(name=" + sValue + ")"; break;
+        case ID_SMTP_ADDRESS: m_sFilter = "(proxyAddresses=SMTP:" + sValue + ")"; break;
+        case ID_LEGACY_EXCHANGE_DN: m_sFilter = "(legacyExchangeDN=" + sValue + ")"; break;
+        case ID_X500_ADDRESS: m_sFilter = "(proxyAddresses=x500:" + sValue + ")"; break;
+        case ID_SID: m_sFilter = "(ObjectSID=" + sValue + ")"; break;
+        case ID_SID_OR_MASTER_ACCOUNT_SID:
+            m_sFilter = "(|(ObjectSID=" + sValue + ")(msExchMasterAccountSid=" + sValue + "))";
+            break;
+        default: m_sFilter = "(sAMAccountName=" + sValue + ")"; break;
+    }
+}
+
+HRESULT CADUserConfig::GetProperty(const std::string& sAttribute, std::string& sText) {
+    if (const auto it = m_cache.find(sAttribute); it != m_cache.end()) return it->second->GetAsText(sText);
+    const DWORD dwLearned = s_dwLearnedConfigurationType.load(std::memory_order_relaxed);
+    DWORD dwType = dwLearned == NOT_LEARNED ? m_dwConfigurationType : dwLearned;
+    std::shared_ptr<ADProp> spProperty;
+    HRESULT hr = ReadProperties(sAttribute, spProperty, dwType);
+    if (hr != S_OK && m_bUseNamingContext) {
+        dwType = dwType == AS_PROCESS ? AS_CALLER : AS_PROCESS;
+        m_sDefaultNamingContext.clear();
+        hr = ReadProperties(sAttribute, spProperty, dwType);
+    }
+    if (hr != S_OK) return hr;
+    if (dwType != dwLearned && m_bUseNamingContext) s_dwLearnedConfigurationType.store(dwType, std::memory_order_relaxed);
+    spProperty->GetAsText(sText);
+    m_cache[sAttribute] = spProperty;
+    return S_OK;
+}
+
+HRESULT CADUserConfig::ReadNamingContextAs(DWORD dwConfigurationType) {
+    if (dwConfigurationType != AS_PROCESS && dwConfigurationType != AS_PROCESS_THEN_CALLER)
+        return ReadDefaultNamingContext();
+    HRESULT hr;
+    {
+        CRevertToSelf processIdentity;
+        hr = ReadDefaultNamingContext();
+    }
+    if (hr != S_OK && dwConfigurationType == AS_PROCESS_THEN_CALLER) hr = ReadDefaultNamingContext();
+    return hr;
+}
+
+std::u16string CADUserConfig::SearchPath() const {
+    std::u16string sPath = m_sProvider.empty() ? u"GC:" : m_sProvider + u":";
+    if (!m_sDomainController.empty()) sPath += u"//" + m_sDomainController + u"/";
+    if (m_bUseNamingContext) sPath += (m_sDomainController.empty() ? u"//" : u"") + m_sDefaultNamingContext;
+    return sPath;
+}
+
+HRESULT CADUserConfig::ReadProperties(const std::string& sAttribute, std::shared_ptr<ADProp>& spProperty,
+                                      DWORD& dwConfigurationType) {
+    const int nType = static_cast<int>(dwConfigurationType);
+    std::string sTrail;
+    try {
+        if (m_bUseNamingContext && m_sDefaultNamingContext.empty()) {
+            sTrail += "ReadDefaultNamingContext ";
+            const HRESULT hr = ReadNamingContextAs(dwConfigurationType);
+            if (hr != S_OK) {
+                Trace("ReadProperties couldn't open AD connection ReadDefaultNamingContext 0x%x ConfigType: %d",
+                      static_cast<unsigned>(hr), nType);
+                return hr;
+            }
+            if (m_sDefaultNamingContext.empty()) sTrail += "No DefaultNamingContext ";
+        }
+        sTrail += " GetDirectorySearch ";
+        std::unique_ptr<IDirectorySearch> spSearch;
+        HRESULT hr = GetDirectorySearch(SearchPath(), spSearch);
+        if (hr != S_OK) {
+            Trace("ReadProperties couldn't get IDirectorySearch 0x%x ConfigType: %d", static_cast<unsigned>(hr), nType);
+            return hr;
+        }
+        auto spRead = std::make_shared<CUserTextProp>(sAttribute);
+        sTrail += " FindUser ";
+        std::string sText;
+        hr = FindUsers(spSearch.get(), Utf8ToUtf16(m_sFilter), sAttribute, sText);
+        if (hr != S_OK) {
+            sTrail += ExtendedErrorText(hr);
+            Trace("CADUserConfig failed to get AD user %s Prop %s hr: 0x%x ConfigType: %d  %s", m_sFilter.c_str(),
+                  sAttribute.c_str(), static_cast<unsigned>(hr), nType, sTrail.c_str());
+            return hr;
+        }
+        spRead->SetFromValue(Utf8ToUtf16(sText));
+        spProperty = std::move(spRead);
+        return S_OK;
+    } catch (const CHResultError& e) {
+        Trace("ReadProperty from AD got an exception HR: 0x%x. Context: %s user %s Prop %s ConfigurationType: %d",
+              static_cast<unsigned>(e.Error()), sTrail.c_str(), m_sFilter.c_str(), sAttribute.c_str(), nType);
+        return e.Error();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception& e) {
+        Trace("ReadProperty from AD got an std exception %s Context: %s user %s Prop %s ConfigurationType: %d", e.what(),
+              sTrail.c_str(), m_sFilter.c_str(), sAttribute.c_str(), nType);
+        return E_FAIL;
+    } catch (...) {
+        Trace("ReadProperty from AD got an general exception Context: %s user %s Prop %s ConfigurationType: %d",
+              sTrail.c_str(), m_sFilter.c_str(), sAttribute.c_str(), nType);
+        return E_FAIL;
+    }
+}
+
+HRESULT CADUserConfig::ReadDefaultNamingContext() {
+    std::u16string sPath = (m_sProvider.empty() ? u"GC" : m_sProvider) + u"://";
+    if (!m_sDomainController.empty()) sPath += m_sDomainController + u"/";
+    sPath += u"rootDSE";
+    std::unique_ptr<IADs> spRootDse;
+    HRESULT hr = ADsOpenObject(sPath, nullptr, nullptr, ADS_SECURE_AUTHENTICATION, spRootDse);
+    if (hr != S_OK) {
+        Trace("COWAADConfig::ReadDefaultNamingContext() failed to connect hr: 0x%x", static_cast<unsigned>(hr));
+        return hr;
+    }
+    CAdsVariant value;
+    hr = spRootDse->Get(u"defaultNamingContext", value);
+    if (hr == S_OK && !std::holds_alternative<std::u16string>(value)) hr = DISP_E_TYPEMISMATCH;
+    if (hr != S_OK) {
+        Trace("COWAADConfig::ReadDefaultNamingContext() failed to get defaultNamingContext hr: 0x%x",
+              static_cast<unsigned>(hr));
+        return hr;
+    }
+    m_sDefaultNamingContext = std::get<std::u16string>(value);
+    if (m_sDefaultNamingContext.empty()) Trace("COWAADConfig::ReadDefaultNamingContext() got an empty defaultNamingContext");
+    return S_OK;
+}
+
+HRESULT CADUserConfig::GetDirectorySearch(const std::u16string& sPath, std::unique_ptr<IDirectorySearch>& spSearch) {
+    if (sPath != u"GC:" && sPath != u"LDAP:") {
+        const HRESULT hr = ADsOpenObject(sPath, nullptr, nullptr, ADS_SECURE_AUTHENTICATION, spSearch);
+        if (hr != S_OK)
+            Trace("GetDirectorySearch ADsOpenObject IID_IDirectorySearch Path: %s failed: 0x%x\n", Narrow(sPath).c_str(),
+                  static_cast<unsigned>(hr));
+        return hr;
+    }
+    std::unique_ptr<IADsContainer> spNamespace;
+    HRESULT hr = ADsOpenObject(sPath, nullptr, nullptr, ADS_SECURE_AUTHENTICATION, spNamespace);
+    if (hr != S_OK) {
+        Trace("GetDirectorySearch ADsOpenObject failed to OPEN GC:: 0x%x\n", static_cast<unsigned>(hr));
+        return hr;
+    }
+    hr = spNamespace->FirstChildSearch(spSearch);
+    if (hr != S_OK) {
+        if (hr == S_FALSE) hr = E_FAIL;  // a namespace without a directory
+        Trace("GetDirectorySearch ADsEnumerateNext failed: 0x%x\n", static_cast<unsigned>(hr));
+    }
+    return hr;
+}
+
+HRESULT CADUserConfig::FindUsers(IDirectorySearch* pSearch, const std::u16string& sFilter,
+                                 const std::string& sAttribute, std::string& sText) {
+    if (pSearch == nullptr) return E_POINTER;
+    std::u16string sFullFilter = u"(&" + m_sBaseFilter + sFilter + u")";
+    if (sFullFilter.size() > FILTER_LIMIT) sFullFilter.resize(FILTER_LIMIT);
+    const std::string sNarrowFilter = Narrow(sFullFilter);
+    const ADS_SEARCHPREF_INFO scope{ADS_SEARCHPREF_SEARCH_SCOPE, ADS_SCOPE_SUBTREE};
+    HRESULT hr = pSearch->SetSearchPreference(&scope, 1);
+    if (hr != S_OK) {
+        Trace("CADUserConfig::FindUsers SetSearchPreference failed HR 0x%x", static_cast<unsigned>(hr));
+        return hr;
+    }
+    std::vector<std::u16string> attributes;
+    if (!sAttribute.empty()) attributes.push_back(Utf8ToUtf16(sAttribute));
+    ADS_SEARCH_HANDLE hSearch = nullptr;
+    hr = pSearch->ExecuteSearch(sFullFilter, attributes, &hSearch);
+    if (hr != S_OK) {
+        Trace("Execute search failed %s 0x%x", sNarrowFilter.c_str(), static_cast<unsigned>(hr));
+        return hr;
+    }
+    HRESULT hrError = S_OK;
+    const auto failed = [&](HRESULT hrStep, const char* pszLine) {
+        if (hrStep >= 0) return false;
+        Trace(pszLine, static_cast<unsigned>(hrStep));
+        if (hrError == S_OK) hrError = hrStep;
+        return true;
+    };
+    int nCount = 0;
+    HRESULT hrRow = pSearch->GetFirstRow(hSearch);
+    failed(hrRow, "CADUserConfig::FindUsers GetFirstRow failed HR 0x%x");
+    while (hrRow == S_OK) {
+        std::u16string sColumn;
+        HRESULT hrName = pSearch->GetNextColumnName(hSearch, sColumn);
+        failed(hrName, "CADUserConfig::FindUsers First call GetNextColumnName failed HR 0x%x");
+        while (hrName == S_OK) {
+            ADS_SEARCH_COLUMN column;
+            if (!failed(pSearch->GetColumn(hSearch, sColumn, &column), "CADUserConfig::FindUsers GetColumn failed HR 0x%x")) {
+                AppendColumn(column, sText);
+                ++nCount;
+                pSearch->FreeColumn(&column);
+            }
+            hrName = pSearch->GetNextColumnName(hSearch, sColumn);
+            failed(hrName, "CADUserConfig::FindUsers GetNextColumnName failed HR 0x%x");
+        }
+        hrRow = pSearch->GetNextRow(hSearch);
+        failed(hrRow, "CADUserConfig::FindUsers GetNextRow failed HR 0x%x");
+    }
+    failed(pSearch->CloseSearchHandle(hSearch), "CADUserConfig::FindUsers CloseSearchHandle failed HR 0x%x");
+    if (nCount > 0 && hrError == S_OK) {
+        Trace("CADUserConfig::FindUsers %s hr:0x%x Count: %d", sNarrowFilter.c_str(), 0u, nCount);
+        return S_OK;
+    }
+    hr = hrError != S_OK ? hrError : E_FAIL;
+    Trace("CADUserConfig::FindUsers %s hr:0x%x Count = 0 Error! No property was found", sNarrowFilter.c_str(),
+          static_cast<unsigned>(hr));
+    return hr;
+}

@@ -1,0 +1,465 @@
+#include "platform/adsi.h"
+
+#include <ldap.h>
+
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <map>
+
+#include "platform/ldap_connection.h"
+#include "platform/sid.h"
+#include "platform/utf.h"
+
+namespace {
+
+constexpr HRESULT E_ADS_COLUMN_NOT_SET = static_cast<HRESULT>(0x80005011);
+constexpr int GLOBAL_CATALOG_PORT = 3268;
+
+std::string Lower(std::string s) {
+    for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return s;
+}
+
+bool StartsWithNoCase(const std::string& s, size_t nAt, const char* pszPrefix) {
+    const std::string sPrefix(pszPrefix);
+    return s.size() >= nAt + sPrefix.size() && Lower(s.substr(nAt, sPrefix.size())) == sPrefix;
+}
+
+// A parsed ADSI path.
+struct CAdsPath {
+    bool bGlobalCatalog = false;
+    bool bNamespace = false;  // "LDAP:" or "GC:" alone
+    std::string sServer;
+    std::string sDn;
+    bool bRootDse = false;
+};
+
+bool ParsePath(const std::u16string& sWidePath, CAdsPath& path) {
+    const std::string sPath = Utf16ToUtf8(sWidePath);
+    size_t nRest = 0;
+    if (sPath.rfind("LDAP:", 0) == 0) {
+        nRest = 5;
+    } else if (sPath.rfind("GC:", 0) == 0) {
+        nRest = 3;
+        path.bGlobalCatalog = true;
+    } else {
+        return false;
+    }
+    if (nRest == sPath.size()) {
+        path.bNamespace = true;
+        return true;
+    }
+    if (sPath.compare(nRest, 2, "//") != 0) return false;
+    std::string sRest = sPath.substr(nRest + 2);
+    // The server ends at the first "/" that is not escaped ("\/" belongs to a DN).
+    for (size_t n = 0; n < sRest.size(); ++n) {
+        if (sRest[n] == '\\') {
+            ++n;
+        } else if (sRest[n] == '/') {
+            path.sServer = sRest.substr(0, n);
+            sRest.erase(0, n + 1);
+            break;
+        }
+    }
+    if (path.sServer.empty() && sRest.find('=') == std::string::npos && Lower(sRest) != "rootdse") {
+        path.sServer = sRest;  // "LDAP://server"
+        sRest.clear();
+    }
+    for (size_t n = 0; n + 1 < sRest.size(); ++n)
+        if (sRest[n] == '\\' && sRest[n + 1] == '/') sRest.erase(n, 1);
+    path.bRootDse = Lower(sRest) == "rootdse";
+    path.sDn = path.bRootDse ? "" : sRest;
+    return !path.sServer.empty() || !sRest.empty();
+}
+
+// "ldap://host:port" with the port replaced (or added).
+std::string WithPort(const std::string& sUri, int nPort) {
+    const size_t nHost = sUri.find("://");
+    const size_t nHostBegin = nHost == std::string::npos ? 0 : nHost + 3;
+    size_t nHostEnd = sUri.find_first_of("/ ", nHostBegin);
+    if (nHostEnd == std::string::npos) nHostEnd = sUri.size();
+    std::string sHost = sUri.substr(nHostBegin, nHostEnd - nHostBegin);
+    const size_t nColon = sHost.rfind(':');
+    if (nColon != std::string::npos && sHost.find(']', nColon) == std::string::npos) sHost.erase(nColon);
+    return (nHost == std::string::npos ? std::string("ldap://") : sUri.substr(0, nHostBegin)) + sHost + ":" +
+           std::to_string(nPort);
+}
+
+std::string UriOf(const CAdsPath& path) {
+    if (!path.sServer.empty()) {
+        const bool bHasPort = path.sServer.find(':') != std::string::npos && path.sServer.back() != ']';
+        return "ldap://" + path.sServer +
+               (path.bGlobalCatalog && !bHasPort ? ":" + std::to_string(GLOBAL_CATALOG_PORT) : "");
+    }
+    if (!path.bGlobalCatalog) return "";
+    const char* pszGc = std::getenv("QV_GC_URI");
+    if (pszGc != nullptr && *pszGc != '\0') return pszGc;
+    const std::string sDefault = CLdapConnection::DefaultUri();
+    return WithPort(sDefault.empty() ? "ldap://localhost" : sDefault.substr(0, sDefault.find(' ')),
+                    GLOBAL_CATALOG_PORT);
+}
+
+HRESULT Connect(const CAdsPath& path, const char16_t* pszUser, const char16_t* pszPassword,
+                std::shared_ptr<CLdapConnection>& spConnection) {
+    return CLdapConnection::Open(UriOf(path), pszUser == nullptr ? "" : Utf16ToUtf8(pszUser),
+                                 pszPassword == nullptr ? "" : Utf16ToUtf8(pszPassword), spConnection);
+}
+
+std::vector<std::string> ValuesOf(LDAP* pLdap, LDAPMessage* pEntry, const char* pszName) {
+    std::vector<std::string> values;
+    if (berval** ppValues = ldap_get_values_len(pLdap, pEntry, pszName)) {
+        for (berval** pp = ppValues; *pp != nullptr; ++pp) values.emplace_back((*pp)->bv_val, (*pp)->bv_len);
+        ldap_value_free_len(ppValues);
+    }
+    return values;
+}
+
+// The first value of a rootDSE attribute; empty when there is none.
+std::string RootDseValue(CLdapConnection& connection, const char* pszName) {
+    LDAPMessage* pResult = nullptr;
+    if (connection.Search("", LDAP_SCOPE_BASE, "(objectClass=*)", {"*", "+"}, &pResult) != S_OK) return "";
+    LDAPMessage* pEntry = ldap_first_entry(connection.Handle(), pResult);
+    const std::vector<std::string> values =
+        pEntry == nullptr ? std::vector<std::string>() : ValuesOf(connection.Handle(), pEntry, pszName);
+    ldap_msgfree(pResult);
+    return values.empty() ? "" : values.front();
+}
+
+// The DN a path names: the default naming context for a bare server.
+std::string DnOf(const CAdsPath& path, CLdapConnection& connection) {
+    if (path.bRootDse || !path.sDn.empty()) return path.sDn;
+    return RootDseValue(connection, "defaultNamingContext");
+}
+
+bool ParseInteger(const std::string& sText, int64_t& nValue) {
+    const auto [pEnd, error] = std::from_chars(sText.data(), sText.data() + sText.size(), nValue);
+    return error == std::errc() && pEnd == sText.data() + sText.size();
+}
+
+// "YYYYMMDDHHMMSS[.fraction]Z" as a time_t.
+bool ParseGeneralizedTime(const std::string& sText, std::time_t& utcTime) {
+    std::tm parts{};
+    if (sText.size() < 15 || std::sscanf(sText.c_str(), "%4d%2d%2d%2d%2d%2d", &parts.tm_year, &parts.tm_mon,
+                                         &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec) != 6)
+        return false;
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+    utcTime = timegm(&parts);
+    return true;
+}
+
+// SID assertions written as text ("(objectSid=S-1-5-...)"), which the
+// directory matches against the binary value, as Active Directory does.
+std::string WithBinarySids(const std::string& sFilter) {
+    std::string sOut;
+    size_t nFrom = 0;
+    for (size_t n = 0; n < sFilter.size(); ++n) {
+        if (sFilter[n] != '(') continue;
+        size_t nValue = std::string::npos;
+        for (const char* pszName : {"objectsid=", "msexchmasteraccountsid="})
+            if (StartsWithNoCase(sFilter, n + 1, pszName)) nValue = n + 1 + std::char_traits<char>::length(pszName);
+        if (nValue == std::string::npos) continue;
+        const size_t nEnd = sFilter.find(')', nValue);
+        CSid sid;
+        if (nEnd == std::string::npos || !ParseSidString(std::string_view(sFilter).substr(nValue, nEnd - nValue), sid))
+            continue;
+        sOut.append(sFilter, nFrom, nValue - nFrom);
+        static const char HEX[] = "0123456789abcdef";
+        for (uint8_t byte : SidToBytes(sid)) sOut.append({'\\', HEX[byte >> 4], HEX[byte & 15]});
+        nFrom = nEnd;
+        n = nEnd;
+    }
+    return sOut.append(sFilter, nFrom, std::string::npos);
+}
+
+class CAdsObject : public IADs {
+public:
+    CAdsObject(std::shared_ptr<CLdapConnection> spConnection, std::map<std::string, std::vector<std::string>> values)
+        : m_spConnection(std::move(spConnection)), m_values(std::move(values)) {}
+
+    HRESULT Get(const std::u16string& sName, CAdsVariant& value) override {
+        std::vector<std::string> texts;
+        ADSTYPE type = ADSTYPE_INVALID;
+        if (const HRESULT hr = Find(sName, texts, type); hr != S_OK) return hr;
+        if (texts.size() > 1) return GetEx(sName, value);
+        if (type == ADSTYPE_INTEGER) {
+            int64_t nValue = 0;
+            if (!ParseInteger(texts.front(), nValue) || nValue < INT32_MIN || nValue > INT32_MAX)
+                return E_ADS_CANT_CONVERT_DATATYPE;
+            value = static_cast<int32_t>(nValue);
+        } else if (type == ADSTYPE_BOOLEAN) {
+            value = texts.front() == "TRUE";
+        } else {
+            value = Utf8ToUtf16(texts.front());
+        }
+        return S_OK;
+    }
+
+    HRESULT GetEx(const std::u16string& sName, CAdsVariant& value) override {
+        std::vector<std::string> texts;
+        ADSTYPE type = ADSTYPE_INVALID;
+        if (const HRESULT hr = Find(sName, texts, type); hr != S_OK) return hr;
+        std::vector<std::u16string> wide;
+        for (const std::string& sText : texts) wide.push_back(Utf8ToUtf16(sText));
+        value = std::move(wide);
+        return S_OK;
+    }
+
+private:
+    HRESULT Find(const std::u16string& sName, std::vector<std::string>& texts, ADSTYPE& type) {
+        const std::string sUtf8 = Utf16ToUtf8(sName);
+        const auto it = m_values.find(Lower(sUtf8));
+        if (it == m_values.end() || it->second.empty()) return E_ADS_PROPERTY_NOT_FOUND;
+        type = m_spConnection->TypeOf(sUtf8);
+        if (type == ADSTYPE_OCTET_STRING || type == ADSTYPE_PROV_SPECIFIC) return E_ADS_CANT_CONVERT_DATATYPE;
+        texts = it->second;
+        return S_OK;
+    }
+
+    std::shared_ptr<CLdapConnection> m_spConnection;
+    std::map<std::string, std::vector<std::string>> m_values;  // by lower-case name
+};
+
+}  // namespace
+
+// One executed search and where its walk stands.
+struct CAdsSearch {
+    std::shared_ptr<CLdapConnection> spConnection;
+    LDAPMessage* pResult = nullptr;
+    LDAPMessage* pRow = nullptr;
+    bool bStarted = false;
+    std::vector<std::string> columns;
+    size_t nNextColumn = 0;
+
+    ~CAdsSearch() {
+        if (pResult != nullptr) ldap_msgfree(pResult);
+    }
+    HRESULT EnterRow(LDAPMessage* pEntry) {
+        pRow = pEntry;
+        columns.clear();
+        nNextColumn = 0;
+        if (pRow == nullptr) return S_ADS_NOMORE_ROWS;
+        BerElement* pBer = nullptr;
+        for (char* pszName = ldap_first_attribute(spConnection->Handle(), pRow, &pBer); pszName != nullptr;
+             pszName = ldap_next_attribute(spConnection->Handle(), pRow, pBer)) {
+            columns.emplace_back(pszName);
+            ldap_memfree(pszName);
+        }
+        if (pBer != nullptr) ber_free(pBer, 0);
+        return S_OK;
+    }
+};
+
+namespace {
+
+ADSVALUE ValueOf(ADSTYPE type, const std::string& sRaw) {
+    ADSVALUE value;
+    value.dwType = type;
+    int64_t nNumber = 0;
+    switch (type) {
+        case ADSTYPE_BOOLEAN: value.bBoolean = sRaw == "TRUE"; break;
+        case ADSTYPE_INTEGER:
+            if (ParseInteger(sRaw, nNumber) && nNumber >= INT32_MIN && nNumber <= INT32_MAX) {
+                value.nInteger = static_cast<int32_t>(nNumber);
+            } else if (ParseInteger(sRaw, nNumber)) {
+                value.dwType = ADSTYPE_LARGE_INTEGER;
+                value.nLargeInteger = nNumber;
+            } else {
+                value.dwType = ADSTYPE_CASE_IGNORE_STRING;
+                value.sText = Utf8ToUtf16(sRaw);
+            }
+            break;
+        case ADSTYPE_LARGE_INTEGER:
+            if (!ParseInteger(sRaw, value.nLargeInteger)) value.dwType = ADSTYPE_PROV_SPECIFIC;
+            break;
+        case ADSTYPE_UTC_TIME:
+            if (!ParseGeneralizedTime(sRaw, value.utcTime)) value.dwType = ADSTYPE_PROV_SPECIFIC;
+            break;
+        case ADSTYPE_OCTET_STRING:
+        case ADSTYPE_PROV_SPECIFIC: break;
+        default: value.sText = Utf8ToUtf16(sRaw); break;
+    }
+    if (value.dwType == ADSTYPE_OCTET_STRING || value.dwType == ADSTYPE_PROV_SPECIFIC)
+        value.octets.assign(sRaw.begin(), sRaw.end());
+    return value;
+}
+
+class CDirectorySearch : public IDirectorySearch {
+public:
+    CDirectorySearch(std::shared_ptr<CLdapConnection> spConnection, std::string sBase)
+        : m_spConnection(std::move(spConnection)), m_sBase(std::move(sBase)) {}
+
+    HRESULT SetSearchPreference(const ADS_SEARCHPREF_INFO* pPreferences, DWORD dwCount) override {
+        if (pPreferences == nullptr && dwCount != 0) return E_POINTER;
+        for (DWORD n = 0; n < dwCount; ++n) {
+            if (pPreferences[n].dwSearchPref != ADS_SEARCHPREF_SEARCH_SCOPE || pPreferences[n].dwValue > 2)
+                return E_ADS_BAD_PARAMETER;
+            static const int SCOPES[] = {LDAP_SCOPE_BASE, LDAP_SCOPE_ONELEVEL, LDAP_SCOPE_SUBTREE};
+            m_nScope = SCOPES[pPreferences[n].dwValue];
+        }
+        return S_OK;
+    }
+
+    HRESULT ExecuteSearch(const std::u16string& sFilter, const std::vector<std::u16string>& attributeNames,
+                          ADS_SEARCH_HANDLE* phSearch) override {
+        if (phSearch == nullptr) return E_POINTER;
+        *phSearch = nullptr;
+        std::vector<std::string> attributes;
+        for (const std::u16string& sName : attributeNames) attributes.push_back(Utf16ToUtf8(sName));
+        auto pSearch = std::make_unique<CAdsSearch>();
+        pSearch->spConnection = m_spConnection;
+        const HRESULT hr = m_spConnection->Search(m_sBase, m_nScope, WithBinarySids(Utf16ToUtf8(sFilter)), attributes,
+                                                  &pSearch->pResult);
+        if (hr != S_OK) return hr;
+        *phSearch = pSearch.release();
+        return S_OK;
+    }
+
+    HRESULT GetFirstRow(ADS_SEARCH_HANDLE hSearch) override {
+        if (hSearch == nullptr) return E_INVALIDARG;
+        hSearch->bStarted = true;
+        return hSearch->EnterRow(ldap_first_entry(m_spConnection->Handle(), hSearch->pResult));
+    }
+
+    HRESULT GetNextRow(ADS_SEARCH_HANDLE hSearch) override {
+        if (hSearch == nullptr) return E_INVALIDARG;
+        if (!hSearch->bStarted) return GetFirstRow(hSearch);
+        if (hSearch->pRow == nullptr) return S_ADS_NOMORE_ROWS;
+        return hSearch->EnterRow(ldap_next_entry(m_spConnection->Handle(), hSearch->pRow));
+    }
+
+    HRESULT GetNextColumnName(ADS_SEARCH_HANDLE hSearch, std::u16string& sName) override {
+        if (hSearch == nullptr) return E_INVALIDARG;
+        if (hSearch->pRow == nullptr || hSearch->nNextColumn >= hSearch->columns.size()) return S_ADS_NOMORE_COLUMNS;
+        sName = Utf8ToUtf16(hSearch->columns[hSearch->nNextColumn++]);
+        return S_OK;
+    }
+
+    HRESULT GetColumn(ADS_SEARCH_HANDLE hSearch, const std::u16string& sName, ADS_SEARCH_COLUMN* pColumn) override {
+        if (hSearch == nullptr || pColumn == nullptr) return E_INVALIDARG;
+        if (hSearch->pRow == nullptr) return E_ADS_COLUMN_NOT_SET;
+        const std::string sUtf8 = Utf16ToUtf8(sName);
+        const std::vector<std::string> raw = ValuesOf(m_spConnection->Handle(), hSearch->pRow, sUtf8.c_str());
+        if (raw.empty()) return E_ADS_COLUMN_NOT_SET;
+        pColumn->sAttrName = sName;
+        pColumn->dwADsType = m_spConnection->TypeOf(sUtf8);
+        pColumn->values.clear();
+        for (const std::string& sRaw : raw) pColumn->values.push_back(ValueOf(pColumn->dwADsType, sRaw));
+        // A column has one type: integers too large for 32 bits make it a large-integer column.
+        if (pColumn->dwADsType == ADSTYPE_INTEGER)
+            for (const ADSVALUE& value : pColumn->values)
+                if (value.dwType != ADSTYPE_INTEGER) pColumn->dwADsType = value.dwType;
+        return S_OK;
+    }
+
+    HRESULT FreeColumn(ADS_SEARCH_COLUMN* pColumn) override {
+        if (pColumn == nullptr) return E_INVALIDARG;
+        *pColumn = ADS_SEARCH_COLUMN();
+        return S_OK;
+    }
+
+    HRESULT CloseSearchHandle(ADS_SEARCH_HANDLE hSearch) override {
+        if (hSearch == nullptr) return E_INVALIDARG;
+        delete hSearch;
+        return S_OK;
+    }
+
+private:
+    std::shared_ptr<CLdapConnection> m_spConnection;
+    std::string m_sBase;
+    int m_nScope = LDAP_SCOPE_SUBTREE;
+};
+
+// "GC:" or "LDAP:": its one child is the directory the configuration names.
+class CAdsNamespace : public IADsContainer {
+public:
+    explicit CAdsNamespace(CAdsPath path) : m_path(std::move(path)) {}
+
+    HRESULT FirstChildSearch(std::unique_ptr<IDirectorySearch>& spSearch) override {
+        std::shared_ptr<CLdapConnection> spConnection;
+        if (const HRESULT hr = Connect(m_path, nullptr, nullptr, spConnection); hr != S_OK) return hr;
+        const std::string sContext = RootDseValue(*spConnection, "namingContexts");
+        if (sContext.empty()) return S_FALSE;
+        spSearch = std::make_unique<CDirectorySearch>(spConnection, sContext);
+        return S_OK;
+    }
+
+private:
+    CAdsPath m_path;
+};
+
+HRESULT Bind(const std::u16string& sPath, const char16_t* pszUser, const char16_t* pszPassword,
+             std::unique_ptr<IADs>& spObject) {
+    CAdsPath path;
+    if (!ParsePath(sPath, path) || path.bNamespace) return E_ADS_BAD_PATHNAME;
+    std::shared_ptr<CLdapConnection> spConnection;
+    if (const HRESULT hr = Connect(path, pszUser, pszPassword, spConnection); hr != S_OK) return hr;
+    LDAPMessage* pResult = nullptr;
+    const std::vector<std::string> attributes =
+        path.bRootDse ? std::vector<std::string>{"*", "+"} : std::vector<std::string>{"*"};
+    if (const HRESULT hr = spConnection->Search(DnOf(path, *spConnection), LDAP_SCOPE_BASE, "(objectClass=*)",
+                                                attributes, &pResult);
+        hr != S_OK)
+        return hr;
+    std::map<std::string, std::vector<std::string>> values;
+    if (LDAPMessage* pEntry = ldap_first_entry(spConnection->Handle(), pResult)) {
+        BerElement* pBer = nullptr;
+        for (char* pszName = ldap_first_attribute(spConnection->Handle(), pEntry, &pBer); pszName != nullptr;
+             pszName = ldap_next_attribute(spConnection->Handle(), pEntry, pBer)) {
+            values[Lower(pszName)] = ValuesOf(spConnection->Handle(), pEntry, pszName);
+            ldap_memfree(pszName);
+        }
+        if (pBer != nullptr) ber_free(pBer, 0);
+    }
+    ldap_msgfree(pResult);
+    spObject = std::make_unique<CAdsObject>(spConnection, std::move(values));
+    return S_OK;
+}
+
+HRESULT BindSearch(const std::u16string& sPath, const char16_t* pszUser, const char16_t* pszPassword,
+                   std::unique_ptr<IDirectorySearch>& spSearch) {
+    CAdsPath path;
+    if (!ParsePath(sPath, path) || path.bNamespace) return E_ADS_BAD_PATHNAME;
+    std::shared_ptr<CLdapConnection> spConnection;
+    if (const HRESULT hr = Connect(path, pszUser, pszPassword, spConnection); hr != S_OK) return hr;
+    spSearch = std::make_unique<CDirectorySearch>(spConnection, DnOf(path, *spConnection));
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT ADsGetObject(const std::u16string& sPath, std::unique_ptr<IADs>& spObject) {
+    return Bind(sPath, nullptr, nullptr, spObject);
+}
+
+HRESULT ADsGetObject(const std::u16string& sPath, std::unique_ptr<IDirectorySearch>& spSearch) {
+    return BindSearch(sPath, nullptr, nullptr, spSearch);
+}
+
+HRESULT ADsOpenObject(const std::u16string& sPath, const char16_t* pszUser, const char16_t* pszPassword, DWORD,
+                      std::unique_ptr<IADs>& spObject) {
+    return Bind(sPath, pszUser, pszPassword, spObject);
+}
+
+HRESULT ADsOpenObject(const std::u16string& sPath, const char16_t* pszUser, const char16_t* pszPassword, DWORD,
+                      std::unique_ptr<IDirectorySearch>& spSearch) {
+    return BindSearch(sPath, pszUser, pszPassword, spSearch);
+}
+
+HRESULT ADsOpenObject(const std::u16string& sPath, const char16_t*, const char16_t*, DWORD,
+                      std::unique_ptr<IADsContainer>& spContainer) {
+    CAdsPath path;
+    if (!ParsePath(sPath, path) || !path.bNamespace) return E_ADS_BAD_PATHNAME;
+    spContainer = std::make_unique<CAdsNamespace>(path);
+    return S_OK;
+}
+
+HRESULT ADsGetLastError(DWORD* pdwError, std::u16string& sText, std::u16string& sProvider) {
+    if (pdwError == nullptr) return E_POINTER;
+    std::string sUtf8;
+    CLdapConnection::LastError(*pdwError, sUtf8);
+    sText = Utf8ToUtf16(sUtf8);
+    sProvider = u"LDAP Provider";
+    return S_OK;
+}

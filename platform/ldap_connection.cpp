@@ -1,0 +1,284 @@
+#include "platform/ldap_connection.h"
+
+#include <fcntl.h>
+#include <ldap.h>
+#include <ldap_schema.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <set>
+
+namespace {
+
+constexpr int DEFAULT_TIMEOUT_SECONDS = 10;
+constexpr DWORD ERROR_ACCESS_DENIED_CODE = 5;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY_CODE = 8;
+constexpr DWORD ERROR_LOGON_FAILURE = 1326;
+constexpr DWORD ERROR_TIMEOUT = 1460;
+constexpr DWORD ERROR_DS_SERVER_DOWN = 8250;
+constexpr DWORD ERROR_DS_GENERIC_ERROR = 8341;
+
+struct CLastError {
+    DWORD dwError = 0;
+    std::string sText;
+};
+thread_local CLastError t_lastError;
+
+// Win32 codes of LDAP results, as the directory client on Windows maps them.
+DWORD Win32FromLdap(int nLdapError) {
+    switch (nLdapError) {
+        case LDAP_SUCCESS: return 0;
+        case LDAP_SERVER_DOWN:
+        case LDAP_CONNECT_ERROR:
+        case LDAP_UNAVAILABLE: return ERROR_DS_SERVER_DOWN;
+        case LDAP_TIMEOUT: return ERROR_TIMEOUT;
+        case LDAP_INVALID_CREDENTIALS: return ERROR_LOGON_FAILURE;
+        case LDAP_INSUFFICIENT_ACCESS: return ERROR_ACCESS_DENIED_CODE;
+        case LDAP_NO_MEMORY: return ERROR_NOT_ENOUGH_MEMORY_CODE;
+        case LDAP_LOCAL_ERROR: return 8251;
+        case LDAP_ENCODING_ERROR: return 8252;
+        case LDAP_DECODING_ERROR: return 8253;
+        case LDAP_FILTER_ERROR: return 8254;
+        case LDAP_PARAM_ERROR: return 8255;
+        case LDAP_NOT_SUPPORTED: return 8256;
+        default:
+            // Server results 1..53 follow the directory errors from 8223 on.
+            if (nLdapError >= LDAP_OPERATIONS_ERROR && nLdapError <= LDAP_SIZELIMIT_EXCEEDED) return 8223 + nLdapError;
+            if (nLdapError == LDAP_NO_SUCH_OBJECT) return 8240;
+            if (nLdapError == LDAP_INVALID_DN_SYNTAX) return 8242;
+            if (nLdapError == LDAP_UNWILLING_TO_PERFORM) return 8245;
+            return ERROR_DS_GENERIC_ERROR;
+    }
+}
+
+ADSTYPE TypeOfSyntax(const std::string& sSyntax) {
+    static const std::map<std::string, ADSTYPE> SYNTAXES = {
+        {"1.3.6.1.4.1.1466.115.121.1.12", ADSTYPE_DN_STRING},
+        {"1.3.6.1.4.1.1466.115.121.1.15", ADSTYPE_CASE_IGNORE_STRING},
+        {"1.3.6.1.4.1.1466.115.121.1.26", ADSTYPE_CASE_EXACT_STRING},
+        {"1.3.6.1.4.1.1466.115.121.1.38", ADSTYPE_CASE_IGNORE_STRING},
+        {"1.3.6.1.4.1.1466.115.121.1.44", ADSTYPE_PRINTABLE_STRING},
+        {"1.3.6.1.4.1.1466.115.121.1.36", ADSTYPE_NUMERIC_STRING},
+        {"1.3.6.1.4.1.1466.115.121.1.50", ADSTYPE_CASE_IGNORE_STRING},
+        {"1.3.6.1.4.1.1466.115.121.1.7", ADSTYPE_BOOLEAN},
+        {"1.3.6.1.4.1.1466.115.121.1.27", ADSTYPE_INTEGER},
+        {"1.3.6.1.4.1.1466.115.121.1.40", ADSTYPE_OCTET_STRING},
+        {"1.3.6.1.4.1.1466.115.121.1.5", ADSTYPE_OCTET_STRING},
+        {"1.3.6.1.4.1.1466.115.121.1.24", ADSTYPE_UTC_TIME},
+        {"1.3.6.1.4.1.1466.115.121.1.53", ADSTYPE_UTC_TIME},
+    };
+    const auto it = SYNTAXES.find(sSyntax);
+    return it == SYNTAXES.end() ? ADSTYPE_PROV_SPECIFIC : it->second;
+}
+
+// Active Directory's Large Integer attributes, which an LDAP schema can
+// only declare as integers.
+bool IsLargeIntegerAttribute(const std::string& sLowerName) {
+    static const std::set<std::string> NAMES = {"accountexpires", "badpasswordtime", "lastlogoff",        "lastlogon",
+                                                "lastlogontimestamp", "lockouttime", "pwdlastset", "usnchanged",
+                                                "usncreated"};
+    return NAMES.count(sLowerName) != 0;
+}
+
+std::string Lower(std::string s) {
+    for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return s;
+}
+
+std::string DiagnosticMessage(LDAP* pLdap) {
+    char* pszMessage = nullptr;
+    if (pLdap == nullptr || ldap_get_option(pLdap, LDAP_OPT_DIAGNOSTIC_MESSAGE, &pszMessage) != LDAP_OPT_SUCCESS ||
+        pszMessage == nullptr)
+        return "";
+    std::string sMessage(pszMessage);
+    ldap_memfree(pszMessage);
+    return sMessage;
+}
+
+HRESULT Failed(int nLdapError, LDAP* pLdap, const std::string& sWhat) {
+    const std::string sDiagnostic = DiagnosticMessage(pLdap);
+    return CLdapConnection::RecordError(nLdapError, sWhat + ": " + ldap_err2string(nLdapError) +
+                                                        (sDiagnostic.empty() ? "" : " (" + sDiagnostic + ")"));
+}
+
+bool KerberosCredentialPresent() {
+    const char* pszCache = std::getenv("KRB5CCNAME");
+    if (pszCache != nullptr && *pszCache != '\0') return true;
+    struct stat st{};
+    return ::stat(("/tmp/krb5cc_" + std::to_string(::geteuid())).c_str(), &st) == 0;
+}
+
+// GSSAPI takes everything from the Kerberos credential: nothing to answer.
+int SaslInteract(LDAP*, unsigned, void*, void*) { return LDAP_SUCCESS; }
+
+// The bind DN and password of the bind file; false (with the last error)
+// when the file is unsafe or unreadable.
+bool ReadBindFile(const char* pszPath, std::string& sDn, std::string& sPassword) {
+    const int fd = ::open(pszPath, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st{};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & 077) != 0 ||
+        (st.st_uid != 0 && st.st_uid != ::geteuid())) {
+        if (fd >= 0) ::close(fd);
+        CLdapConnection::RecordError(LDAP_INSUFFICIENT_ACCESS,
+                                     std::string("the bind file ") + pszPath +
+                                         " must be a regular file of root's (or ours) that only its owner can read");
+        return false;
+    }
+    std::string sText;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) sText.append(buffer, static_cast<size_t>(n));
+    ::close(fd);
+    size_t nStart = 0;
+    while (nStart < sText.size()) {
+        size_t nEnd = sText.find('\n', nStart);
+        if (nEnd == std::string::npos) nEnd = sText.size();
+        std::string sLine = sText.substr(nStart, nEnd - nStart);
+        if (!sLine.empty() && sLine.back() == '\r') sLine.pop_back();
+        if (sLine.rfind("binddn=", 0) == 0) sDn = sLine.substr(7);
+        if (sLine.rfind("password=", 0) == 0) sPassword = sLine.substr(9);
+        nStart = nEnd + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+int CLdapConnection::TimeoutSeconds() {
+    const char* pszValue = std::getenv("QV_LDAP_TIMEOUT");
+    const int nValue = pszValue == nullptr ? 0 : std::atoi(pszValue);
+    return nValue > 0 ? nValue : DEFAULT_TIMEOUT_SECONDS;
+}
+
+std::string CLdapConnection::DefaultUri() {
+    char* pszUri = nullptr;
+    if (ldap_get_option(nullptr, LDAP_OPT_URI, &pszUri) != LDAP_OPT_SUCCESS || pszUri == nullptr) return "";
+    std::string sUri(pszUri);
+    ldap_memfree(pszUri);
+    return sUri;
+}
+
+HRESULT CLdapConnection::RecordError(int nLdapError, const std::string& sText) {
+    t_lastError.dwError = Win32FromLdap(nLdapError);
+    t_lastError.sText = sText;
+    return HResultFromWin32(t_lastError.dwError);
+}
+
+void CLdapConnection::LastError(DWORD& dwError, std::string& sText) {
+    dwError = t_lastError.dwError;
+    sText = t_lastError.sText;
+}
+
+HRESULT CLdapConnection::Open(const std::string& sUri, const std::string& sUser, const std::string& sPassword,
+                              std::shared_ptr<CLdapConnection>& spConnection) {
+    LDAP* pLdap = nullptr;
+    const int nInit = ldap_initialize(&pLdap, sUri.empty() ? nullptr : sUri.c_str());
+    if (nInit != LDAP_SUCCESS) return Failed(nInit, nullptr, "cannot use the directory address <" + sUri + ">");
+    std::shared_ptr<CLdapConnection> spNew(new CLdapConnection(pLdap, sUri));
+    const int nVersion = LDAP_VERSION3;
+    timeval timeout{TimeoutSeconds(), 0};
+    ldap_set_option(pLdap, LDAP_OPT_PROTOCOL_VERSION, &nVersion);
+    ldap_set_option(pLdap, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
+    ldap_set_option(pLdap, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
+    ldap_set_option(pLdap, LDAP_OPT_TIMEOUT, &timeout);
+    const HRESULT hr = spNew->Bind(sUser, sPassword);
+    if (hr != S_OK) return hr;
+    spConnection = std::move(spNew);
+    return S_OK;
+}
+
+CLdapConnection::~CLdapConnection() { ldap_unbind_ext_s(m_pLdap, nullptr, nullptr); }
+
+HRESULT CLdapConnection::Bind(const std::string& sUser, const std::string& sPassword) {
+    if (!sUser.empty()) return SimpleBind(sUser, sPassword);
+    if (KerberosCredentialPresent() &&
+        ldap_sasl_interactive_bind_s(m_pLdap, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET, SaslInteract,
+                                     nullptr) == LDAP_SUCCESS)
+        return S_OK;
+    const char* pszBindFile = std::getenv("QV_LDAP_BIND_FILE");
+    if (pszBindFile != nullptr && *pszBindFile != '\0') {
+        std::string sDn, sFilePassword;
+        if (!ReadBindFile(pszBindFile, sDn, sFilePassword)) return HResultFromWin32(t_lastError.dwError);
+        return SimpleBind(sDn, sFilePassword);
+    }
+    return SimpleBind("", "");
+}
+
+HRESULT CLdapConnection::SimpleBind(const std::string& sDn, const std::string& sPassword) {
+    berval credentials{static_cast<ber_len_t>(sPassword.size()), const_cast<char*>(sPassword.data())};
+    const int nResult = ldap_sasl_bind_s(m_pLdap, sDn.empty() ? nullptr : sDn.c_str(), LDAP_SASL_SIMPLE, &credentials,
+                                         nullptr, nullptr, nullptr);
+    if (nResult != LDAP_SUCCESS) return Failed(nResult, m_pLdap, "bind to <" + m_sUri + "> as <" + sDn + ">");
+    return S_OK;
+}
+
+HRESULT CLdapConnection::Search(const std::string& sBase, int nScope, const std::string& sFilter,
+                                const std::vector<std::string>& attributes, LDAPMessage** ppResult) {
+    std::vector<char*> names;
+    for (const std::string& sName : attributes) names.push_back(const_cast<char*>(sName.c_str()));
+    names.push_back(nullptr);
+    timeval timeout{TimeoutSeconds(), 0};
+    *ppResult = nullptr;
+    const int nResult =
+        ldap_search_ext_s(m_pLdap, sBase.c_str(), nScope, sFilter.empty() ? nullptr : sFilter.c_str(),
+                          attributes.empty() ? nullptr : names.data(), 0, nullptr, nullptr, &timeout, 0, ppResult);
+    if (nResult == LDAP_SUCCESS) return S_OK;
+    if (*ppResult != nullptr) ldap_msgfree(*ppResult);
+    *ppResult = nullptr;
+    return Failed(nResult, m_pLdap, "search <" + sFilter + "> under <" + sBase + ">");
+}
+
+ADSTYPE CLdapConnection::TypeOf(const std::string& sAttribute) {
+    const std::string sLower = Lower(sAttribute);
+    std::lock_guard<std::mutex> lock(m_schemaMutex);
+    if (!m_bSchemaLoaded) LoadSchema();
+    const auto it = m_types.find(sLower);
+    const ADSTYPE type = it == m_types.end() ? ADSTYPE_CASE_IGNORE_STRING : it->second;
+    return type == ADSTYPE_INTEGER && IsLargeIntegerAttribute(sLower) ? ADSTYPE_LARGE_INTEGER : type;
+}
+
+void CLdapConnection::LoadSchema() {
+    m_bSchemaLoaded = true;
+    LDAPMessage* pRoot = nullptr;
+    if (Search("", LDAP_SCOPE_BASE, "(objectClass=*)", {"subschemaSubentry"}, &pRoot) != S_OK) return;
+    std::string sSubschema = "cn=Subschema";
+    if (LDAPMessage* pEntry = ldap_first_entry(m_pLdap, pRoot)) {
+        if (berval** ppValues = ldap_get_values_len(m_pLdap, pEntry, "subschemaSubentry")) {
+            if (ppValues[0] != nullptr) sSubschema.assign(ppValues[0]->bv_val, ppValues[0]->bv_len);
+            ldap_value_free_len(ppValues);
+        }
+    }
+    ldap_msgfree(pRoot);
+    LDAPMessage* pSchema = nullptr;
+    if (Search(sSubschema, LDAP_SCOPE_BASE, "(objectClass=subschema)", {"attributeTypes"}, &pSchema) != S_OK) return;
+    // Each type's syntax, or the name of the type it inherits one from.
+    std::map<std::string, std::pair<std::string, std::string>> declared;
+    if (LDAPMessage* pEntry = ldap_first_entry(m_pLdap, pSchema)) {
+        if (berval** ppValues = ldap_get_values_len(m_pLdap, pEntry, "attributeTypes")) {
+            for (berval** pp = ppValues; *pp != nullptr; ++pp) {
+                const std::string sDefinition((*pp)->bv_val, (*pp)->bv_len);
+                int nCode = 0;
+                const char* pszError = nullptr;
+                LDAPAttributeType* pType =
+                    ldap_str2attributetype(sDefinition.c_str(), &nCode, &pszError, LDAP_SCHEMA_ALLOW_ALL);
+                if (pType == nullptr) continue;
+                for (char** ppName = pType->at_names; ppName != nullptr && *ppName != nullptr; ++ppName)
+                    declared[Lower(*ppName)] = {pType->at_syntax_oid ? pType->at_syntax_oid : "",
+                                                pType->at_sup_oid ? Lower(pType->at_sup_oid) : ""};
+                ldap_attributetype_free(pType);
+            }
+            ldap_value_free_len(ppValues);
+        }
+    }
+    ldap_msgfree(pSchema);
+    for (const auto& [sName, syntax] : declared) {
+        std::pair<std::string, std::string> current = syntax;
+        for (int nDepth = 0; current.first.empty() && !current.second.empty() && nDepth < 16; ++nDepth) {
+            const auto it = declared.find(current.second);
+            if (it == declared.end()) break;
+            current = it->second;
+        }
+        m_types[sName] = current.first.empty() ? ADSTYPE_CASE_IGNORE_STRING : TypeOfSyntax(current.first);
+    }
+}

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <regex>
+
+#include "directory/ad_user_config.h"
+#include "platform/utf.h"
+#include "tests/directory/directory_test_support.h"
+#include "tests/support/trace_capture.h"
+
+namespace {
+
+class UserLookup : public DirectoryTest {
+protected:
+    // The attribute of the user with that identifier; the HRESULT on failure.
+    static std::string Lookup(const std::string& sId, DWORD dwKind, const std::string& sAttribute) {
+        CADUserConfig user;
+        user.SetFilter(sId, dwKind);
+        std::string sText;
+        const HRESULT hr = user.GetProperty(sAttribute, sText);
+        return hr == S_OK ? sText : "hr " + std::to_string(static_cast<unsigned>(hr));
+    }
+};
+
+constexpr const char* JANE_SID = "S-1-5-21-1004336348-1177238915-682003330-1105";
+constexpr const char* RICHARD_SID = "S-1-5-21-1004336348-1177238915-682003330-1106";
+constexpr const char* RICHARD_MASTER_SID = "S-1-5-21-3623811015-3361044348-30300820-2201";
+const std::string NOT_FOUND = "hr " + std::to_string(0x80004005u);
+
+TEST_F(UserLookup, FindsAUserByEachKindOfIdentifier) {
+    EXPECT_EQ(Lookup("jdoe@kalyxa.test", CADUserConfig::ID_USER_PRINCIPAL_NAME, "displayName"), "Jane Doe");
+    EXPECT_EQ(Lookup("Jane Doe", CADUserConfig::ID_NAME, "displayName"), "Jane Doe");
+    EXPECT_EQ(Lookup("JANE.DOE@kalyxa.test", CADUserConfig::ID_SMTP_ADDRESS, "displayName"), "Jane Doe");
+    EXPECT_EQ(Lookup("/o=Quorvane/ou=First Administrative Group/cn=Recipients/cn=jdoe",
+                     CADUserConfig::ID_LEGACY_EXCHANGE_DN, "displayName"),
+              "Jane Doe");
+    EXPECT_EQ(Lookup("/o=Old Org/ou=First/cn=Recipients/cn=jdoe", CADUserConfig::ID_X500_ADDRESS, "displayName"),
+              "Jane Doe");
+    EXPECT_EQ(Lookup(JANE_SID, CADUserConfig::ID_SID, "displayName"), "Jane Doe");
+    EXPECT_EQ(Lookup(JANE_SID, CADUserConfig::ID_SID_OR_MASTER_ACCOUNT_SID, "displayName"), "Jane Doe");
+    EXPECT_EQ(Lookup("jdoe", CADUserConfig::ID_ACCOUNT_NAME, "displayName"), "Jane Doe");
+    EXPECT_EQ(Lookup("jdoe", 42, "displayName"), "Jane Doe") << "any other kind is the account name";
+}
+
+TEST_F(UserLookup, SidOrMasterAccountSidMatchesEither) {
+    EXPECT_EQ(Lookup(RICHARD_SID, CADUserConfig::ID_SID_OR_MASTER_ACCOUNT_SID, "sAMAccountName"), "rroe");
+    EXPECT_EQ(Lookup(RICHARD_MASTER_SID, CADUserConfig::ID_SID_OR_MASTER_ACCOUNT_SID, "sAMAccountName"), "rroe");
+    EXPECT_EQ(Lookup(RICHARD_MASTER_SID, CADUserConfig::ID_SID, "sAMAccountName"), NOT_FOUND);
+}
+
+TEST_F(UserLookup, ValuesAreRenderedByTheirKind) {
+    EXPECT_EQ(Lookup("jdoe", 8, "proxyAddresses"),
+              "SMTP:jane.doe@kalyxa.test;smtp:jdoe@kalyxa.test;X500:/o=Old Org/ou=First/cn=Recipients/cn=jdoe");
+    EXPECT_EQ(Lookup("jdoe", 8, "objectSID"), JANE_SID);
+    EXPECT_EQ(Lookup("jdoe", 8, "objectGUID"), "{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
+    EXPECT_EQ(Lookup("jdoe", 8, "accountExpires"), "  Never Expires");
+    EXPECT_EQ(Lookup("jdoe", 8, "msExchHideFromAddressLists"), "FALSE");
+    EXPECT_EQ(Lookup("jdoe", 8, "userAccountControl"), "512");
+    EXPECT_EQ(Lookup("jdoe", 8, "msExchUserCulture"), "fr-CA");
+    const std::regex dateTime(R"(\d{1,2}/\d{1,2}/\d{4} \d{1,2}:\d\d:\d\d [AP]M)");
+    EXPECT_TRUE(std::regex_match(Lookup("jdoe", 8, "pwdLastSet"), dateTime)) << Lookup("jdoe", 8, "pwdLastSet");
+    EXPECT_TRUE(std::regex_match(Lookup("jdoe", 8, "whenCreated"), dateTime)) << Lookup("jdoe", 8, "whenCreated");
+    EXPECT_EQ(Lookup("rroe", 8, "msExchUserCulture"), NOT_FOUND) << "a user without the attribute";
+}
+
+TEST_F(UserLookup, NoMatchingUserIsEFail) {
+    TraceCapture trace;
+    EXPECT_EQ(Lookup("nobody", 8, "displayName"), NOT_FOUND);
+    EXPECT_TRUE(trace.Contains("CADUserConfig::FindUsers (&(objectClass=user)(objectCategory=person)(sAMAccountName="
+                               "nobody)) hr:0x80004005 Count = 0 Error! No property was found"));
+}
+
+TEST_F(UserLookup, IdentifiersCannotChangeTheFilter) {
+    EXPECT_EQ(Lookup("*)(sAMAccountName=*", 8, "sAMAccountName"), NOT_FOUND);
+    EXPECT_EQ(Lookup("*", 8, "sAMAccountName"), NOT_FOUND);
+    EXPECT_EQ(Lookup("jdoe)(|(sAMAccountName=*", 8, "sAMAccountName"), NOT_FOUND);
+    EXPECT_EQ(Lookup("*@kalyxa.test", CADUserConfig::ID_SMTP_ADDRESS, "sAMAccountName"), NOT_FOUND);
+    EXPECT_EQ(EscapeFilterValue(std::string("a*b(c)d\\e", 9) + '\0'), "a\\2ab\\28c\\29d\\5ce\\00");
+}
+
+TEST_F(UserLookup, ASecondRequestIsAnsweredFromTheCache) {
+    CADUserConfig user;
+    user.SetFilter("jdoe", 8);
+    std::string sFirst, sSecond;
+    ASSERT_EQ(user.GetProperty("legacyExchangeDN", sFirst), S_OK);
+    const long nBefore = Directory().CompletedSearches();
+    ASSERT_EQ(user.GetProperty("legacyExchangeDN", sSecond), S_OK);
+    EXPECT_EQ(Directory().CompletedSearches(), nBefore) << "no directory traffic";
+    EXPECT_EQ(sSecond, sFirst);
+    ASSERT_EQ(user.GetProperty("displayName", sSecond), S_OK);
+    EXPECT_GT(Directory().CompletedSearches(), nBefore) << "another attribute is read";
+}
+
+TEST_F(UserLookup, AThousandsOfValuesAttributeIsReadWhole) {
+    std::string sLdif = "dn: CN=Big List,CN=Users,DC=kalyxa,DC=test\nchangetype: add\nobjectClass: user\n"
+                        "cn: Big List\nsn: List\nsAMAccountName: biglist\nobjectCategory: person\n";
+    for (int n = 0; n < 3000; ++n) sLdif += "proxyAddresses: smtp:list" + std::to_string(n) + "@kalyxa.test\n";
+    Directory().Modify(sLdif);
+    const std::string sText = Lookup("biglist", 8, "proxyAddresses");
+    EXPECT_EQ(std::count(sText.begin(), sText.end(), ';'), 2999);
+    EXPECT_NE(sText.find("smtp:list2999@kalyxa.test"), std::string::npos);
+}
+
+TEST_F(UserLookup, TheNamingContextPathAndItsFallback) {
+    CADUserConfig user(CADUserConfig::AS_PROCESS);
+    user.m_bUseNamingContext = true;
+    user.SetFilter("jdoe", 8);
+    std::string sText;
+    ASSERT_EQ(user.ReadDefaultNamingContext(), S_OK);
+    EXPECT_EQ(user.m_sDefaultNamingContext, u"DC=kalyxa,DC=test");
+    user.m_sDefaultNamingContext.clear();
+    EXPECT_EQ(user.GetProperty("sAMAccountName", sText), S_OK);
+    EXPECT_EQ(sText, "jdoe");
+    EXPECT_EQ(CADUserConfig::s_dwLearnedConfigurationType.load(), CADUserConfig::AS_PROCESS);
+    CADUserConfig::s_dwLearnedConfigurationType = CADUserConfig::NOT_LEARNED;
+
+    TraceCapture trace;
+    CADUserConfig missing;
+    missing.m_bUseNamingContext = true;
+    missing.m_sDomainController = u"127.0.0.1:1";
+    missing.SetFilter("jdoe", 8);
+    EXPECT_NE(missing.GetProperty("sAMAccountName", sText), S_OK);
+    EXPECT_TRUE(trace.Contains("ReadProperties couldn't open AD connection ReadDefaultNamingContext 0x8007203a "
+                               "ConfigType: 0"));
+    EXPECT_TRUE(trace.Contains("ReadProperties couldn't open AD connection ReadDefaultNamingContext 0x8007203a "
+                               "ConfigType: 1"))
+        << "the other identity is tried";
+}
+
+TEST_F(UserLookup, ADroppedConnectionIsAnError) {
+    TraceCapture trace;
+    MisbehavingPeer peer(false);
+    CADUserConfig user;
+    user.m_sDomainController = Utf8ToUtf16(peer.HostPort());
+    user.SetFilter("jdoe", 8);
+    std::string sText;
+    EXPECT_EQ(user.GetProperty("displayName", sText), static_cast<HRESULT>(0x8007203A));
+    EXPECT_TRUE(sText.empty());
+}
+
+TEST_F(UserLookup, TheBindFileMustBeTheOwnersAlone) {
+    const std::string sFile = "/tmp/kx-bind-" + std::to_string(::getpid());
+    std::ofstream(sFile) << "binddn=CN=admin,DC=kalyxa,DC=test\npassword=kalyxa-test-admin\n";
+    ::setenv("QV_LDAP_BIND_FILE", sFile.c_str(), 1);
+    ::chmod(sFile.c_str(), 0644);
+    EXPECT_EQ(Lookup("jdoe", 8, "sAMAccountName"), "hr " + std::to_string(0x80070005u)) << "readable by others";
+    ::chmod(sFile.c_str(), 0600);
+    EXPECT_EQ(Lookup("jdoe", 8, "sAMAccountName"), "jdoe");
+    std::ofstream(sFile) << "binddn=CN=admin,DC=kalyxa,DC=test\npassword=wrong\n";
+    EXPECT_EQ(Lookup("jdoe", 8, "sAMAccountName"), "hr " + std::to_string(0x8007052Eu));
+    ::unsetenv("QV_LDAP_BIND_FILE");
+    ::unlink(sFile.c_str());
+}
+
+}  // namespace

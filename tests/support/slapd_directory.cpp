@@ -1,0 +1,174 @@
+#include "tests/support/slapd_directory.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <ldap.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* ADMIN_DN = "CN=admin,DC=kalyxa,DC=test";
+constexpr const char* ADMIN_PASSWORD = "kalyxa-test-admin";
+
+std::string DataFolder() { return std::string(KX_TEST_DATA) + "/ldap"; }
+
+int FreeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t cbAddress = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &cbAddress) != 0) {
+        if (fd >= 0) ::close(fd);
+        throw std::runtime_error("no free loopback port");
+    }
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool Accepts(int nPort) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(nPort));
+    const bool bConnected = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) ::close(fd);
+    return bConnected;
+}
+
+std::string ReadFile(const std::string& sPath) {
+    std::ifstream file(sPath);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+pid_t Spawn(const std::vector<std::string>& arguments, const std::string& sLog) {
+    std::vector<char*> argv;
+    for (const std::string& sArgument : arguments) argv.push_back(const_cast<char*>(sArgument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, sLog.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = -1;
+    const int nError = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (nError != 0) throw std::runtime_error("cannot start " + arguments[0] + " (is it installed?)");
+    return pid;
+}
+
+}  // namespace
+
+CSlapdDirectory::CSlapdDirectory() {
+    char szFolder[] = "/tmp/kx-slapd-XXXXXX";
+    if (::mkdtemp(szFolder) == nullptr) throw std::runtime_error("no temporary folder for slapd");
+    m_sFolder = szFolder;
+    std::filesystem::create_directory(m_sFolder + "/db");
+    const std::string sConfig = m_sFolder + "/slapd.conf";
+    std::ofstream(sConfig) << "include /etc/ldap/schema/core.schema\n"
+                              "include /etc/ldap/schema/cosine.schema\n"
+                              "include " << DataFolder() << "/kalyxa-directory.schema\n"
+                           << "pidfile " << m_sFolder << "/slapd.pid\n"
+                           << "modulepath /usr/lib/ldap\nmoduleload back_mdb\n"
+                           << "rootDSE " << DataFolder() << "/rootdse.ldif\n"
+                           << "sizelimit unlimited\n"
+                              "database monitor\n"
+                              "database mdb\nmaxsize 67108864\n"
+                           << "suffix \"" << BASE << "\"\nrootdn \"" << ADMIN_DN << "\"\nrootpw " << ADMIN_PASSWORD << "\n"
+                           << "directory " << m_sFolder << "/db\n";
+    Run({"slapadd", "-q", "-f", sConfig, "-l", DataFolder() + "/directory.ldif"}, "slapadd");
+    for (int nAttempt = 0; nAttempt < 3 && m_pid < 0; ++nAttempt) {
+        m_nPort = FreeLoopbackPort();
+        m_sUri = "ldap://127.0.0.1:" + std::to_string(m_nPort);
+        const pid_t pid = Spawn({"slapd", "-d", "0", "-f", sConfig, "-h", m_sUri + "/"}, m_sFolder + "/slapd.log");
+        for (int nWait = 0; nWait < 200; ++nWait) {
+            if (Accepts(m_nPort)) {
+                m_pid = pid;
+                break;
+            }
+            int nStatus = 0;
+            if (::waitpid(pid, &nStatus, WNOHANG) == pid) break;  // it gave up (the port was taken)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (m_pid < 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    if (m_pid < 0) {
+        const std::string sLog = ReadFile(m_sFolder + "/slapd.log");
+        std::filesystem::remove_all(m_sFolder);
+        throw std::runtime_error("slapd did not start: " + sLog);
+    }
+}
+
+CSlapdDirectory::~CSlapdDirectory() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    std::error_code error;
+    std::filesystem::remove_all(m_sFolder, error);
+}
+
+std::string CSlapdDirectory::HostPort() const { return "127.0.0.1:" + std::to_string(m_nPort); }
+
+void CSlapdDirectory::Run(const std::vector<std::string>& arguments, const std::string& sWhat) {
+    const std::string sLog = m_sFolder + "/" + sWhat + ".log";
+    const pid_t pid = Spawn(arguments, sLog);
+    int nStatus = 0;
+    ::waitpid(pid, &nStatus, 0);
+    if (!WIFEXITED(nStatus) || WEXITSTATUS(nStatus) != 0)
+        throw std::runtime_error(sWhat + " failed: " + ReadFile(sLog));
+}
+
+void CSlapdDirectory::Modify(const std::string& sLdif) {
+    const std::string sFile = m_sFolder + "/change.ldif";
+    std::ofstream(sFile) << sLdif;
+    Run({"ldapmodify", "-x", "-H", m_sUri, "-D", ADMIN_DN, "-w", ADMIN_PASSWORD, "-f", sFile}, "ldapmodify");
+}
+
+long CSlapdDirectory::CompletedSearches() {
+    LDAP* pLdap = nullptr;
+    if (ldap_initialize(&pLdap, m_sUri.c_str()) != LDAP_SUCCESS) throw std::runtime_error("cannot reach slapd");
+    const int nVersion = LDAP_VERSION3;
+    ldap_set_option(pLdap, LDAP_OPT_PROTOCOL_VERSION, &nVersion);
+    berval password{0, nullptr};
+    ldap_sasl_bind_s(pLdap, nullptr, LDAP_SASL_SIMPLE, &password, nullptr, nullptr, nullptr);
+    char szAttribute[] = "monitorOpCompleted";
+    char* attributes[] = {szAttribute, nullptr};
+    LDAPMessage* pResult = nullptr;
+    long nCompleted = -1;
+    if (ldap_search_ext_s(pLdap, "cn=Search,cn=Operations,cn=Monitor", LDAP_SCOPE_BASE, "(objectClass=*)", attributes,
+                          0, nullptr, nullptr, nullptr, 0, &pResult) == LDAP_SUCCESS) {
+        if (LDAPMessage* pEntry = ldap_first_entry(pLdap, pResult)) {
+            if (berval** ppValues = ldap_get_values_len(pLdap, pEntry, szAttribute)) {
+                nCompleted = std::atol(std::string(ppValues[0]->bv_val, ppValues[0]->bv_len).c_str());
+                ldap_value_free_len(ppValues);
+            }
+        }
+    }
+    if (pResult != nullptr) ldap_msgfree(pResult);
+    ldap_unbind_ext_s(pLdap, nullptr, nullptr);
+    if (nCompleted < 0) throw std::runtime_error("slapd's monitor gave no search count");
+    return nCompleted - m_nOwnSearches++;
+}

@@ -1,0 +1,41 @@
+// A real directory server for tests: slapd on a free loopback port, with a
+// temporary configuration, the test schema and the test directory loaded;
+// stopped and removed again on destruction. Needs no root and no service.
+#ifndef KX_TESTS_SLAPD_DIRECTORY_H
+#define KX_TESTS_SLAPD_DIRECTORY_H
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+class CSlapdDirectory {
+public:
+    static constexpr const char* BASE = "DC=kalyxa,DC=test";
+    static constexpr const char* SERVER_NAME = "MAIL01";
+
+    // Throws std::runtime_error, with slapd's own output, when it cannot start.
+    CSlapdDirectory();
+    ~CSlapdDirectory();
+    CSlapdDirectory(const CSlapdDirectory&) = delete;
+    CSlapdDirectory& operator=(const CSlapdDirectory&) = delete;
+
+    const std::string& Uri() const { return m_sUri; }  // "ldap://127.0.0.1:<port>"
+    std::string HostPort() const;                      // "127.0.0.1:<port>"
+
+    // Applies LDIF change records as the directory's administrator.
+    void Modify(const std::string& sLdif);
+    // Searches the server has completed, not counting the ones made here.
+    long CompletedSearches();
+
+private:
+    void Run(const std::vector<std::string>& arguments, const std::string& sWhat);
+
+    std::string m_sFolder;
+    std::string m_sUri;
+    int m_nPort = 0;
+    pid_t m_pid = -1;
+    long m_nOwnSearches = 0;
+};
+
+#endif  // KX_TESTS_SLAPD_DIRECTORY_H
