@@ -115,6 +115,18 @@ std::vector<std::string> ValuesOf(LDAP* pLdap, LDAPMessage* pEntry, const char* 
     return values;
 }
 
+std::vector<std::string> AttributeNames(LDAP* pLdap, LDAPMessage* pEntry) {
+    std::vector<std::string> names;
+    BerElement* pBer = nullptr;
+    for (char* pszName = ldap_first_attribute(pLdap, pEntry, &pBer); pszName != nullptr;
+         pszName = ldap_next_attribute(pLdap, pEntry, pBer)) {
+        names.emplace_back(pszName);
+        ldap_memfree(pszName);
+    }
+    if (pBer != nullptr) ber_free(pBer, 0);
+    return names;
+}
+
 // The first value of a rootDSE attribute; empty when there is none.
 std::string RootDseValue(CLdapConnection& connection, const char* pszName) {
     LDAPMessage* pResult = nullptr;
@@ -240,13 +252,7 @@ struct CAdsSearch {
         columns.clear();
         nNextColumn = 0;
         if (pRow == nullptr) return S_ADS_NOMORE_ROWS;
-        BerElement* pBer = nullptr;
-        for (char* pszName = ldap_first_attribute(spConnection->Handle(), pRow, &pBer); pszName != nullptr;
-             pszName = ldap_next_attribute(spConnection->Handle(), pRow, pBer)) {
-            columns.emplace_back(pszName);
-            ldap_memfree(pszName);
-        }
-        if (pBer != nullptr) ber_free(pBer, 0);
+        columns = AttributeNames(spConnection->Handle(), pRow);
         return S_OK;
     }
 };
@@ -389,12 +395,18 @@ private:
     CAdsPath m_path;
 };
 
+// Parses an object's path (not a namespace) and connects to its server.
+HRESULT ConnectTo(const std::u16string& sPath, const char16_t* pszUser, const char16_t* pszPassword, CAdsPath& path,
+                  std::shared_ptr<CLdapConnection>& spConnection) {
+    if (!ParsePath(sPath, path) || path.bNamespace) return E_ADS_BAD_PATHNAME;
+    return Connect(path, pszUser, pszPassword, spConnection);
+}
+
 HRESULT Bind(const std::u16string& sPath, const char16_t* pszUser, const char16_t* pszPassword,
              std::unique_ptr<IADs>& spObject) {
     CAdsPath path;
-    if (!ParsePath(sPath, path) || path.bNamespace) return E_ADS_BAD_PATHNAME;
     std::shared_ptr<CLdapConnection> spConnection;
-    if (const HRESULT hr = Connect(path, pszUser, pszPassword, spConnection); hr != S_OK) return hr;
+    if (const HRESULT hr = ConnectTo(sPath, pszUser, pszPassword, path, spConnection); hr != S_OK) return hr;
     LDAPMessage* pResult = nullptr;
     const std::vector<std::string> attributes =
         path.bRootDse ? std::vector<std::string>{"*", "+"} : std::vector<std::string>{"*"};
@@ -403,15 +415,9 @@ HRESULT Bind(const std::u16string& sPath, const char16_t* pszUser, const char16_
         hr != S_OK)
         return hr;
     std::map<std::string, std::vector<std::string>> values;
-    if (LDAPMessage* pEntry = ldap_first_entry(spConnection->Handle(), pResult)) {
-        BerElement* pBer = nullptr;
-        for (char* pszName = ldap_first_attribute(spConnection->Handle(), pEntry, &pBer); pszName != nullptr;
-             pszName = ldap_next_attribute(spConnection->Handle(), pEntry, pBer)) {
-            values[Lower(pszName)] = ValuesOf(spConnection->Handle(), pEntry, pszName);
-            ldap_memfree(pszName);
-        }
-        if (pBer != nullptr) ber_free(pBer, 0);
-    }
+    if (LDAPMessage* pEntry = ldap_first_entry(spConnection->Handle(), pResult))
+        for (const std::string& sName : AttributeNames(spConnection->Handle(), pEntry))
+            values[Lower(sName)] = ValuesOf(spConnection->Handle(), pEntry, sName.c_str());
     ldap_msgfree(pResult);
     spObject = std::make_unique<CAdsObject>(spConnection, std::move(values));
     return S_OK;
@@ -420,9 +426,8 @@ HRESULT Bind(const std::u16string& sPath, const char16_t* pszUser, const char16_
 HRESULT BindSearch(const std::u16string& sPath, const char16_t* pszUser, const char16_t* pszPassword,
                    std::unique_ptr<IDirectorySearch>& spSearch) {
     CAdsPath path;
-    if (!ParsePath(sPath, path) || path.bNamespace) return E_ADS_BAD_PATHNAME;
     std::shared_ptr<CLdapConnection> spConnection;
-    if (const HRESULT hr = Connect(path, pszUser, pszPassword, spConnection); hr != S_OK) return hr;
+    if (const HRESULT hr = ConnectTo(sPath, pszUser, pszPassword, path, spConnection); hr != S_OK) return hr;
     spSearch = std::make_unique<CDirectorySearch>(spConnection, DnOf(path, *spConnection));
     return S_OK;
 }
