@@ -26,6 +26,12 @@ namespace {
 constexpr const char* ADMIN_DN = "CN=admin,DC=kalyxa,DC=test";
 constexpr const char* ADMIN_PASSWORD = "kalyxa-test-admin";
 
+// Debian puts the server tools in /usr/sbin, which a user's PATH may lack.
+std::string Tool(const std::string& sName) {
+    const std::string sPath = "/usr/sbin/" + sName;
+    return ::access(sPath.c_str(), X_OK) == 0 ? sPath : sName;
+}
+
 std::string DataFolder() { return std::string(KX_TEST_DATA) + "/ldap"; }
 
 int FreeLoopbackPort() {
@@ -95,11 +101,11 @@ CSlapdDirectory::CSlapdDirectory() {
                               "database mdb\nmaxsize 67108864\n"
                            << "suffix \"" << BASE << "\"\nrootdn \"" << ADMIN_DN << "\"\nrootpw " << ADMIN_PASSWORD << "\n"
                            << "directory " << m_sFolder << "/db\n";
-    Run({"slapadd", "-q", "-f", sConfig, "-l", DataFolder() + "/directory.ldif"}, "slapadd");
+    Run({Tool("slapadd"), "-q", "-f", sConfig, "-l", DataFolder() + "/directory.ldif"}, "slapadd");
     for (int nAttempt = 0; nAttempt < 3 && m_pid < 0; ++nAttempt) {
         m_nPort = FreeLoopbackPort();
         m_sUri = "ldap://127.0.0.1:" + std::to_string(m_nPort);
-        const pid_t pid = Spawn({"slapd", "-d", "0", "-f", sConfig, "-h", m_sUri + "/"}, m_sFolder + "/slapd.log");
+        const pid_t pid = Spawn({Tool("slapd"), "-d", "0", "-f", sConfig, "-h", m_sUri + "/"}, m_sFolder + "/slapd.log");
         for (int nWait = 0; nWait < 200; ++nWait) {
             if (Accepts(m_nPort)) {
                 m_pid = pid;
