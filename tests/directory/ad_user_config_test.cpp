@@ -112,6 +112,14 @@ TEST_F(UserLookup, AThousandsOfValuesAttributeIsReadWhole) {
     EXPECT_NE(sText.find("smtp:list2999@kalyxa.test"), std::string::npos);
 }
 
+TEST_F(UserLookup, EmptyAndMalformedBinaryValuesAddNothing) {
+    Directory().Modify("dn: CN=Odd Values,CN=Users,DC=kalyxa,DC=test\nchangetype: add\nobjectClass: user\n"
+                       "cn: Odd Values\nsn: Values\nsAMAccountName: odd\nobjectCategory: person\n"
+                       "objectSid:\nobjectGUID:: AQIDBAU=\n");
+    EXPECT_EQ(Lookup("odd", 8, "objectSid"), "") << "an empty SID";
+    EXPECT_EQ(Lookup("odd", 8, "objectGUID"), "") << "five bytes are no GUID";
+}
+
 TEST_F(UserLookup, TheNamingContextPathAndItsFallback) {
     CADUserConfig user(CADUserConfig::AS_PROCESS);
     user.m_bUseNamingContext = true;
