@@ -1,5 +1,7 @@
 #include "directory/ad_user_config.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <ctime>
 #include <new>
@@ -27,18 +29,9 @@ private:
     std::string m_sValue;
 };
 
-std::string Narrow(const std::u16string& s) { return Utf16ToUtf8(s); }
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    size_t n = 0;
-    for (; n < a.size() && b[n] != '\0'; ++n)
-        if (std::tolower(static_cast<unsigned char>(a[n])) != std::tolower(static_cast<unsigned char>(b[n]))) return false;
-    return n == a.size() && b[n] == '\0';
-}
-
 bool IsOneOf(const std::string& sName, std::initializer_list<const char*> names) {
     for (const char* pszName : names)
-        if (EqualsNoCase(sName, pszName)) return true;
+        if (strcasecmp(sName.c_str(), pszName) == 0) return true;
     return false;
 }
 
@@ -73,14 +66,14 @@ void Append(std::string& sText, const std::string& sPiece) {
 
 // Adds the column's values to sText as the attribute's kind renders them.
 void AppendColumn(const ADS_SEARCH_COLUMN& column, std::string& sText) {
-    const std::string sName = Narrow(column.sAttrName);
+    const std::string sName = Utf16ToUtf8(column.sAttrName);
     for (const ADSVALUE& value : column.values) {
         switch (column.dwADsType) {
             case ADSTYPE_DN_STRING:
             case ADSTYPE_CASE_EXACT_STRING:
             case ADSTYPE_CASE_IGNORE_STRING:
             case ADSTYPE_PRINTABLE_STRING:
-            case ADSTYPE_NUMERIC_STRING: Append(sText, Narrow(value.sText)); break;
+            case ADSTYPE_NUMERIC_STRING: Append(sText, Utf16ToUtf8(value.sText)); break;
             case ADSTYPE_BOOLEAN: Append(sText, value.bBoolean ? "TRUE" : "FALSE"); break;
             case ADSTYPE_INTEGER: Append(sText, std::to_string(value.nInteger)); break;
             case ADSTYPE_OCTET_STRING:
@@ -114,18 +107,6 @@ void AppendColumn(const ADS_SEARCH_COLUMN& column, std::string& sText) {
 }
 
 }  // namespace
-
-std::string EscapeFilterValue(const std::string& sValue) {
-    static const char HEX[] = "0123456789abcdef";
-    std::string sOut;
-    for (char ch : sValue) {
-        if (ch == '*' || ch == '(' || ch == ')' || ch == '\\' || ch == '\0')
-            sOut.append({'\\', HEX[static_cast<unsigned char>(ch) >> 4], HEX[static_cast<unsigned char>(ch) & 15]});
-        else
-            sOut += ch;
-    }
-    return sOut;
-}
 
 void CADUserConfig::SetFilter(const std::string& sId, DWORD dwKind) {
     const std::string sValue = EscapeFilterValue(sId);
@@ -259,7 +240,7 @@ HRESULT CADUserConfig::GetDirectorySearch(const std::u16string& sPath, std::uniq
     if (sPath != u"GC:" && sPath != u"LDAP:") {
         const HRESULT hr = ADsOpenObject(sPath, nullptr, nullptr, ADS_SECURE_AUTHENTICATION, spSearch);
         if (hr != S_OK)
-            Trace("GetDirectorySearch ADsOpenObject IID_IDirectorySearch Path: %s failed: 0x%x\n", Narrow(sPath).c_str(),
+            Trace("GetDirectorySearch ADsOpenObject IID_IDirectorySearch Path: %s failed: 0x%x\n", Utf16ToUtf8(sPath).c_str(),
                   static_cast<unsigned>(hr));
         return hr;
     }
@@ -282,7 +263,7 @@ HRESULT CADUserConfig::FindUsers(IDirectorySearch* pSearch, const std::u16string
     if (pSearch == nullptr) return E_POINTER;
     std::u16string sFullFilter = u"(&" + m_sBaseFilter + sFilter + u")";
     if (sFullFilter.size() > FILTER_LIMIT) sFullFilter.resize(FILTER_LIMIT);
-    const std::string sNarrowFilter = Narrow(sFullFilter);
+    const std::string sNarrowFilter = Utf16ToUtf8(sFullFilter);
     const ADS_SEARCHPREF_INFO scope{ADS_SEARCHPREF_SEARCH_SCOPE, ADS_SCOPE_SUBTREE};
     HRESULT hr = pSearch->SetSearchPreference(&scope, 1);
     if (hr != S_OK) {

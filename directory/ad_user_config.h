@@ -57,7 +57,4 @@ private:
     std::u16string SearchPath() const;
 };
 
-// sValue escaped for an LDAP filter: "*", "(", ")", "\" and NUL as "\XX".
-std::string EscapeFilterValue(const std::string& sValue);
-
 #endif  // KX_DIRECTORY_AD_USER_CONFIG_H

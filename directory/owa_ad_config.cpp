@@ -4,18 +4,12 @@
 #include "platform/impersonation.h"
 #include "platform/utf.h"
 
-namespace {
-
-std::string Narrow(const std::u16string& s) { return Utf16ToUtf8(s); }
-
-}  // namespace
-
 std::string ExtendedErrorText(HRESULT hr) {
     if (!IsWin32Facility(hr)) return "";
     DWORD dwError = 0;
     std::u16string sText, sProvider;
     if (ADsGetLastError(&dwError, sText, sProvider) != S_OK) return "";
-    return Narrow(sText) + " " + Narrow(sProvider);
+    return Utf16ToUtf8(sText) + " " + Utf16ToUtf8(sProvider);
 }
 
 COWAADConfig::COWAADConfig() {
@@ -94,11 +88,11 @@ HRESULT COWAADConfig::Read(const std::u16string& sDomainController) {
                        m_sOrganizationCN);
     if (hr != S_OK) {
         Trace("[COWAADConfig::ReadProperties] GetExchangeOrganizationCN failed 0x%x %s %s", static_cast<unsigned>(hr),
-              Narrow(m_sConfigurationNamingContext).c_str(), ExtendedErrorText(hr).c_str());
+              Utf16ToUtf8(m_sConfigurationNamingContext).c_str(), ExtendedErrorText(hr).c_str());
         return hr;
     }
     Trace("[COWAADConfig::ReadProperties] GetExchangeOrganizationCN succeeded.  CN is <%s>",
-          Narrow(m_sOrganizationCN).c_str());
+          Utf16ToUtf8(m_sOrganizationCN).c_str());
 
     m_sSearchBase = u"CN=HTTP,CN=Protocols,CN=" + m_sServerName +
                     u",CN=Servers,CN=Exchange Administrative Group (FYDIBOHF23SPDLT),CN=Administrative Groups,CN=" +
@@ -108,26 +102,26 @@ HRESULT COWAADConfig::Read(const std::u16string& sDomainController) {
                        u"distinguishedName", m_sOWAVirtualDirectoryDN);
     if (hr != S_OK) {
         Trace("[COWAADConfig::ReadProperties] GetOWAWebSiteCN failed 0x%x %s %s", static_cast<unsigned>(hr),
-              Narrow(m_sSearchBase).c_str(), ExtendedErrorText(hr).c_str());
+              Utf16ToUtf8(m_sSearchBase).c_str(), ExtendedErrorText(hr).c_str());
         return hr;
     }
     Trace("[COWAADConfig::ReadProperties] GetOWAWebSiteCN succeeded.  OWA Path is <%s>",
-          Narrow(m_sOWAVirtualDirectoryDN).c_str());
+          Utf16ToUtf8(m_sOWAVirtualDirectoryDN).c_str());
 
     std::unique_ptr<IADs> spOwa;
     hr = ADsGetObject(sServerPrefix + m_sOWAVirtualDirectoryDN, spOwa);
     if (hr != S_OK) {
-        const std::string sDn = Narrow(m_sOWAVirtualDirectoryDN);
+        const std::string sDn = Utf16ToUtf8(m_sOWAVirtualDirectoryDN);
         Trace("[COWAADConfig::ReadProperties] Unable to open OWA Web Site object <%s>", sDn.c_str());
         Trace("[COWAADConfig::ReadProperties] Unable to open OWA Web Site object 0x%x %s %s",
               static_cast<unsigned>(hr), sDn.c_str(), ExtendedErrorText(hr).c_str());
         return hr;
     }
-    ReadAttributes(*spOwa, hr);
-    return hr;
+    return ReadAttributes(*spOwa);
 }
 
-void COWAADConfig::ReadAttributes(IADs& owaObject, HRESULT& hr) {
+HRESULT COWAADConfig::ReadAttributes(IADs& owaObject) {
+    HRESULT hr = S_OK;
     for (const std::shared_ptr<ADProp>& spProperty : m_properties) {
         const std::u16string sName = Utf8ToUtf16(spProperty->Name());
         CAdsVariant value;
@@ -140,12 +134,13 @@ void COWAADConfig::ReadAttributes(IADs& owaObject, HRESULT& hr) {
             Trace("Read content from OWA prop failed %s %s", spProperty->Name().c_str(), ExtendedErrorText(hr).c_str());
         }
     }
+    return hr;
 }
 
 HRESULT COWAADConfig::FindLastValue(const char* pszStep, const std::u16string& sPath, const std::u16string& sFilter,
                                     const std::vector<std::u16string>& attributes, const std::u16string& sColumn,
                                     std::u16string& sValue) {
-    const std::string sNarrowPath = Narrow(sPath);
+    const std::string sNarrowPath = Utf16ToUtf8(sPath);
     std::unique_ptr<IDirectorySearch> spSearch;
     HRESULT hr = ADsGetObject(sPath, spSearch);
     if (hr != S_OK) {

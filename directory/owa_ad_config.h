@@ -80,7 +80,8 @@ private:
     static HRESULT FindLastValue(const char* pszStep, const std::u16string& sPath, const std::u16string& sFilter,
                                  const std::vector<std::u16string>& attributes, const std::u16string& sColumn,
                                  std::u16string& sValue);
-    void ReadAttributes(IADs& owaObject, HRESULT& hr);
+    // Reads every attribute into its field; the result of the last one.
+    HRESULT ReadAttributes(IADs& owaObject);
 };
 
 // The directory's extended error text for hr: its last error and provider,

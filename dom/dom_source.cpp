@@ -31,20 +31,21 @@ CEndTag* LastEndTag(CSource* pSource, std::string_view sName, Position nBefore) 
     return CEndTag::findPreviousOrNext(pSource, nBefore, sName, CEndTagTypeNormal::instance(), true);
 }
 
+// The offset of p from the buffer start; NO_POS for null or a pointer before it.
+Position OffsetInBuffer(const CCommonPointers& pointers, const BYTE* p) {
+    const auto nStart = reinterpret_cast<uintptr_t>(pointers.m_pBufferStart);
+    const auto nAt = reinterpret_cast<uintptr_t>(p);
+    return p == nullptr || nAt < nStart ? NO_POS : Position(nAt - nStart);
+}
+
 }  // namespace
 
 CDOMSource::CDOMSource(const CCommonPointers& pointers) {
-    // Offsets from the buffer start; a pointer before it gives no valid span.
-    const auto offset = [&](const BYTE* p) {
-        const auto nStart = reinterpret_cast<uintptr_t>(pointers.m_pBufferStart);
-        const auto nAt = reinterpret_cast<uintptr_t>(p);
-        return nAt < nStart ? NO_POS : Position(nAt - nStart);
-    };
     const BYTE* pStart = pointers.m_pBufferStart;
     const Position nBegin = pStart == nullptr                       ? NO_POS
                             : pointers.m_pHtmlDataStart == nullptr ? 0
-                                                                    : offset(pointers.m_pHtmlDataStart);
-    const Position nLast = pointers.m_pBufferLast == nullptr ? NO_POS : offset(pointers.m_pBufferLast);
+                                                                    : OffsetInBuffer(pointers, pointers.m_pHtmlDataStart);
+    const Position nLast = OffsetInBuffer(pointers, pointers.m_pBufferLast);
     const Position nEnd = pStart == nullptr || nLast == NO_POS ? 0 : nLast + 1;
     CSource* pSource = CSource::CREATE_NEW_INT(reinterpret_cast<const char*>(pStart), nBegin, nEnd);
     if (pSource == nullptr) {
@@ -61,10 +62,8 @@ CDOMSource::CDOMSource(const CCommonPointers& pointers) {
 }
 
 Position CDOMSource::located(const CCommonPointers& pointers, const BYTE* pTag) const {
-    const auto nStart = reinterpret_cast<uintptr_t>(pointers.m_pBufferStart);
-    const auto nTag = reinterpret_cast<uintptr_t>(pTag);
-    if (pTag == nullptr || nTag < nStart) return NO_POS;
-    return m_spSource->contains(nTag - nStart) ? Position(nTag - nStart) : NO_POS;
+    const Position nPos = OffsetInBuffer(pointers, pTag);
+    return nPos != NO_POS && m_spSource->contains(nPos) ? nPos : NO_POS;
 }
 
 void CDOMSource::initHtmlFromHost(Position nTag) {

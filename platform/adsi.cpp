@@ -2,10 +2,12 @@
 
 #include <ldap.h>
 
-#include <cctype>
+#include <strings.h>
+
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "platform/ldap_connection.h"
@@ -17,14 +19,11 @@ namespace {
 constexpr HRESULT E_ADS_COLUMN_NOT_SET = static_cast<HRESULT>(0x80005011);
 constexpr int GLOBAL_CATALOG_PORT = 3268;
 
-std::string Lower(std::string s) {
-    for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return s;
-}
+typedef std::map<std::string, std::vector<std::string>, CNoCaseLess> CAttributeValues;
 
-bool StartsWithNoCase(const std::string& s, size_t nAt, const char* pszPrefix) {
-    const std::string sPrefix(pszPrefix);
-    return s.size() >= nAt + sPrefix.size() && Lower(s.substr(nAt, sPrefix.size())) == sPrefix;
+void AppendHexEscape(std::string& sOut, unsigned char byte) {
+    static const char HEX[] = "0123456789abcdef";
+    sOut.append({'\\', HEX[byte >> 4], HEX[byte & 15]});
 }
 
 // A parsed ADSI path.
@@ -63,13 +62,13 @@ bool ParsePath(const std::u16string& sWidePath, CAdsPath& path) {
             break;
         }
     }
-    if (path.sServer.empty() && sRest.find('=') == std::string::npos && Lower(sRest) != "rootdse") {
+    path.bRootDse = strcasecmp(sRest.c_str(), "rootDSE") == 0;
+    if (path.sServer.empty() && sRest.find('=') == std::string::npos && !path.bRootDse) {
         path.sServer = sRest;  // "LDAP://server"
         sRest.clear();
     }
     for (size_t n = 0; n + 1 < sRest.size(); ++n)
         if (sRest[n] == '\\' && sRest[n + 1] == '/') sRest.erase(n, 1);
-    path.bRootDse = Lower(sRest) == "rootdse";
     path.sDn = path.bRootDse ? "" : sRest;
     return !path.sServer.empty() || !sRest.empty();
 }
@@ -170,16 +169,16 @@ std::string WithBinarySids(const std::string& sFilter) {
     for (size_t n = 0; n < sFilter.size(); ++n) {
         if (sFilter[n] != '(') continue;
         size_t nValue = std::string::npos;
-        for (const char* pszName : {"objectsid=", "msexchmasteraccountsid="})
-            if (StartsWithNoCase(sFilter, n + 1, pszName)) nValue = n + 1 + std::char_traits<char>::length(pszName);
+        for (const char* pszName : {"objectSid=", "msExchMasterAccountSid="})
+            if (strncasecmp(sFilter.c_str() + n + 1, pszName, std::strlen(pszName)) == 0)
+                nValue = n + 1 + std::strlen(pszName);
         if (nValue == std::string::npos) continue;
         const size_t nEnd = sFilter.find(')', nValue);
         CSid sid;
         if (nEnd == std::string::npos || !ParseSidString(std::string_view(sFilter).substr(nValue, nEnd - nValue), sid))
             continue;
         sOut.append(sFilter, nFrom, nValue - nFrom);
-        static const char HEX[] = "0123456789abcdef";
-        for (uint8_t byte : SidToBytes(sid)) sOut.append({'\\', HEX[byte >> 4], HEX[byte & 15]});
+        for (uint8_t byte : SidToBytes(sid)) AppendHexEscape(sOut, byte);
         nFrom = nEnd;
         n = nEnd;
     }
@@ -188,15 +187,16 @@ std::string WithBinarySids(const std::string& sFilter) {
 
 class CAdsObject : public IADs {
 public:
-    CAdsObject(std::shared_ptr<CLdapConnection> spConnection, std::map<std::string, std::vector<std::string>> values)
+    CAdsObject(std::shared_ptr<CLdapConnection> spConnection, CAttributeValues values)
         : m_spConnection(std::move(spConnection)), m_values(std::move(values)) {}
 
     HRESULT Get(const std::u16string& sName, CAdsVariant& value) override {
         std::vector<std::string> texts;
         ADSTYPE type = ADSTYPE_INVALID;
         if (const HRESULT hr = Find(sName, texts, type); hr != S_OK) return hr;
-        if (texts.size() > 1) return GetEx(sName, value);
-        if (type == ADSTYPE_INTEGER) {
+        if (texts.size() > 1) {
+            value = Wide(texts);
+        } else if (type == ADSTYPE_INTEGER) {
             int64_t nValue = 0;
             if (!ParseInteger(texts.front(), nValue) || nValue < INT32_MIN || nValue > INT32_MAX)
                 return E_ADS_CANT_CONVERT_DATATYPE;
@@ -213,16 +213,20 @@ public:
         std::vector<std::string> texts;
         ADSTYPE type = ADSTYPE_INVALID;
         if (const HRESULT hr = Find(sName, texts, type); hr != S_OK) return hr;
-        std::vector<std::u16string> wide;
-        for (const std::string& sText : texts) wide.push_back(Utf8ToUtf16(sText));
-        value = std::move(wide);
+        value = Wide(texts);
         return S_OK;
     }
 
 private:
+    static std::vector<std::u16string> Wide(const std::vector<std::string>& texts) {
+        std::vector<std::u16string> wide;
+        for (const std::string& sText : texts) wide.push_back(Utf8ToUtf16(sText));
+        return wide;
+    }
+
     HRESULT Find(const std::u16string& sName, std::vector<std::string>& texts, ADSTYPE& type) {
         const std::string sUtf8 = Utf16ToUtf8(sName);
-        const auto it = m_values.find(Lower(sUtf8));
+        const auto it = m_values.find(sUtf8);
         if (it == m_values.end() || it->second.empty()) return E_ADS_PROPERTY_NOT_FOUND;
         type = m_spConnection->TypeOf(sUtf8);
         if (type == ADSTYPE_OCTET_STRING || type == ADSTYPE_PROV_SPECIFIC) return E_ADS_CANT_CONVERT_DATATYPE;
@@ -231,7 +235,7 @@ private:
     }
 
     std::shared_ptr<CLdapConnection> m_spConnection;
-    std::map<std::string, std::vector<std::string>> m_values;  // by lower-case name
+    CAttributeValues m_values;
 };
 
 }  // namespace
@@ -415,10 +419,10 @@ HRESULT Bind(const std::u16string& sPath, const char16_t* pszUser, const char16_
                                                 attributes, &pResult);
         hr != S_OK)
         return hr;
-    std::map<std::string, std::vector<std::string>> values;
+    CAttributeValues values;
     if (LDAPMessage* pEntry = ldap_first_entry(spConnection->Handle(), pResult))
         for (const std::string& sName : AttributeNames(spConnection->Handle(), pEntry))
-            values[Lower(sName)] = ValuesOf(spConnection->Handle(), pEntry, sName.c_str());
+            values[sName] = ValuesOf(spConnection->Handle(), pEntry, sName.c_str());
     ldap_msgfree(pResult);
     spObject = std::make_unique<CAdsObject>(spConnection, std::move(values));
     return S_OK;
@@ -459,6 +463,17 @@ HRESULT ADsOpenObject(const std::u16string& sPath, const char16_t*, const char16
     if (!ParsePath(sPath, path) || !path.bNamespace) return E_ADS_BAD_PATHNAME;
     spContainer = std::make_unique<CAdsNamespace>(path);
     return S_OK;
+}
+
+std::string EscapeFilterValue(const std::string& sValue) {
+    std::string sOut;
+    for (char ch : sValue) {
+        if (ch == '*' || ch == '(' || ch == ')' || ch == '\\' || ch == '\0')
+            AppendHexEscape(sOut, static_cast<unsigned char>(ch));
+        else
+            sOut += ch;
+    }
+    return sOut;
 }
 
 HRESULT ADsGetLastError(DWORD* pdwError, std::u16string& sText, std::u16string& sProvider) {

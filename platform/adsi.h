@@ -28,12 +28,6 @@ constexpr HRESULT E_ADS_CANT_CONVERT_DATATYPE = static_cast<HRESULT>(0x8000500C)
 constexpr HRESULT E_ADS_PROPERTY_NOT_FOUND = static_cast<HRESULT>(0x8000500D);
 constexpr HRESULT S_ADS_NOMORE_ROWS = 0x00005012;
 constexpr HRESULT S_ADS_NOMORE_COLUMNS = 0x00005013;
-constexpr HRESULT FACILITY_WIN32_HRESULT = static_cast<HRESULT>(0x80070000);
-
-inline HRESULT HResultFromWin32(DWORD dwError) {
-    return dwError == 0 ? 0 : static_cast<HRESULT>(FACILITY_WIN32_HRESULT | (dwError & 0xFFFF));
-}
-inline bool IsWin32Facility(HRESULT hr) { return (static_cast<uint32_t>(hr) & 0x7FFF0000u) == 0x00070000u; }
 
 // A property value as IADs hands it out: a number, a flag, a text, or the
 // texts of a multi-valued property.
@@ -128,6 +122,9 @@ HRESULT ADsOpenObject(const std::u16string& sPath, const char16_t* pszUser, cons
                       DWORD dwReserved, std::unique_ptr<IDirectorySearch>& spSearch);
 HRESULT ADsOpenObject(const std::u16string& sPath, const char16_t* pszUser, const char16_t* pszPassword,
                       DWORD dwReserved, std::unique_ptr<IADsContainer>& spContainer);
+
+// sValue as an LDAP filter value: "*", "(", ")", "\" and NUL escaped as "\XX".
+std::string EscapeFilterValue(const std::string& sValue);
 
 // The calling thread's last directory error: its Win32 code, the server's
 // text and the provider's name.

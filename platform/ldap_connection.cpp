@@ -3,11 +3,12 @@
 #include <fcntl.h>
 #include <ldap.h>
 #include <ldap_schema.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdlib>
+#include <mutex>
 #include <set>
 
 namespace {
@@ -75,16 +76,11 @@ ADSTYPE TypeOfSyntax(const std::string& sSyntax) {
 
 // Active Directory's Large Integer attributes, which an LDAP schema can
 // only declare as integers.
-bool IsLargeIntegerAttribute(const std::string& sLowerName) {
-    static const std::set<std::string> NAMES = {"accountexpires", "badpasswordtime", "lastlogoff",        "lastlogon",
-                                                "lastlogontimestamp", "lockouttime", "pwdlastset", "usnchanged",
-                                                "usncreated"};
-    return NAMES.count(sLowerName) != 0;
-}
-
-std::string Lower(std::string s) {
-    for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return s;
+bool IsLargeIntegerAttribute(const std::string& sName) {
+    static const std::set<std::string, CNoCaseLess> NAMES = {
+        "accountExpires", "badPasswordTime", "lastLogoff", "lastLogon", "lastLogonTimestamp",
+        "lockoutTime",    "pwdLastSet",      "uSNChanged", "uSNCreated"};
+    return NAMES.count(sName) != 0;
 }
 
 std::string DiagnosticMessage(LDAP* pLdap) {
@@ -144,6 +140,10 @@ bool ReadBindFile(const char* pszPath, std::string& sDn, std::string& sPassword)
 }
 
 }  // namespace
+
+bool CNoCaseLess::operator()(const std::string& a, const std::string& b) const {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+}
 
 int CLdapConnection::TimeoutSeconds() {
     const char* pszValue = std::getenv("QV_LDAP_TIMEOUT");
@@ -230,18 +230,27 @@ HRESULT CLdapConnection::Search(const std::string& sBase, int nScope, const std:
 }
 
 ADSTYPE CLdapConnection::TypeOf(const std::string& sAttribute) {
-    const std::string sLower = Lower(sAttribute);
-    std::lock_guard<std::mutex> lock(m_schemaMutex);
-    if (!m_bSchemaLoaded) LoadSchema();
-    const auto it = m_types.find(sLower);
-    const ADSTYPE type = it == m_types.end() ? ADSTYPE_CASE_IGNORE_STRING : it->second;
-    return type == ADSTYPE_INTEGER && IsLargeIntegerAttribute(sLower) ? ADSTYPE_LARGE_INTEGER : type;
+    if (m_spTypes == nullptr) {
+        static std::mutex s_mutex;
+        static std::map<std::string, std::shared_ptr<const CAttributeTypes>> s_schemas;  // by server URI
+        std::lock_guard<std::mutex> lock(s_mutex);
+        std::shared_ptr<const CAttributeTypes>& spKnown = s_schemas[m_sUri];
+        if (spKnown == nullptr) {
+            auto spTypes = std::make_shared<CAttributeTypes>();
+            if (LoadSchema(*spTypes)) spKnown = spTypes;  // an unreadable schema is tried again next time
+            m_spTypes = std::move(spTypes);
+        } else {
+            m_spTypes = spKnown;
+        }
+    }
+    const auto it = m_spTypes->find(sAttribute);
+    const ADSTYPE type = it == m_spTypes->end() ? ADSTYPE_CASE_IGNORE_STRING : it->second;
+    return type == ADSTYPE_INTEGER && IsLargeIntegerAttribute(sAttribute) ? ADSTYPE_LARGE_INTEGER : type;
 }
 
-void CLdapConnection::LoadSchema() {
-    m_bSchemaLoaded = true;
+bool CLdapConnection::LoadSchema(CAttributeTypes& types) {
     LDAPMessage* pRoot = nullptr;
-    if (Search("", LDAP_SCOPE_BASE, "(objectClass=*)", {"subschemaSubentry"}, &pRoot) != S_OK) return;
+    if (Search("", LDAP_SCOPE_BASE, "(objectClass=*)", {"subschemaSubentry"}, &pRoot) != S_OK) return false;
     std::string sSubschema = "cn=Subschema";
     if (LDAPMessage* pEntry = ldap_first_entry(m_pLdap, pRoot)) {
         if (berval** ppValues = ldap_get_values_len(m_pLdap, pEntry, "subschemaSubentry")) {
@@ -251,9 +260,10 @@ void CLdapConnection::LoadSchema() {
     }
     ldap_msgfree(pRoot);
     LDAPMessage* pSchema = nullptr;
-    if (Search(sSubschema, LDAP_SCOPE_BASE, "(objectClass=subschema)", {"attributeTypes"}, &pSchema) != S_OK) return;
+    if (Search(sSubschema, LDAP_SCOPE_BASE, "(objectClass=subschema)", {"attributeTypes"}, &pSchema) != S_OK)
+        return false;
     // Each type's syntax, or the name of the type it inherits one from.
-    std::map<std::string, std::pair<std::string, std::string>> declared;
+    std::map<std::string, std::pair<std::string, std::string>, CNoCaseLess> declared;
     if (LDAPMessage* pEntry = ldap_first_entry(m_pLdap, pSchema)) {
         if (berval** ppValues = ldap_get_values_len(m_pLdap, pEntry, "attributeTypes")) {
             for (berval** pp = ppValues; *pp != nullptr; ++pp) {
@@ -264,8 +274,8 @@ void CLdapConnection::LoadSchema() {
                     ldap_str2attributetype(sDefinition.c_str(), &nCode, &pszError, LDAP_SCHEMA_ALLOW_ALL);
                 if (pType == nullptr) continue;
                 for (char** ppName = pType->at_names; ppName != nullptr && *ppName != nullptr; ++ppName)
-                    declared[Lower(*ppName)] = {pType->at_syntax_oid ? pType->at_syntax_oid : "",
-                                                pType->at_sup_oid ? Lower(pType->at_sup_oid) : ""};
+                    declared[*ppName] = {pType->at_syntax_oid ? pType->at_syntax_oid : "",
+                                         pType->at_sup_oid ? pType->at_sup_oid : ""};
                 ldap_attributetype_free(pType);
             }
             ldap_value_free_len(ppValues);
@@ -279,6 +289,7 @@ void CLdapConnection::LoadSchema() {
             if (it == declared.end()) break;
             current = it->second;
         }
-        m_types[sName] = current.first.empty() ? ADSTYPE_CASE_IGNORE_STRING : TypeOfSyntax(current.first);
+        types[sName] = current.first.empty() ? ADSTYPE_CASE_IGNORE_STRING : TypeOfSyntax(current.first);
     }
+    return true;
 }

@@ -5,11 +5,16 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/adsi.h"
+
+// Attribute names compare ignoring case, as the directory compares them.
+struct CNoCaseLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+typedef std::map<std::string, ADSTYPE, CNoCaseLess> CAttributeTypes;
 
 typedef struct ldap LDAP;
 typedef struct ldapmsg LDAPMessage;
@@ -27,7 +32,8 @@ public:
     // A synchronous search; the result is the caller's (ldap_msgfree).
     HRESULT Search(const std::string& sBase, int nScope, const std::string& sFilter,
                    const std::vector<std::string>& attributes, LDAPMessage** ppResult);
-    // The type ADSI would give the attribute's values.
+    // The type ADSI would give the attribute's values, from the server's
+    // schema (read once per server and process).
     ADSTYPE TypeOf(const std::string& sAttribute);
     LDAP* Handle() const { return m_pLdap; }
     const std::string& Uri() const { return m_sUri; }
@@ -44,13 +50,12 @@ private:
     CLdapConnection(LDAP* pLdap, std::string sUri) : m_pLdap(pLdap), m_sUri(std::move(sUri)) {}
     HRESULT Bind(const std::string& sUser, const std::string& sPassword);
     HRESULT SimpleBind(const std::string& sDn, const std::string& sPassword);
-    void LoadSchema();
+    // The attribute types of the schema; false when it cannot be read.
+    bool LoadSchema(CAttributeTypes& types);
 
     LDAP* m_pLdap;
     std::string m_sUri;
-    std::mutex m_schemaMutex;
-    bool m_bSchemaLoaded = false;
-    std::map<std::string, ADSTYPE> m_types;  // by lower-case attribute name
+    std::shared_ptr<const CAttributeTypes> m_spTypes;  // on first use
 };
 
 #endif  // KX_PLATFORM_LDAP_CONNECTION_H

@@ -30,4 +30,10 @@ constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
 constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFF);
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
 
+// The HRESULT of a Win32 error (facility 7); 0 stays 0.
+inline HRESULT HResultFromWin32(DWORD dwError) {
+    return dwError == 0 ? 0 : static_cast<HRESULT>((dwError & 0xFFFF) | 0x80070000u);
+}
+inline bool IsWin32Facility(HRESULT hr) { return (static_cast<uint32_t>(hr) & 0x7FFF0000u) == 0x00070000u; }
+
 #endif  // KX_PLATFORM_WIN_ERRORS_H

@@ -4,14 +4,11 @@
 #include <cstdint>
 
 #include "diagnostics/trace.h"
+#include "platform/win_errors.h"
 
 namespace {
 
 constexpr FILETIME TICKS_PER_MINUTE = 60ull * 10000000ull;
-
-HRESULT HResultFromWin32(DWORD dwError) {
-    return dwError == 0 ? 0 : static_cast<HRESULT>((dwError & 0xFFFF) | 0x80070000u);
-}
 
 }  // namespace
 
