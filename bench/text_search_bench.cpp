@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "base/text_search.h"
 #include "bench/support/ratio_reporter.h"
-#include "htmlparser/text_search.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/win_errors.h"
 #include "platform/error_text.h"
 #include "platform/impersonation.h"
 #include "platform/system_log.h"
-#include "platform/win_errors.h"
 
 namespace {
 

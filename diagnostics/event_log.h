@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 
 constexpr uint16_t EVENTLOG_ERROR_TYPE = 1;
 constexpr uint16_t EVENTLOG_WARNING_TYPE = 2;

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstddef>
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 
 // Trace level bits.
 constexpr DWORD TRACE_LEVEL_MESSAGE_BOX = 1;  // also show each line (standard error here)

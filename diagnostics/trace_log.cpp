@@ -4,6 +4,8 @@
 #include <cctype>
 #include <mutex>
 
+#include "base/ascii_case.h"
+#include "base/file_names.h"
 #include "diagnostics/file_log.h"
 #include "diagnostics/log_format.h"
 #include "diagnostics/log_module_client.h"
@@ -12,7 +14,6 @@
 #include "platform/clock.h"
 #include "platform/file_io.h"
 #include "platform/private_files.h"
-#include "settings/file_names.h"
 
 namespace {
 
@@ -96,12 +97,7 @@ void ShowMessage(const char* pszMessage) {
     if (GetTraceLevel() & TRACE_LEVEL_MESSAGE_BOX) DebugOutput(pszMessage);
 }
 
-bool IsDllAt(const std::string& sName, size_t nAt) {
-    static const char szDll[] = ".dll";
-    for (size_t n = 0; n < 4; ++n)
-        if (std::tolower(static_cast<unsigned char>(sName[nAt + n])) != szDll[n]) return false;
-    return true;
-}
+bool IsDllAt(const std::string& sName, size_t nAt) { return StartsWithNoCase(std::string_view(sName).substr(nAt), ".dll"); }
 
 void SharedSectionSink(const char* pszMessage, size_t cbMessage) {
     ShowMessage(pszMessage);

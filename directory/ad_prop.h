@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/no_case_string.h"
 #include "platform/adsi.h"
-#include "settings/no_case_string.h"
 
 class ADProp {
 public:

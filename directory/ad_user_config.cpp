@@ -6,6 +6,7 @@
 #include <ctime>
 #include <new>
 
+#include "base/ascii_case.h"
 #include "diagnostics/trace.h"
 #include "directory/owa_ad_config.h"
 #include "platform/hresult_error.h"
@@ -31,7 +32,7 @@ private:
 
 bool IsOneOf(const std::string& sName, std::initializer_list<const char*> names) {
     for (const char* pszName : names)
-        if (strcasecmp(sName.c_str(), pszName) == 0) return true;
+        if (SameNoCase(sName, pszName)) return true;
     return false;
 }
 

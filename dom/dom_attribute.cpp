@@ -1,11 +1,11 @@
 #include "dom/dom_attribute.h"
 
+#include "base/win_errors.h"
 #include "dom/dom_exception.h"
 #include "htmlparser/attribute.h"
 #include "htmlparser/attributes.h"
 #include "htmlparser/source.h"
 #include "htmlparser/start_tag.h"
-#include "platform/win_errors.h"
 
 CDOMAttribute CDOMAttribute::Of(const CSourceHandle& spSource, const CStartTag* pStartTag, std::string_view sName) {
     const CAttributes* pAttributes = pStartTag->getAttributes();

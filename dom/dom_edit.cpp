@@ -1,19 +1,10 @@
 #include "dom/dom_edit.h"
 
-#include <cstdint>
-
+#include "dom/buffer_position.h"
 #include "dom/dom_exception.h"
-#include "entry/buffer_instruction_list.h"
 #include "htmlparser/element.h"
 #include "htmlparser/source.h"
-
-namespace {
-
-uint64_t BufferAddress(const CSource& source, Position nPos) {
-    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(source.getText() + nPos));
-}
-
-}  // namespace
+#include "record/buffer_instruction_list.h"
 
 DWORD InsertAtSourcePosition(const CSource& source, Position nPos, const char* pszData, CBufferInstructionList* pList) {
     return InsertHtmlStringAtPosition(BufferAddress(source, nPos), pszData, pList);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "htmlparser/position.h"
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 
 class CSource;
 class CSegment;

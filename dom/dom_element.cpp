@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/text_search.h"
 #include "diagnostics/trace.h"
 #include "dom/dom_attribute.h"
 #include "dom/dom_exception.h"
@@ -9,7 +10,6 @@
 #include "htmlparser/element.h"
 #include "htmlparser/source.h"
 #include "htmlparser/start_tag.h"
-#include "htmlparser/text_search.h"
 
 namespace {
 

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
+#include "base/text_search.h"
 #include "diagnostics/trace.h"
+#include "dom/buffer_position.h"
 #include "dom/dom_exception.h"
 #include "htmlparser/element.h"
 #include "htmlparser/end_tag.h"
@@ -10,7 +12,7 @@
 #include "htmlparser/source.h"
 #include "htmlparser/start_tag.h"
 #include "htmlparser/start_tag_types.h"
-#include "htmlparser/text_search.h"
+#include "kx/host_abi.h"
 
 namespace {
 
@@ -31,21 +33,14 @@ CEndTag* LastEndTag(CSource* pSource, std::string_view sName, Position nBefore) 
     return CEndTag::findPreviousOrNext(pSource, nBefore, sName, CEndTagTypeNormal::instance(), true);
 }
 
-// The offset of p from the buffer start; NO_POS for null or a pointer before it.
-Position OffsetInBuffer(const CCommonPointers& pointers, const BYTE* p) {
-    const auto nStart = reinterpret_cast<uintptr_t>(pointers.m_pBufferStart);
-    const auto nAt = reinterpret_cast<uintptr_t>(p);
-    return p == nullptr || nAt < nStart ? NO_POS : Position(nAt - nStart);
-}
-
 }  // namespace
 
 CDOMSource::CDOMSource(const CCommonPointers& pointers) {
     const BYTE* pStart = pointers.m_pBufferStart;
     const Position nBegin = pStart == nullptr                       ? NO_POS
                             : pointers.m_pHtmlDataStart == nullptr ? 0
-                                                                    : OffsetInBuffer(pointers, pointers.m_pHtmlDataStart);
-    const Position nLast = OffsetInBuffer(pointers, pointers.m_pBufferLast);
+                                                                    : OffsetInBuffer(pointers.m_pBufferStart, pointers.m_pHtmlDataStart);
+    const Position nLast = OffsetInBuffer(pointers.m_pBufferStart, pointers.m_pBufferLast);
     const Position nEnd = pStart == nullptr || nLast == NO_POS ? 0 : nLast + 1;
     CSource* pSource = CSource::CREATE_NEW_INT(reinterpret_cast<const char*>(pStart), nBegin, nEnd);
     if (pSource == nullptr) {
@@ -62,7 +57,7 @@ CDOMSource::CDOMSource(const CCommonPointers& pointers) {
 }
 
 Position CDOMSource::located(const CCommonPointers& pointers, const BYTE* pTag) const {
-    const Position nPos = OffsetInBuffer(pointers, pTag);
+    const Position nPos = OffsetInBuffer(pointers.m_pBufferStart, pTag);
     return nPos != NO_POS && m_spSource->contains(nPos) ? nPos : NO_POS;
 }
 

@@ -10,6 +10,8 @@
 #include "dom/dom_edit.h"
 #include "dom/dom_element.h"
 
+struct CCommonPointers;
+
 class CStartTag;
 class CEndTag;
 

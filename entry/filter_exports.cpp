@@ -3,10 +3,10 @@
 #include <exception>
 #include <type_traits>
 
+#include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "entry/notifications.h"
 #include "kx/host_abi.h"
-#include "platform/win_errors.h"
 #include "settings/kx_general_settings.h"
 
 #define KX_EXPORT extern "C" __attribute__((visibility("default")))

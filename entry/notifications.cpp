@@ -4,14 +4,14 @@
 #include <memory>
 #include <stdexcept>
 
+#include "base/shared_holder.h"
+#include "base/win_errors.h"
 #include "diagnostics/trace.h"
-#include "entry/buffer_instruction_list.h"
-#include "entry/dll_context.h"
-#include "entry/sw_context.h"
 #include "forms/kx_form_factory.h"
 #include "forms/sw_form_context.h"
-#include "platform/win_errors.h"
-#include "settings/shared_holder.h"
+#include "record/buffer_instruction_list.h"
+#include "record/dll_context.h"
+#include "record/sw_context.h"
 
 namespace {
 

@@ -4,7 +4,10 @@
 
 #include <string>
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
+
+struct CDLLContext;
+struct HTTP_FILTER_CONTEXT;
 
 class CBufferInstructionList;
 class CSWFormContext;

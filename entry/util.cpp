@@ -2,23 +2,17 @@
 
 #include <cctype>
 
+#include "base/text_search.h"
 #include "diagnostics/trace.h"
 #include "entry/notifications.h"
-#include "htmlparser/text_search.h"
 #include "settings/kx_general_settings.h"
 
 namespace {
-
-constexpr int SETTING_EWS_URL = 38;
 
 size_t FindNoCaseIn(std::string_view sText, std::string_view sPattern, size_t nFrom) {
     if (nFrom > sText.size()) return std::string_view::npos;
     const size_t nHit = FindNoCase(sText.data(), nFrom, sText.size(), sPattern);
     return nHit == SIZE_MAX ? std::string_view::npos : nHit;
-}
-
-bool EqualsIgnoringCase(std::string_view sLeft, std::string_view sRight) {
-    return sLeft.size() == sRight.size() && EqualsNoCase(sLeft.data(), sRight);
 }
 
 }  // namespace
@@ -71,15 +65,13 @@ bool CUtil::GetOtherMBXUserContextCookieValue(std::string_view sCookies, std::st
 }
 
 std::string CUtil::BuildEwsUrl(CDLLContext* pContext) {
-    std::string sConfigured;
-    if (CKXGeneralSettings::GetInstance()->GetSettingFromID(SETTING_EWS_URL, sConfigured, 0) && !sConfigured.empty())
-        return sConfigured;
+    if (std::string sConfigured = CKXGeneralSettings::GetInstance()->EwsUrl(); !sConfigured.empty()) return sConfigured;
     std::string sAddress, sHttps, sFrontEndHttps;
     CBaseNotifications::GetWorkerServerVariable(pContext, "LOCAL_ADDR", sAddress);
     CBaseNotifications::GetWorkerServerVariable(pContext, "HTTPS", sHttps);
     CBaseNotifications::GetWorkerServerVariable(pContext, "HTTP_Front-End-HTTPS", sFrontEndHttps);
-    const bool bHttps = EqualsIgnoringCase(sHttps, "on") ||
-                        (EqualsIgnoringCase(sHttps, "off") && EqualsIgnoringCase(sFrontEndHttps, "on"));
+    const bool bHttps = SameNoCase(sHttps, "on") ||
+                        (SameNoCase(sHttps, "off") && SameNoCase(sFrontEndHttps, "on"));
     if (!sAddress.empty() && sAddress.find('.') == std::string::npos && sAddress.find(':') != std::string::npos)
         sAddress = "[" + sAddress + "]";
     return std::string(bHttps ? "https://" : "http://") + sAddress + "/" + "EWS/exchange.asmx";

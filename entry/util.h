@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
+
+struct CDLLContext;
 
 class CUtil {
 public:

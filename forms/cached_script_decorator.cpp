@@ -1,6 +1,6 @@
 #include "forms/cached_script_decorator.h"
 
-#include "htmlparser/text_search.h"
+#include "base/text_search.h"
 
 CCachedScriptDecorator::CCachedScriptDecorator(const std::string& sPrefix)
     : m_sHead(sPrefix.substr(0, HEAD_LENGTH)), m_sTail(sPrefix.size() > HEAD_LENGTH ? sPrefix.substr(HEAD_LENGTH) : "") {}

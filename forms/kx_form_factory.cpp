@@ -1,9 +1,10 @@
 #include "forms/kx_form_factory.h"
 
+#include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "dom/dom_source.h"
 #include "forms/sw_form_context.h"
-#include "platform/win_errors.h"
+#include "kx/host_abi.h"
 
 namespace {
 

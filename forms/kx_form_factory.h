@@ -2,7 +2,7 @@
 #ifndef KX_FORMS_KX_FORM_FACTORY_H
 #define KX_FORMS_KX_FORM_FACTORY_H
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 
 class CSWFormContext;
 

@@ -1,14 +1,14 @@
 #include "forms/sw_form.h"
 
+#include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "dom/dom_attribute.h"
 #include "dom/dom_source.h"
 #include "dom/dom_vectors.h"
-#include "entry/dll_context.h"
 #include "forms/cached_script_decorator.h"
 #include "forms/sw_form_context.h"
 #include "forms/sw_form_script_path.h"
-#include "platform/win_errors.h"
+#include "record/dll_context.h"
 
 namespace {
 
@@ -178,15 +178,12 @@ DWORD CSWForm::InsertJSScript(CSWFormContext* pFormContext, const std::string& s
         return ERROR_INVALID_DATA;
     }
     const std::string sMarkup = "<script language=\"javascript\">" + sScript + "\n</script>";
+    // Without a HEAD the append throws the undefined-object exception: the
+    // page modifier stops there and makes no further changes.
     const CDOMElement head = GetInsertionElement(POSITION_HEAD, pFormContext);
-    DWORD dwResult = ERROR_SUCCESS;
-    if (head.isUndefined()) {
-        Trace("[CSWForm::InsertJSScript] Error: the page has no HEAD element!");
-    } else {
-        dwResult = head.appendContentData(sMarkup.c_str(), pFormContext->m_pcobBufferInstructionList);
-        if (dwResult != ERROR_SUCCESS)
-            Trace("[CSWForm::InsertJSScript] CDOMStartTag::insertDataAfter failed. dwRet <%d>.", static_cast<int>(dwResult));
-    }
+    const DWORD dwResult = head.appendContentData(sMarkup.c_str(), pFormContext->m_pcobBufferInstructionList);
+    if (dwResult != ERROR_SUCCESS)
+        Trace("[CSWForm::InsertJSScript] CDOMStartTag::insertDataAfter failed. dwRet <%d>.", static_cast<int>(dwResult));
     Trace("[CSWForm::InsertJSScript] Done! dwRet : <%lu>", static_cast<unsigned long>(dwResult));
     return dwResult;
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "dom/dom_element.h"
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 
 class CSWFormContext;
 class CSWFormScriptPath;
@@ -47,7 +47,8 @@ public:
     virtual std::unique_ptr<CCachedScriptDecorator> GetCachedScriptManager(CSWFormContext* pFormContext);
     virtual CDOMElement GetInsertionElement(DWORD dwPosition, CSWFormContext* pFormContext);
 
-    // Appends an inline script block to the HEAD.
+    // Appends an inline script block to the HEAD; throws the undefined-object
+    // exception when the page has none.
     DWORD InsertJSScript(CSWFormContext* pFormContext, const std::string& sScript);
 
 private:

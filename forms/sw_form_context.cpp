@@ -2,7 +2,7 @@
 
 #include "diagnostics/trace.h"
 #include "dom/dom_source.h"
-#include "entry/dll_context.h"
+#include "record/dll_context.h"
 
 namespace {
 

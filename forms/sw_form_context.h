@@ -9,8 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "settings/no_case_string.h"
-#include "kx/host_abi.h"
+#include "base/no_case_string.h"
+#include "kx/win_types.h"
+
+struct CCommonPointers;
+struct CDLLContext;
 
 class CBufferInstructionList;
 class CDOMSource;

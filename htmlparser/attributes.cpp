@@ -2,12 +2,12 @@
 
 #include <cctype>
 
+#include "base/text_search.h"
 #include "diagnostics/trace.h"
 #include "htmlparser/attribute.h"
 #include "htmlparser/html_elements.h"
 #include "htmlparser/source.h"
 #include "htmlparser/start_tag_types.h"
-#include "htmlparser/text_search.h"
 
 namespace {
 

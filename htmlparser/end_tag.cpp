@@ -1,9 +1,9 @@
 #include "htmlparser/end_tag.h"
 
 #include "diagnostics/trace.h"
+#include "htmlparser/element.h"
 #include "htmlparser/end_tag_types.h"
 #include "htmlparser/html_elements.h"
-#include "htmlparser/element.h"
 #include "htmlparser/source.h"
 #include "htmlparser/start_tag.h"
 

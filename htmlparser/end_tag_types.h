@@ -2,8 +2,8 @@
 #ifndef KX_HTMLPARSER_END_TAG_TYPES_H
 #define KX_HTMLPARSER_END_TAG_TYPES_H
 
+#include "base/singleton.h"
 #include "htmlparser/tag_type.h"
-#include "settings/singleton.h"
 
 class CEndTagTypeUnregistered : public CEndTagType {
 public:

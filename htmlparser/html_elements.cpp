@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "htmlparser/text_search.h"
+#include "base/ascii_case.h"
+#include "base/text_search.h"
 
 namespace {
 
@@ -18,12 +19,6 @@ const char* const ELEMENT_NAMES[] = {
     "td",     "textarea", "tfoot",   "th",      "thead",    "title",    "tr",       "tt",     "u",        "ul",
     "var"};
 static_assert(sizeof(ELEMENT_NAMES) / sizeof(ELEMENT_NAMES[0]) == 91);
-
-std::string Upper(std::string_view sText) {
-    std::string sUpper(sText);
-    for (char& ch : sUpper) ch = static_cast<char>(FoldAscii(static_cast<unsigned char>(ch)));
-    return sUpper;
-}
 
 }  // namespace
 
@@ -51,7 +46,7 @@ bool CHTMLElementSet::contains(int64_t nIndex) const {
 
 CHTMLElementNameSingletonData::CHTMLElementNameSingletonData() {
     for (const char* pszName : ELEMENT_NAMES) {
-        m_sortedUpper.emplace_back(Upper(pszName), static_cast<int64_t>(m_names.size()));
+        m_sortedUpper.emplace_back(UpperAscii(pszName), static_cast<int64_t>(m_names.size()));
         m_names.emplace_back(pszName);
     }
     std::sort(m_sortedUpper.begin(), m_sortedUpper.end());

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/singleton.h"
+#include "base/singleton.h"
 
 // A set of element-name indices as a bit array.
 class CHTMLElementSet {

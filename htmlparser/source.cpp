@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/text_search.h"
 #include "diagnostics/trace.h"
 #include "htmlparser/element.h"
 #include "htmlparser/start_tag.h"
-#include "htmlparser/tag_type.h"
 #include "htmlparser/tag.h"
-#include "htmlparser/text_search.h"
+#include "htmlparser/tag_type.h"
 
 CSource::CSource(const char* pText, Position nBegin, Position nEnd)
     : CSegment(nBegin, nEnd), m_pText(pText), m_Cache(this) {

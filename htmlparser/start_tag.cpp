@@ -1,11 +1,11 @@
 #include "htmlparser/start_tag.h"
 
+#include "base/text_search.h"
 #include "diagnostics/trace.h"
 #include "htmlparser/attribute.h"
 #include "htmlparser/attributes.h"
 #include "htmlparser/source.h"
 #include "htmlparser/start_tag_types.h"
-#include "htmlparser/text_search.h"
 
 bool CStartTag::checkConstructorArgs(const CSource* pSource, Position nBegin, Position nEnd,
                                      const CStartTagType* pStartTagType, const std::string& csName,
@@ -88,7 +88,8 @@ CStartTag* CStartTag::findPreviousOrNext(CSource* pSource, Position nPos, std::s
         return nullptr;
     }
     if (csSearchName.empty()) return findPreviousOrNext(pSource, nPos, bPrevious);
-    const std::string csSearch = "<" + std::string(csSearchName);
+    std::string csSearch = "<";
+    csSearch.append(csSearchName);
     if (csSearch[1] == '/') {
         Trace("[CStartTag::findPreviousOrNext] csSearchName argument \"%s\" must not start with '/' character.",
               std::string(csSearchName).c_str());

@@ -4,11 +4,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/text_search.h"
 #include "diagnostics/trace.h"
 #include "htmlparser/end_tag_types.h"
 #include "htmlparser/source.h"
 #include "htmlparser/start_tag.h"
-#include "htmlparser/text_search.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #ifndef KX_HTMLPARSER_START_TAG_TYPES_H
 #define KX_HTMLPARSER_START_TAG_TYPES_H
 
+#include "base/singleton.h"
 #include "htmlparser/tag_type.h"
-#include "settings/singleton.h"
 
 class CStartTagTypeUnregistered : public CStartTagType {
 public:

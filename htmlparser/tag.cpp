@@ -1,10 +1,10 @@
 #include "htmlparser/tag.h"
 
 #include "diagnostics/trace.h"
+#include "htmlparser/end_tag_types.h"
 #include "htmlparser/source.h"
 #include "htmlparser/start_tag.h"
 #include "htmlparser/start_tag_types.h"
-#include "htmlparser/end_tag_types.h"
 #include "htmlparser/tag_type.h"
 
 bool CTag::checkConstructorArgs(const CSource* pSource, Position nBegin, Position nEnd) {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "base/singleton.h"
 #include "htmlparser/tag_type.h"
-#include "settings/singleton.h"
 
 class CTagTypeRegister {
 public:

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 
+#include "base/ascii_case.h"
 #include "platform/ldap_connection.h"
 #include "platform/sid.h"
 #include "platform/utf.h"
@@ -62,7 +63,7 @@ bool ParsePath(const std::u16string& sWidePath, CAdsPath& path) {
             break;
         }
     }
-    path.bRootDse = strcasecmp(sRest.c_str(), "rootDSE") == 0;
+    path.bRootDse = SameNoCase(sRest, "rootDSE");
     if (path.sServer.empty() && sRest.find('=') == std::string::npos && !path.bRootDse) {
         path.sServer = sRest;  // "LDAP://server"
         sRest.clear();
@@ -89,8 +90,9 @@ std::string WithPort(const std::string& sUri, int nPort) {
 std::string UriOf(const CAdsPath& path) {
     if (!path.sServer.empty()) {
         const bool bHasPort = path.sServer.find(':') != std::string::npos && path.sServer.back() != ']';
-        return "ldap://" + path.sServer +
-               (path.bGlobalCatalog && !bHasPort ? ":" + std::to_string(GLOBAL_CATALOG_PORT) : "");
+        std::string sUri = "ldap://" + path.sServer;
+        if (path.bGlobalCatalog && !bHasPort) sUri.append(":").append(std::to_string(GLOBAL_CATALOG_PORT));
+        return sUri;
     }
     if (!path.bGlobalCatalog) return "";
     const char* pszGc = std::getenv("QV_GC_URI");
@@ -170,7 +172,7 @@ std::string WithBinarySids(const std::string& sFilter) {
         if (sFilter[n] != '(') continue;
         size_t nValue = std::string::npos;
         for (const char* pszName : {"objectSid=", "msExchMasterAccountSid="})
-            if (strncasecmp(sFilter.c_str() + n + 1, pszName, std::strlen(pszName)) == 0)
+            if (StartsWithNoCase(std::string_view(sFilter).substr(n + 1), pszName))
                 nValue = n + 1 + std::strlen(pszName);
         if (nValue == std::string::npos) continue;
         const size_t nEnd = sFilter.find(')', nValue);

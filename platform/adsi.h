@@ -19,8 +19,8 @@
 #include <variant>
 #include <vector>
 
-#include "kx/host_abi.h"
-#include "platform/win_errors.h"
+#include "base/win_errors.h"
+#include "kx/win_types.h"
 
 constexpr HRESULT E_ADS_BAD_PATHNAME = static_cast<HRESULT>(0x80005000);
 constexpr HRESULT E_ADS_BAD_PARAMETER = static_cast<HRESULT>(0x80005008);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 
 // The system's message for an errno value, CR and LF replaced by blanks;
 // empty when the system has no text for the number.

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "platform/win_errors.h"
+#include "base/win_errors.h"
 
 namespace {
 

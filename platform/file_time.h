@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 
 typedef uint64_t FILETIME;
 

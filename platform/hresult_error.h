@@ -4,7 +4,7 @@
 
 #include <exception>
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 
 class CHResultError : public std::exception {
 public:

@@ -141,9 +141,6 @@ bool ReadBindFile(const char* pszPath, std::string& sDn, std::string& sPassword)
 
 }  // namespace
 
-bool CNoCaseLess::operator()(const std::string& a, const std::string& b) const {
-    return strcasecmp(a.c_str(), b.c_str()) < 0;
-}
 
 int CLdapConnection::TimeoutSeconds() {
     const char* pszValue = std::getenv("QV_LDAP_TIMEOUT");

@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii_case.h"
 #include "platform/adsi.h"
 
 // Attribute names compare ignoring case, as the directory compares them.
-struct CNoCaseLess {
-    bool operator()(const std::string& a, const std::string& b) const;
-};
 typedef std::map<std::string, ADSTYPE, CNoCaseLess> CAttributeTypes;
 
 typedef struct ldap LDAP;

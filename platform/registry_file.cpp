@@ -1,22 +1,17 @@
 #include "platform/registry_file.h"
 
-#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "base/ascii_case.h"
 
 namespace {
 
 constexpr std::string_view HEADER = "Windows Registry Editor Version 5.00";
 constexpr std::string_view LOCAL_MACHINE = "HKEY_LOCAL_MACHINE\\";
 constexpr size_t MAX_FILE_SIZE = 16 * 1024 * 1024;
-
-std::string Upper(std::string_view sText) {
-    std::string sUpper(sText);
-    for (char& ch : sUpper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return sUpper;
-}
 
 std::string_view Trim(std::string_view sText) {
     while (!sText.empty() && (sText.back() == '\r' || sText.back() == ' ' || sText.back() == '\t')) sText.remove_suffix(1);
@@ -102,7 +97,7 @@ bool CRegistryFile::Parse(std::string_view sText, std::string& sError) {
                 sError = "line " + std::to_string(nLine) + ": malformed key";
                 return false;
             }
-            pKey = &keys[Upper(sLine.substr(1, sLine.size() - 2))];
+            pKey = &keys[UpperAscii(sLine.substr(1, sLine.size() - 2))];
             continue;
         }
         std::string sName;
@@ -134,7 +129,7 @@ bool CRegistryFile::Parse(std::string_view sText, std::string& sError) {
             }
             value.dwType = REG_SZ;
         }
-        (*pKey)[Upper(sName)] = std::move(value);
+        (*pKey)[UpperAscii(sName)] = std::move(value);
     }
     if (!bHeader) {
         sError = "empty registry file";
@@ -145,12 +140,12 @@ bool CRegistryFile::Parse(std::string_view sText, std::string& sError) {
 }
 
 bool CRegistryFile::HasLocalMachineKey(std::string_view sKey) const {
-    return m_keys.count(Upper(std::string(LOCAL_MACHINE) + std::string(sKey))) != 0;
+    return m_keys.count(UpperAscii(std::string(LOCAL_MACHINE) + std::string(sKey))) != 0;
 }
 
 const CRegistryValue* CRegistryFile::FindLocalMachineValue(std::string_view sKey, std::string_view sName) const {
-    const auto itKey = m_keys.find(Upper(std::string(LOCAL_MACHINE) + std::string(sKey)));
+    const auto itKey = m_keys.find(UpperAscii(std::string(LOCAL_MACHINE) + std::string(sKey)));
     if (itKey == m_keys.end()) return nullptr;
-    const auto itValue = itKey->second.find(Upper(sName));
+    const auto itValue = itKey->second.find(UpperAscii(sName));
     return itValue == itKey->second.end() ? nullptr : &itValue->second;
 }

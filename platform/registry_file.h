@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 
 constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_DWORD = 4;

@@ -49,8 +49,9 @@ std::string FormatSid(const CSid& sid) {
         std::snprintf(szAuthority, sizeof(szAuthority), "0x%012llX", static_cast<unsigned long long>(sid.nAuthority));
     else
         std::snprintf(szAuthority, sizeof(szAuthority), "%llu", static_cast<unsigned long long>(sid.nAuthority));
-    std::string sText = "S-" + std::to_string(sid.nRevision) + "-" + szAuthority;
-    for (uint32_t nSub : sid.subAuthorities) sText += "-" + std::to_string(nSub);
+    std::string sText = "S-";
+    sText.append(std::to_string(sid.nRevision)).append("-").append(szAuthority);
+    for (uint32_t nSub : sid.subAuthorities) sText.append("-").append(std::to_string(nSub));
     return sText;
 }
 

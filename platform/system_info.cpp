@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/win_errors.h"
+#include "base/win_errors.h"
 
 bool GetHostComputerName(std::string& sName) {
     char szName[256] = {};

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 
 // The fully qualified DNS name; false when it cannot be had.
 bool GetFullyQualifiedComputerName(std::string& sName);

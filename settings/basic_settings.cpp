@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "base/win_errors.h"
 #include "diagnostics/trace.h"
-#include "platform/win_errors.h"
 
 namespace {
 
@@ -31,17 +31,31 @@ HRESULT CBasicSettings::GetFileDate(const std::string& sPath, FILETIME& fileDate
 }
 
 void CBasicSettings::MarkLoaded(const std::string& sPath) {
-    m_path = sPath;
+    if (m_path != sPath) m_path = sPath;
     m_lastCheck = FileTimeNow();
-    m_fileDate = m_lastCheck;
+    m_fileDate = m_lastCheck.load();
     HashFileDate();
+}
+
+namespace {
+
+bool IntervalPassed(FILETIME lastCheck, FILETIME now, int nRefreshMinutes) {
+    const int64_t nMinutes = now >= lastCheck ? static_cast<int64_t>((now - lastCheck) / TICKS_PER_MINUTE) : 0;
+    return nMinutes >= nRefreshMinutes;
+}
+
+}  // namespace
+
+bool CBasicSettings::PeekRefreshNeeded() const {
+    FILETIME fileDate = 0;
+    return !m_path.empty() && IntervalPassed(m_lastCheck, FileTimeNow(), m_refreshMinutes) &&
+           GetFileDate(m_path, fileDate) == 0 && fileDate > m_fileDate;
 }
 
 HRESULT CBasicSettings::IsRefreshNeeded(bool& bReload, FILETIME& newFileDate) {
     bReload = false;
     const FILETIME now = FileTimeNow();
-    const int64_t nMinutes = now >= m_lastCheck ? static_cast<int64_t>((now - m_lastCheck) / TICKS_PER_MINUTE) : 0;
-    if (nMinutes < m_refreshMinutes || m_path.empty()) return 0;
+    if (!IntervalPassed(m_lastCheck, now, m_refreshMinutes) || m_path.empty()) return 0;
     FILETIME fileDate = 0;
     const HRESULT hr = GetFileDate(m_path, fileDate);
     if (hr != 0) {
@@ -58,7 +72,7 @@ HRESULT CBasicSettings::IsRefreshNeeded(bool& bReload, FILETIME& newFileDate) {
         const CFileTimeParts current = SplitFileTime(fileDate), previous = SplitFileTime(m_fileDate);
         Trace("Reload Settings %s. Curent LastModifiedDate %d.%d.%d - %d:%d:%d:%d Interval: %d minutes", m_path.c_str(),
               current.nDay, current.nMonth, current.nYear, current.nHour, current.nMinute, current.nSecond,
-              current.nMillisecond, m_refreshMinutes);
+              current.nMillisecond, m_refreshMinutes.load());
         Trace("Previous LastModifiedDate %d.%d.%d - %d:%d:%d:%d", previous.nDay, previous.nMonth, previous.nYear,
               previous.nHour, previous.nMinute, previous.nSecond, previous.nMillisecond);
     }
@@ -85,8 +99,9 @@ void CBasicSettings::HashFileDate() {
         Trace("CBasicSettings::HashFileDate failed to read filedate %s. HR 0x%x", m_path.c_str(), static_cast<unsigned>(hr));
     else
         m_fileDate = fileDate;
+    const FILETIME date = m_fileDate;
     const std::string sText =
-        std::to_string(static_cast<uint32_t>(m_fileDate)) + "_" + std::to_string(static_cast<uint32_t>(m_fileDate >> 32));
+        std::to_string(static_cast<uint32_t>(date)) + "_" + std::to_string(static_cast<uint32_t>(date >> 32));
     uint32_t nHash = 0;
     for (char ch : sText) nHash = nHash * 33 + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(ch)));
     m_hash = std::to_string(nHash);

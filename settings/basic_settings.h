@@ -3,11 +3,12 @@
 #ifndef KX_SETTINGS_BASIC_SETTINGS_H
 #define KX_SETTINGS_BASIC_SETTINGS_H
 
+#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 #include "platform/file_time.h"
 #include "platform/variant.h"
 
@@ -42,6 +43,9 @@ public:
     // handed back, not stored: CommitCheck stores it when the reload runs, so
     // a reload that cannot run now is retried at the next check.
     HRESULT IsRefreshNeeded(bool& bReload, FILETIME& newFileDate);
+    // The same question without a trace line or a stored time, safe while
+    // another thread checks or reloads.
+    bool PeekRefreshNeeded() const;
     void CommitCheck(FILETIME newFileDate);
     // Loads the file again; whatever the outcome, the file is not tried
     // again until its date changes.
@@ -52,19 +56,20 @@ public:
 
     const std::string& Path() const { return m_path; }
     const std::string& Hash() const { return m_hash; }
-    FILETIME FileDate() const { return m_fileDate; }
-    int RefreshMinutes() const { return m_refreshMinutes; }
+    FILETIME FileDate() const { return m_fileDate.load(); }
+    int RefreshMinutes() const { return m_refreshMinutes.load(); }
     void SetRefreshMinutes(int nMinutes) { m_refreshMinutes = nMinutes; }
 
 protected:
     // After a successful load: checked and dated now, hash updated.
     void MarkLoaded(const std::string& sPath);
 
-    FILETIME m_fileDate = 0;
-    FILETIME m_lastCheck = 0;
-    std::string m_path;
+    // Read by PeekRefreshNeeded outside the reload lock.
+    std::atomic<FILETIME> m_fileDate{0};
+    std::atomic<FILETIME> m_lastCheck{0};
+    std::atomic<int> m_refreshMinutes{DEFAULT_REFRESH_MINUTES};
+    std::string m_path;  // set by the first load; later loads of the same file leave it alone
     std::string m_hash;
-    int m_refreshMinutes = DEFAULT_REFRESH_MINUTES;
 };
 
 // The C library's decimal conversion of a text: leading blanks, a sign,

@@ -1,5 +1,6 @@
 #include "settings/general_settings.h"
 
+#include "base/win_errors.h"
 #include "diagnostics/event_log.h"
 #include "diagnostics/trace.h"
 #include "platform/error_text.h"
@@ -8,7 +9,6 @@
 #include "platform/module_path.h"
 #include "platform/registry_file.h"
 #include "platform/system_info.h"
-#include "platform/win_errors.h"
 #include "settings/handle_sw_settings.h"
 #include "settings/resource.h"
 

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "base/sync.h"
 #include "diagnostics/trace_log.h"
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 #include "settings/product_folders.h"
-#include "settings/sync.h"
 
 template <class TSettings, class TResource, class TEventLog>
 class CGeneralSettings : public ITraceSettings {

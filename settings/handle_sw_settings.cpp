@@ -1,7 +1,7 @@
 #include "settings/handle_sw_settings.h"
 
+#include "base/win_errors.h"
 #include "diagnostics/trace.h"
-#include "platform/win_errors.h"
 
 namespace {
 constexpr int SETTING_REFRESH_ENABLED = 74;
@@ -42,7 +42,13 @@ HRESULT CHandleSWSettings::LoadSettings(const std::string& sSettingsFolder) {
 HRESULT CHandleSWSettings::Refresh(bool& bChanged) {
     bChanged = false;
     if (!m_bRefreshEnabled.load()) return 0;
-    if (!m_reloadLock.TryLock()) return 0;  // another thread is checking or reloading
+    if (!m_reloadLock.TryLock()) {
+        // Another thread checks or reloads; nothing is stored here, so the
+        // next request checks again.
+        if (m_swSettings.PeekRefreshNeeded())
+            Trace("Refresh was necessary but Critical Section was locked decided to skip the Refresh");
+        return 0;
+    }
     bool bSwReload = false, bLinkReload = false;
     FILETIME swDate = 0, linkDate = 0;
     HRESULT hr = m_swSettings.IsRefreshNeeded(bSwReload, swDate);

@@ -7,9 +7,9 @@
 #include <mutex>
 #include <string>
 
+#include "base/sync.h"
 #include "settings/link_criteria.h"
 #include "settings/sw_settings.h"
-#include "settings/sync.h"
 
 class CHandleSWSettings {
 public:

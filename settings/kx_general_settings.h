@@ -2,7 +2,7 @@
 #ifndef KX_SETTINGS_KX_GENERAL_SETTINGS_H
 #define KX_SETTINGS_KX_GENERAL_SETTINGS_H
 
-#include "settings/singleton.h"
+#include "base/singleton.h"
 #include "settings/sw_general_settings.h"
 
 class CKXGeneralSettings final : public CSWGeneralSettings, public CSingleton<CKXGeneralSettings> {

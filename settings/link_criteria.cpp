@@ -2,9 +2,9 @@
 
 #include <pugixml.hpp>
 
+#include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "platform/utf.h"
-#include "platform/win_errors.h"
 #include "settings/element_walker.h"
 
 namespace {
@@ -28,9 +28,10 @@ HRESULT CLinkCriteria::LoadLinkCriteria(const std::string& sPath) {
     }
     try {
         pugi::xml_document document;
-        if (!document.load_file(sPath.c_str())) {
-            Trace("Load Criteria can not load file %s error %x", sPath.c_str(), static_cast<unsigned>(E_FAIL));
-            return E_FAIL;
+        if (const pugi::xml_parse_result result = document.load_file(sPath.c_str()); !result) {
+            const HRESULT hr = ParseErrorCode(result);
+            Trace("Load Criteria can not load file %s error %x", sPath.c_str(), static_cast<unsigned>(hr));
+            return hr;
         }
         auto pTable = std::make_shared<CServiceWorkerTable>();
         const _functTrans<CLinkCriteria, CServiceWorkerLinks> linkHandler(this, &CLinkCriteria::HandleLink);

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "base/snapshot.h"
 #include "settings/basic_settings.h"
-#include "settings/snapshot.h"
 
 struct CServiceWorkerLinks {
     int32_t nId = 0;

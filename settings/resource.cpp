@@ -3,9 +3,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/win_errors.h"
 #include "diagnostics/event_log.h"
 #include "diagnostics/trace.h"
-#include "platform/win_errors.h"
+#include "platform/error_text.h"
 
 namespace {
 constexpr size_t MAX_MODULE_SIZE = 64 * 1024 * 1024;
@@ -32,9 +33,13 @@ bool CResource::LoadModule(const std::string& sPath, CEventLog* pEventLog) {
         m_modulePath = sPath;
         return true;
     }
-    if (pEventLog != nullptr)
-        pEventLog->ReportErrorf(dwError, EVENTLOG_ERROR_TYPE, " Resource Class LoadModule failed  %s error %d",
-                                sPath.c_str(), static_cast<int>(dwError));
+    if (pEventLog != nullptr) {
+        std::string sSystemText = SystemErrorText(dwError);
+        sSystemText.erase(sSystemText.find_last_not_of(' ') + 1);
+        const std::string sMessage =
+            " Resource Class LoadModule failed  " + sPath + " error " + std::to_string(static_cast<int>(dwError));
+        pEventLog->ReportEventf(EVENTLOG_ERROR_TYPE, "%s   %s", sMessage.c_str(), sSystemText.c_str());
+    }
     Trace("Resource Class LoadModule failed  %s error %d, %s", sPath.c_str(), static_cast<int>(dwError), sError.c_str());
     return false;
 }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "kx/host_abi.h"
+#include "kx/win_types.h"
 
 class CSecurityAccess {
 public:

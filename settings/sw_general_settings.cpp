@@ -19,7 +19,10 @@ BOOL CSWGeneralSettings::Init(const char* pszProductName, const char* pszModuleN
 
 bool CSWGeneralSettings::InitEWSUrl() {
     std::string sUrl;
-    if (!m_settings.GetSettingFromID(SETTING_EWS_URL, sUrl, 0) || sUrl.empty()) return true;
+    if (!m_settings.GetSettingFromID(SETTING_EWS_URL, sUrl, 0) || sUrl.empty()) {
+        m_settings.SetEwsUrl({});  // a removed setting stops being used
+        return true;
+    }
     m_settings.SetEwsUrl(sUrl);
     Trace("[CSWGeneralSettings::InitEWSUrl] EWS URL is %s", sUrl.c_str());
     return true;

@@ -21,6 +21,7 @@ public:
     // Setting 38, when set, is the EWS address; else each request's own server is used.
     bool InitEWSUrl() override;
 
+    // The EWS address of setting 38 as last read; empty when it is not set.
     std::string EwsUrl() const;
 };
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <pugixml.hpp>
 
+#include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "platform/utf.h"
-#include "platform/win_errors.h"
 #include "settings/element_walker.h"
 
 namespace {
@@ -138,8 +138,9 @@ HRESULT CSWSettings::LoadSettings(const std::string& sPath) {
             LineAndPosition(sPath, result.offset, nLine, nPosition);
             std::fprintf(stderr, "%s\n", result.description());
             if (nLine > 0) std::fprintf(stderr, "Error on line %d, position %d in \"%s\".\n", nLine, nPosition, sPath.c_str());
-            Trace("LoadSettings HRESULT exception %x", static_cast<unsigned>(E_FAIL));
-            return E_FAIL;
+            const HRESULT hr = ParseErrorCode(result);
+            Trace("LoadSettings HRESULT exception %x", static_cast<unsigned>(hr));
+            return hr;
         }
         std::fprintf(stderr, "XML document loaded successfully\n");
         auto pTables = std::make_shared<CSWSettingsTables>();

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/snapshot.h"
 #include "platform/sid.h"
 #include "settings/basic_settings.h"
-#include "settings/snapshot.h"
 
 namespace pugi {
 class xml_document;

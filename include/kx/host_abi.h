@@ -28,30 +28,7 @@
 #include <cstring>
 #include <type_traits>
 
-// ---------------------------------------------------------------------------
-// Windows base types, fixed width so that the IIS structures keep their layout.
-typedef uint32_t DWORD;
-typedef int32_t BOOL;
-typedef int32_t HRESULT;
-typedef char CHAR;
-typedef uint8_t BYTE;
-typedef uint32_t ULONG;
-typedef uintptr_t ULONG_PTR;
-typedef void* PVOID;
-typedef void* LPVOID;
-typedef void* HANDLE;
-typedef char* LPSTR;
-typedef DWORD* LPDWORD;
-
-#ifndef TRUE
-#define TRUE 1
-#endif
-#ifndef FALSE
-#define FALSE 0
-#endif
-
-static_assert(sizeof(DWORD) == 4 && sizeof(BOOL) == 4 && sizeof(HRESULT) == 4);
-static_assert(sizeof(void*) == 8, "the host contract is 64-bit only");
+#include "kx/win_types.h"
 
 inline void KxSetLastError(DWORD dwError) { errno = static_cast<int>(dwError); }
 inline DWORD KxGetLastError() { return static_cast<DWORD>(errno); }

@@ -3,13 +3,13 @@
 
 #include <functional>
 
+#include "base/win_errors.h"
 #include "dom/dom_attribute.h"
 #include "dom/dom_exception.h"
 #include "dom/dom_source.h"
 #include "dom/dom_vectors.h"
 #include "forms/sw_form_context.h"
 #include "host/host_request.h"
-#include "platform/win_errors.h"
 #include "tests/dom/dom_test_support.h"
 #include "tests/support/test_form.h"
 #include "tests/support/trace_capture.h"

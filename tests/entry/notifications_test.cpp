@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "entry/buffer_instruction_list.h"
 #include "entry/notifications.h"
-#include "entry/sw_context.h"
 #include "forms/sw_form_context.h"
 #include "host/host_request.h"
+#include "record/buffer_instruction_list.h"
+#include "record/sw_context.h"
 #include "tests/support/trace_capture.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "entry/dll_context.h"
 #include "host/host_request.h"
+#include "record/dll_context.h"
 
 namespace {
 

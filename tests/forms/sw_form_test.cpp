@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "entry/buffer_instruction_list.h"
+#include "dom/dom_exception.h"
 #include "forms/cached_script_decorator.h"
 #include "forms/sw_form.h"
 #include "forms/sw_form_context.h"
 #include "forms/sw_form_script_path.h"
 #include "host/host_request.h"
+#include "record/buffer_instruction_list.h"
 #include "tests/support/test_form.h"
 #include "tests/support/trace_capture.h"
 
@@ -166,7 +167,8 @@ TEST_F(FormBase, WithoutAHeadNothingIsInserted) {
                                       CSWForm::POSITION_DEFAULT),
               0u);
     EXPECT_TRUE(trace.Contains("[CSWForm::InsertScriptLink] Error: GetInsertionElement got an NULL HEAD element!"));
-    EXPECT_EQ(m_form.InsertJSScript(m_pContext.get(), "x();"), 0u);
+    EXPECT_THROW(m_form.InsertJSScript(m_pContext.get(), "x();"), CDOMParserUndefinedObjectException)
+        << "the page modifier stops at an inline script without a HEAD";
     EXPECT_TRUE(m_list.IsEmpty());
 }
 

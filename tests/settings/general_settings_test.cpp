@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "diagnostics/event_log.h"
+#include "platform/module_path.h"
 #include "settings/kx_general_settings.h"
 #include "tests/support/trace_capture.h"
 
@@ -11,9 +13,13 @@ namespace {
 std::vector<CEventRecord> g_events;
 void Collect(const CEventRecord& event) { g_events.push_back(event); }
 
-// The test program lies in build/tests/: its "product folder" is build/,
-// which has no Settings/ folder, so the start fails as for a broken install.
+// The test program lies in <build>/tests/unit/bin/: its "product folder" is
+// <build>/tests/unit/, which has no Settings/ folder, so the start fails as
+// for a broken install.
 TEST(GeneralSettings, MissingSettingsFailTheStartAndAreReported) {
+    const std::filesystem::path program = GetOwnModuleFileName();
+    ASSERT_FALSE(std::filesystem::exists(program.parent_path().parent_path() / "Settings"))
+        << "the test needs a product folder without settings: " << program;
     TraceCapture trace;
     SetEventSink(&Collect);
     CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();

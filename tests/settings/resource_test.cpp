@@ -2,7 +2,10 @@
 
 #include <fstream>
 #include <iterator>
+#include <vector>
 
+#include "diagnostics/event_log.h"
+#include "platform/error_text.h"
 #include "platform/utf.h"
 #include "settings/resource.h"
 #include "tests/support/trace_capture.h"
@@ -31,6 +34,24 @@ TEST(Resource, WithoutAModuleNothingIsFound) {
     EXPECT_FALSE(resource.LoadModule("/nonexistent/KXRes.dll", nullptr));
     EXPECT_EQ(Text(resource, 1320, LANGID_ENGLISH), "<missing>");
     EXPECT_TRUE(trace.Contains("Resource class NULL handler LoadString"));
+}
+
+std::vector<CEventRecord> g_events;
+void Collect(const CEventRecord& event) { g_events.push_back(event); }
+
+TEST(Resource, LoadFailureEventIsTheMessageThenTheSystemText) {
+    CEventLog eventLog;
+    eventLog.Register("Quorvane Kalyxa");
+    eventLog.SetMessageIds(0x60000065, 0xE0000067, 0x60000068);
+    g_events.clear();
+    SetEventSink(&Collect);
+    CResource resource;
+    EXPECT_FALSE(resource.LoadModule("/nonexistent/KXRes.dll", &eventLog));
+    SetEventSink(nullptr);
+    ASSERT_EQ(g_events.size(), 1u) << "reported once";
+    ASSERT_EQ(g_events[0].strings.size(), 1u);
+    EXPECT_EQ(g_events[0].strings[0],
+              " Resource Class LoadModule failed  /nonexistent/KXRes.dll error 2   " + SystemErrorText(2));
 }
 
 TEST(Resource, LanguageCodes) {

@@ -6,7 +6,10 @@
 #include <fstream>
 #include <thread>
 
+#include <pugixml.hpp>
+
 #include "settings/handle_sw_settings.h"
+#include "settings/sw_general_settings.h"
 #include "tests/support/trace_capture.h"
 
 namespace {
@@ -126,7 +129,8 @@ TEST_F(SettingsFiles, MissingLinkCriteriaFailsBeforeSwSettingsIsRead) {
 TEST_F(SettingsFiles, MalformedFileKeepsNothingAndSaysWhere) {
     Write(LinkPath(), LINKS);
     Write(SwPath(), "<SETTINGS>\n<GENERALSETTINGS>\n<ITEM ID=\"1\" VALUE=\"x\">\n</SETTINGS>");
-    EXPECT_NE(m_settings.LoadSettings(Folder()), 0);
+    EXPECT_EQ(m_settings.LoadSettings(Folder()), static_cast<HRESULT>(0x80040200u + pugi::status_end_element_mismatch))
+        << "the parser's own code";
     EXPECT_EQ(Number(1), -77);
 }
 
@@ -205,6 +209,7 @@ TEST_F(SettingsFiles, ReloadSkippedForABusyLockIsRetried) {
     Write(SwPath(), SwSettings(Item("1", "20") + Item("81", "0")));
     Touch(SwPath(), 60);
     bool bChanged = true;
+    TraceCapture trace;
     std::thread holder([&] {
         m_settings.ReloadLock().Lock();
         m_settings.Refresh(bChanged);  // the flag is per object: busy even for the holder
@@ -213,9 +218,33 @@ TEST_F(SettingsFiles, ReloadSkippedForABusyLockIsRetried) {
     holder.join();
     EXPECT_FALSE(bChanged);
     EXPECT_EQ(Number(1), 10);
+    EXPECT_TRUE(trace.Contains("Refresh was necessary but Critical Section was locked decided to skip the Refresh"));
     m_settings.Refresh(bChanged);
     EXPECT_TRUE(bChanged) << "the change was not lost";
     EXPECT_EQ(Number(1), 20);
+}
+
+// The service-worker layer over the fixture's files.
+class ServiceWorkerSettings : public CSWGeneralSettings {
+public:
+    bool InitTroubleEndRequestUrls() override { return true; }
+    bool InitHandlerVirDir() override { return true; }
+    CHandleSWSettings& Files() { return m_settings; }
+};
+
+TEST_F(SettingsFiles, RemovedEwsAddressStopsBeingUsedAfterTheRefresh) {
+    ServiceWorkerSettings settings;
+    WriteBoth(SwSettings(Item("38", "https://mail.example.test/EWS/Exchange.asmx") + Item("81", "0")));
+    ASSERT_EQ(settings.Files().LoadSettings(Folder()), 0);
+    settings.InitEWSUrl();
+    EXPECT_EQ(settings.EwsUrl(), "https://mail.example.test/EWS/Exchange.asmx");
+    Write(SwPath(), SwSettings(Item("81", "0")));
+    Touch(SwPath(), 60);
+    bool bChanged = false;
+    settings.Files().Refresh(bChanged);
+    ASSERT_TRUE(bChanged);
+    settings.InitEWSUrl();
+    EXPECT_EQ(settings.EwsUrl(), "") << "each request's own server is used again";
 }
 
 TEST_F(SettingsFiles, ConcurrentLookUpsNeverSeeAPartialTable) {

@@ -107,7 +107,9 @@ CSlapdDirectory::CSlapdDirectory() {
         m_sUri = "ldap://127.0.0.1:" + std::to_string(m_nPort);
         const pid_t pid = Spawn({Tool("slapd"), "-d", "0", "-f", sConfig, "-h", m_sUri + "/"}, m_sFolder + "/slapd.log");
         for (int nWait = 0; nWait < 200; ++nWait) {
-            if (Accepts(m_nPort)) {
+            // Our slapd writes its pid file once it listens; another server
+            // may hold the port when it failed.
+            if (ReadFile(m_sFolder + "/slapd.pid").find(std::to_string(pid)) == 0 && Accepts(m_nPort)) {
                 m_pid = pid;
                 break;
             }
@@ -153,6 +155,9 @@ void CSlapdDirectory::Modify(const std::string& sLdif) {
     Run({"ldapmodify", "-x", "-H", m_sUri, "-D", ADMIN_DN, "-w", ADMIN_PASSWORD, "-f", sFile}, "ldapmodify");
 }
 
+// slapd counts a search as completed only after its answer has gone out, so
+// a client may already hold the answer when the count still lags. The count
+// is read once every search but the reading one itself has completed.
 long CSlapdDirectory::CompletedSearches() {
     LDAP* pLdap = nullptr;
     if (ldap_initialize(&pLdap, m_sUri.c_str()) != LDAP_SUCCESS) throw std::runtime_error("cannot reach slapd");
@@ -160,21 +165,39 @@ long CSlapdDirectory::CompletedSearches() {
     ldap_set_option(pLdap, LDAP_OPT_PROTOCOL_VERSION, &nVersion);
     berval password{0, nullptr};
     ldap_sasl_bind_s(pLdap, nullptr, LDAP_SASL_SIMPLE, &password, nullptr, nullptr, nullptr);
-    char szAttribute[] = "monitorOpCompleted";
-    char* attributes[] = {szAttribute, nullptr};
-    LDAPMessage* pResult = nullptr;
+    char szInitiated[] = "monitorOpInitiated";
+    char szCompleted[] = "monitorOpCompleted";
+    char* attributes[] = {szInitiated, szCompleted, nullptr};
+    const auto readCount = [&](LDAPMessage* pEntry, char* pszAttribute) {
+        long nCount = -1;
+        if (berval** ppValues = ldap_get_values_len(pLdap, pEntry, pszAttribute)) {
+            nCount = std::atol(std::string(ppValues[0]->bv_val, ppValues[0]->bv_len).c_str());
+            ldap_value_free_len(ppValues);
+        }
+        return nCount;
+    };
     long nCompleted = -1;
-    if (ldap_search_ext_s(pLdap, "cn=Search,cn=Operations,cn=Monitor", LDAP_SCOPE_BASE, "(objectClass=*)", attributes,
-                          0, nullptr, nullptr, nullptr, 0, &pResult) == LDAP_SUCCESS) {
-        if (LDAPMessage* pEntry = ldap_first_entry(pLdap, pResult)) {
-            if (berval** ppValues = ldap_get_values_len(pLdap, pEntry, szAttribute)) {
-                nCompleted = std::atol(std::string(ppValues[0]->bv_val, ppValues[0]->bv_len).c_str());
-                ldap_value_free_len(ppValues);
+    bool bSettled = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!bSettled && std::chrono::steady_clock::now() < deadline) {
+        LDAPMessage* pResult = nullptr;
+        long nInitiated = -1;
+        nCompleted = -1;
+        if (ldap_search_ext_s(pLdap, "cn=Search,cn=Operations,cn=Monitor", LDAP_SCOPE_BASE, "(objectClass=*)",
+                              attributes, 0, nullptr, nullptr, nullptr, 0, &pResult) == LDAP_SUCCESS) {
+            if (LDAPMessage* pEntry = ldap_first_entry(pLdap, pResult)) {
+                nInitiated = readCount(pEntry, szInitiated);
+                nCompleted = readCount(pEntry, szCompleted);
             }
         }
+        if (pResult != nullptr) ldap_msgfree(pResult);
+        ++m_nOwnSearches;
+        if (nCompleted < 0) break;
+        bSettled = nInitiated - nCompleted == 1;
+        if (!bSettled) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    if (pResult != nullptr) ldap_msgfree(pResult);
     ldap_unbind_ext_s(pLdap, nullptr, nullptr);
     if (nCompleted < 0) throw std::runtime_error("slapd's monitor gave no search count");
-    return nCompleted - m_nOwnSearches++;
+    if (!bSettled) throw std::runtime_error("slapd's search count did not settle");
+    return nCompleted - (m_nOwnSearches - 1);
 }

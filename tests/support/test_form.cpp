@@ -1,12 +1,12 @@
 #include "tests/support/test_form.h"
 
+#include "base/win_errors.h"
 #include "dom/dom_attribute.h"
 #include "dom/dom_exception.h"
 #include "dom/dom_source.h"
 #include "dom/dom_vectors.h"
 #include "forms/sw_form_context.h"
 #include "forms/sw_form_script_path.h"
-#include "platform/win_errors.h"
 
 DWORD CTestForm::Process(CSWFormContext* pFormContext) {
     CBufferInstructionList* pList = pFormContext->m_pcobBufferInstructionList;

@@ -1,0 +1,64 @@
+// Process-wide objects built once, on first use, in static storage and
+// destroyed at process exit (or when the library is unloaded).
+#ifndef KX_BASE_SINGLETON_H
+#define KX_BASE_SINGLETON_H
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "base/sync.h"
+
+// Static storage for one T; a separate template so that CSingleton<T> can be
+// a base of T while T is still incomplete.
+template <class T>
+struct CSingletonStorage {
+    alignas(T) static inline unsigned char s_bytes[sizeof(T)];
+};
+
+// Derive T from CSingleton<T> and befriend it; T::GetInstance() then returns
+// the one instance.
+template <class T>
+class CSingleton {
+public:
+    static T* GetInstance() {
+        CCritSecLock guard(s_lock);
+        if (s_pInstance == nullptr) {
+            s_dwPublications.fetch_add(1, std::memory_order_relaxed);
+            if (!s_bConstructed) {
+                s_bConstructed = true;
+                try {
+                    ::new (static_cast<void*>(CSingletonStorage<T>::s_bytes)) T();
+                } catch (...) {
+                    s_bConstructed = false;
+                    throw;
+                }
+                std::atexit(&Destroy);
+            }
+            s_pInstance = std::launder(reinterpret_cast<T*>(CSingletonStorage<T>::s_bytes));
+        }
+        return s_pInstance;
+    }
+
+    // How often an instance was published (once per process).
+    static DWORD Publications() { return s_dwPublications.load(std::memory_order_relaxed); }
+
+protected:
+    CSingleton() = default;
+
+private:
+    static void Destroy() {
+        CCritSecLock guard(s_lock);
+        if (!s_bConstructed) return;
+        std::launder(reinterpret_cast<T*>(CSingletonStorage<T>::s_bytes))->~T();
+        s_bConstructed = false;
+        s_pInstance = nullptr;
+    }
+
+    static inline CCritSec s_lock;
+    static inline T* s_pInstance = nullptr;
+    static inline bool s_bConstructed = false;
+    static inline std::atomic<DWORD> s_dwPublications{0};
+};
+
+#endif  // KX_BASE_SINGLETON_H

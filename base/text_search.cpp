@@ -1,0 +1,183 @@
+#include "base/text_search.h"
+
+#include <emmintrin.h>
+#include <string.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr size_t NOT_FOUND = SIZE_MAX;
+constexpr size_t SHORT_PATTERN = 7;
+
+unsigned char OtherCase(unsigned char upper) {
+    return static_cast<unsigned char>(upper - 'A') < 26u ? static_cast<unsigned char>(upper + 32) : upper;
+}
+
+// Positions where a match could start: the first and the last byte of the
+// pattern both match (ignoring case). Sixteen positions are tested at once.
+class CCandidates {
+public:
+    CCandidates(const char* pText, std::string_view pattern)
+        : m_pText(pText),
+          m_cbPattern(pattern.size()),
+          m_first(FoldAscii(static_cast<unsigned char>(pattern.front()))),
+          m_last(FoldAscii(static_cast<unsigned char>(pattern.back()))) {}
+
+    // The first candidate in [nFrom, nLastStart], or NOT_FOUND.
+    size_t Next(size_t nFrom, size_t nLastStart) const {
+        size_t n = nFrom;
+        for (; n + 16 <= nLastStart + 1; n += 16) {
+            const int nMask = Mask(n);
+            if (nMask != 0) return n + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(nMask)));
+        }
+        for (; n <= nLastStart && n != NOT_FOUND; ++n)
+            if (IsCandidate(n)) return n;
+        return NOT_FOUND;
+    }
+
+    // The last candidate in [nDownTo, nFrom], or NOT_FOUND.
+    size_t Previous(size_t nFrom, size_t nDownTo) const {
+        size_t nEnd = nFrom + 1;  // one past the highest position still to test
+        for (; nEnd >= nDownTo + 16; nEnd -= 16) {
+            const int nMask = Mask(nEnd - 16);
+            if (nMask != 0) return nEnd - 16 + 31 - static_cast<size_t>(__builtin_clz(static_cast<unsigned>(nMask)));
+        }
+        for (; nEnd > nDownTo; --nEnd)
+            if (IsCandidate(nEnd - 1)) return nEnd - 1;
+        return NOT_FOUND;
+    }
+
+private:
+    bool IsCandidate(size_t n) const {
+        return FoldAscii(static_cast<unsigned char>(m_pText[n])) == m_first &&
+               FoldAscii(static_cast<unsigned char>(m_pText[n + m_cbPattern - 1])) == m_last;
+    }
+
+    int Mask(size_t n) const {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_pText + n));
+        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_pText + n + m_cbPattern - 1));
+        const __m128i firstHit = _mm_or_si128(_mm_cmpeq_epi8(first, _mm_set1_epi8(static_cast<char>(m_first))),
+                                              _mm_cmpeq_epi8(first, _mm_set1_epi8(static_cast<char>(OtherCase(m_first)))));
+        const __m128i lastHit = _mm_or_si128(_mm_cmpeq_epi8(last, _mm_set1_epi8(static_cast<char>(m_last))),
+                                             _mm_cmpeq_epi8(last, _mm_set1_epi8(static_cast<char>(OtherCase(m_last)))));
+        return _mm_movemask_epi8(_mm_and_si128(firstHit, lastHit));
+    }
+
+    const char* m_pText;
+    size_t m_cbPattern;
+    unsigned char m_first;
+    unsigned char m_last;
+};
+
+// One byte, ignoring case: memchr for each case; the nearer wins.
+size_t FindByte(const char* pText, size_t nFrom, size_t nTo, unsigned char ch) {
+    const unsigned char upper = FoldAscii(ch);
+    size_t nBest = NOT_FOUND;
+    for (unsigned char candidate : {upper, OtherCase(upper)}) {
+        const void* pHit = std::memchr(pText + nFrom, candidate, (nBest == NOT_FOUND ? nTo : nBest) - nFrom);
+        if (pHit != nullptr) nBest = static_cast<size_t>(static_cast<const char*>(pHit) - pText);
+        if (upper == OtherCase(upper)) break;
+    }
+    return nBest;
+}
+
+size_t FindLastByte(const char* pText, size_t nFrom, size_t nDownTo, unsigned char ch) {
+    const unsigned char upper = FoldAscii(ch);
+    size_t nBest = NOT_FOUND;
+    for (unsigned char candidate : {upper, OtherCase(upper)}) {
+        const size_t nLow = nBest == NOT_FOUND ? nDownTo : nBest + 1;
+        if (nFrom + 1 > nLow) {
+            const void* pHit = memrchr(pText + nLow, candidate, nFrom + 1 - nLow);
+            if (pHit != nullptr) nBest = static_cast<size_t>(static_cast<const char*>(pHit) - pText);
+        }
+        if (upper == OtherCase(upper)) break;
+    }
+    return nBest;
+}
+
+// Knuth-Morris-Pratt failure table over the folded pattern.
+std::vector<size_t> FailureTable(std::string_view pattern) {
+    std::vector<size_t> failure(pattern.size(), 0);
+    for (size_t n = 1, k = 0; n < pattern.size(); ++n) {
+        const unsigned char ch = FoldAscii(static_cast<unsigned char>(pattern[n]));
+        while (k > 0 && FoldAscii(static_cast<unsigned char>(pattern[k])) != ch) k = failure[k - 1];
+        if (FoldAscii(static_cast<unsigned char>(pattern[k])) == ch) ++k;
+        failure[n] = k;
+    }
+    return failure;
+}
+
+// Long patterns: KMP, linear in the text; while no prefix is matched it
+// jumps to the next candidate start.
+size_t FindLong(const char* pText, size_t nFrom, size_t nTo, std::string_view pattern) {
+    const std::vector<size_t> failure = FailureTable(pattern);
+    const CCandidates candidates(pText, pattern);
+    const size_t nLastStart = nTo - pattern.size();
+    size_t k = 0;
+    for (size_t n = nFrom; n < nTo; ++n) {
+        if (k == 0) {
+            n = candidates.Next(n, nLastStart);
+            if (n == NOT_FOUND) return NOT_FOUND;
+        }
+        const unsigned char ch = FoldAscii(static_cast<unsigned char>(pText[n]));
+        while (k > 0 && FoldAscii(static_cast<unsigned char>(pattern[k])) != ch) k = failure[k - 1];
+        if (FoldAscii(static_cast<unsigned char>(pattern[k])) == ch) ++k;
+        if (k == pattern.size()) return n + 1 - pattern.size();
+    }
+    return NOT_FOUND;
+}
+
+// Long patterns backwards: KMP over the reversed pattern, reading the text
+// downwards from the last byte a match starting at nStart would cover.
+size_t FindLastLong(const char* pText, size_t nStart, size_t nDownTo, std::string_view pattern) {
+    const std::string reversed(pattern.rbegin(), pattern.rend());
+    const std::vector<size_t> failure = FailureTable(reversed);
+    const CCandidates candidates(pText, pattern);
+    const size_t cbTail = pattern.size() - 1;
+    size_t k = 0;
+    for (size_t n = nStart + cbTail;; --n) {
+        if (k == 0) {
+            if (n < nDownTo + cbTail) return NOT_FOUND;
+            const size_t nCandidate = candidates.Previous(n - cbTail, nDownTo);
+            if (nCandidate == NOT_FOUND) return NOT_FOUND;
+            n = nCandidate + cbTail;
+        }
+        const unsigned char ch = FoldAscii(static_cast<unsigned char>(pText[n]));
+        while (k > 0 && FoldAscii(static_cast<unsigned char>(reversed[k])) != ch) k = failure[k - 1];
+        if (FoldAscii(static_cast<unsigned char>(reversed[k])) == ch) ++k;
+        if (k == pattern.size()) return n;
+        if (n == nDownTo) return NOT_FOUND;
+    }
+}
+
+}  // namespace
+
+size_t FindNoCase(const char* pText, size_t nFrom, size_t nTo, std::string_view pattern) {
+    if (nFrom > nTo || nTo - nFrom < pattern.size()) return NOT_FOUND;
+    if (pattern.empty()) return nFrom;
+    if (pattern.size() == 1) return FindByte(pText, nFrom, nTo, static_cast<unsigned char>(pattern[0]));
+    if (pattern.size() > SHORT_PATTERN) return FindLong(pText, nFrom, nTo, pattern);
+    // Short patterns: each candidate is checked in full (at most 7 bytes).
+    const CCandidates candidates(pText, pattern);
+    const size_t nLastStart = nTo - pattern.size();
+    for (size_t n = candidates.Next(nFrom, nLastStart); n != NOT_FOUND; n = candidates.Next(n + 1, nLastStart))
+        if (EqualsNoCase(pText + n + 1, pattern.substr(1))) return n;
+    return NOT_FOUND;
+}
+
+size_t FindLastNoCase(const char* pText, size_t nFrom, size_t nDownTo, size_t nTextEnd, std::string_view pattern) {
+    if (pattern.size() > nTextEnd || nFrom < nDownTo) return NOT_FOUND;
+    const size_t nStart = nFrom < nTextEnd - pattern.size() ? nFrom : nTextEnd - pattern.size();
+    if (nStart < nDownTo) return NOT_FOUND;
+    if (pattern.empty()) return nStart;
+    if (pattern.size() == 1) return FindLastByte(pText, nStart, nDownTo, static_cast<unsigned char>(pattern[0]));
+    if (pattern.size() > SHORT_PATTERN) return FindLastLong(pText, nStart, nDownTo, pattern);
+    const CCandidates candidates(pText, pattern);
+    for (size_t n = candidates.Previous(nStart, nDownTo); n != NOT_FOUND;
+         n = n == nDownTo ? NOT_FOUND : candidates.Previous(n - 1, nDownTo))
+        if (EqualsNoCase(pText + n + 1, pattern.substr(1))) return n;
+    return NOT_FOUND;
+}

@@ -1,0 +1,39 @@
+// Win32 error codes and HRESULTs the worker reports, by their Windows names.
+#ifndef KX_BASE_WIN_ERRORS_H
+#define KX_BASE_WIN_ERRORS_H
+
+#include "kx/win_types.h"
+
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_ARENA_TRASHED = 7;  // the design's code for a missing context piece or pointer
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_BAD_FORMAT = 11;  // the design's code for a required name left empty
+constexpr DWORD ERROR_INVALID_DATA = 13;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_NO_DATA = 232;
+constexpr DWORD ERROR_INVALID_SID = 1337;
+constexpr DWORD ERROR_INVALID_INDEX = 1413;
+constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
+
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT S_FALSE = 1;
+constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001);
+constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003);
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
+constexpr HRESULT DISP_E_TYPEMISMATCH = static_cast<HRESULT>(0x80020005);
+constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
+constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFF);
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
+
+// The HRESULT of a Win32 error (facility 7); 0 stays 0.
+inline HRESULT HResultFromWin32(DWORD dwError) {
+    return dwError == 0 ? 0 : static_cast<HRESULT>((dwError & 0xFFFF) | 0x80070000u);
+}
+inline bool IsWin32Facility(HRESULT hr) { return (static_cast<uint32_t>(hr) & 0x7FFF0000u) == 0x00070000u; }
+
+#endif  // KX_BASE_WIN_ERRORS_H

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "base/text_search.h"
+
+namespace {
+
+size_t NaiveFind(const std::string& sText, size_t nFrom, size_t nTo, const std::string& sPattern) {
+    for (size_t n = nFrom; n + sPattern.size() <= nTo && n <= nTo; ++n)
+        if (EqualsNoCase(sText.data() + n, sPattern)) return n;
+    return SIZE_MAX;
+}
+
+size_t NaiveFindLast(const std::string& sText, size_t nFrom, size_t nDownTo, const std::string& sPattern) {
+    for (size_t n = nFrom + 1; n-- > nDownTo;)
+        if (n + sPattern.size() <= sText.size() && EqualsNoCase(sText.data() + n, sPattern)) return n;
+    return SIZE_MAX;
+}
+
+TEST(TextSearch, FoldsOnlyAsciiLetters) {
+    const std::string sText = "xx<DIV>\xc3\xa4\xc3\x84 [@] `{";
+    EXPECT_EQ(FindNoCase(sText.data(), 0, sText.size(), "<div>"), 2u);
+    EXPECT_EQ(FindNoCase(sText.data(), 0, sText.size(), "dIv"), 3u);
+    EXPECT_EQ(FindNoCase(sText.data(), 0, sText.size(), "\xc3\x84"), 9u) << "bytes above 127 match only themselves";
+    EXPECT_EQ(FindNoCase(sText.data(), 0, sText.size(), "\xc3\xa4\xc3\xa4"), SIZE_MAX);
+    EXPECT_EQ(FindNoCase(sText.data(), 0, sText.size(), "{"), sText.size() - 1) << "'{' is not '['";
+    EXPECT_EQ(FindNoCase(sText.data(), 0, sText.size(), "`"), sText.size() - 2) << "'`' is not '@'";
+    EXPECT_EQ(FindLastNoCase(sText.data(), sText.size() - 1, 0, sText.size(), "<div"), 2u);
+}
+
+TEST(TextSearch, RangesAreRespected) {
+    const std::string sText = "abcabcabc";
+    EXPECT_EQ(FindNoCase(sText.data(), 1, sText.size(), "ABC"), 3u);
+    EXPECT_EQ(FindNoCase(sText.data(), 0, 5, "abc"), 0u);
+    EXPECT_EQ(FindNoCase(sText.data(), 1, 5, "abc"), SIZE_MAX) << "must end before nTo";
+    EXPECT_EQ(FindLastNoCase(sText.data(), 8, 0, sText.size(), "abc"), 6u);
+    EXPECT_EQ(FindLastNoCase(sText.data(), 5, 0, sText.size(), "abc"), 3u);
+    EXPECT_EQ(FindLastNoCase(sText.data(), 5, 4, sText.size(), "abc"), SIZE_MAX);
+    EXPECT_EQ(FindNoCase(sText.data(), 4, 4, ""), 4u);
+}
+
+// Every pattern length and case mix agrees with a plain scan, forwards and
+// backwards, on text built from a small alphabet so that near-matches abound.
+TEST(TextSearch, AgreesWithAPlainScan) {
+    std::mt19937 random(7);
+    const std::string sAlphabet = "aAbB<>\xe9\xc9";
+    for (int nRound = 0; nRound < 3000; ++nRound) {
+        std::string sText(static_cast<size_t>(random() % 300), ' ');
+        for (char& ch : sText) ch = sAlphabet[random() % sAlphabet.size()];
+        const size_t cbPattern = 1 + random() % 20;
+        std::string sPattern(cbPattern, ' ');
+        for (char& ch : sPattern) ch = sAlphabet[random() % 4];  // letters only, so both cases occur
+        if (random() % 2 == 0 && sText.size() > cbPattern) {
+            const size_t nAt = random() % (sText.size() - cbPattern);
+            sPattern = sText.substr(nAt, cbPattern);
+        }
+        const size_t nFrom = sText.empty() ? 0 : random() % sText.size();
+        ASSERT_EQ(FindNoCase(sText.data(), nFrom, sText.size(), sPattern), NaiveFind(sText, nFrom, sText.size(), sPattern))
+            << sText << " / " << sPattern;
+        if (!sText.empty()) {
+            const size_t nDownTo = random() % (nFrom + 1);
+            ASSERT_EQ(FindLastNoCase(sText.data(), nFrom, nDownTo, sText.size(), sPattern),
+                      NaiveFindLast(sText, nFrom, nDownTo, sPattern))
+                << sText << " / " << sPattern;
+        }
+    }
+}
+
+}  // namespace
