@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the tree.
-#   scripts/build.sh [normal|asan|tsan|fuzz]
+#   scripts/build.sh [normal|release|asan|tsan|fuzz]
+# normal is RelWithDebInfo (what the install uses), release is Release.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,6 +9,7 @@ flavour=${1:-normal}
 extra=()
 case "$flavour" in
   normal) dir=build;      sanitize="" ;;
+  release) dir=build-release; sanitize=""; extra=(-DCMAKE_BUILD_TYPE=Release) ;;
   asan)   dir=build-asan; sanitize="address,undefined" ;;
   tsan)   dir=build-tsan; sanitize="thread" ;;
   fuzz)   dir=build-fuzz; sanitize="address,undefined"

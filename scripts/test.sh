@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the normal build, an ASan+UBSan
+# Builds everything and runs every test: the layer check, the normal build
+# (RelWithDebInfo), the Release build with its benchmarks, an ASan+UBSan
 # build of the whole suite, a TSan build of the concurrency tests, and each
 # libFuzzer target for a short while (KX_FUZZ_SECONDS, default 20).
 set -euo pipefail
@@ -19,7 +20,16 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
+scripts/check-layers.sh
+
 run_suite normal
+run_suite release
+
+echo "== benchmarks (Release)"
+for bench in build-release/bench/kx_*_bench; do
+  "$bench" --benchmark_min_time="${KX_BENCH_MIN_TIME:-0.05}"
+done
+
 run_suite asan
 run_suite tsan -R Concurrent
 
