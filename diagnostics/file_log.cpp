@@ -1,6 +1,7 @@
 #include "diagnostics/file_log.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "diagnostics/log_format.h"
 
@@ -17,6 +18,7 @@ void CFileLog::Write(const std::string& sPath, int cbMax, int nWrapOffset, bool 
     if (sPath != m_sPath) {
         Close();
         m_sPath = sPath;
+        m_bRefused = false;
     }
     // However small the configured size, there is room for the header and a line.
     m_cbMax = std::max(cbMax, LOG_HEADER_SIZE + 2 * WRAP_RESERVE);
@@ -33,7 +35,7 @@ void CFileLog::Write(const std::string& sPath, int cbMax, int nWrapOffset, bool 
 // file between our batches.
 void CFileLog::WriteBatch() {
     if (m_buffer.empty()) return;
-    if (!m_file.IsOpen()) m_file.Open(m_sPath, false);
+    if (!m_file.IsOpen()) m_bRefused = !m_file.Open(m_sPath, false) && errno == EPERM;
     if (m_file.IsOpen()) {  // else the batch is lost, as for a log file that cannot be opened
         char szHeader[LOG_HEADER_SIZE];
         int header[FIELD_COUNT] = {0, 0};
@@ -44,20 +46,30 @@ void CFileLog::WriteBatch() {
         int nHighWater = std::clamp(header[HIGH_WATER], LOG_HEADER_SIZE, m_cbMax);
 
         // Lines that follow each other without a wrap go out in one write.
+        // The header advances only by what was written: after a failed
+        // write (a full disk) the rest of the batch is lost, not claimed.
         size_t nRunStart = 0, nLineStart = 0;
         int nRunOffset = nCurrent;
+        bool bWritten = true;
+        const auto writeRun = [&](size_t nRunEnd) {
+            const size_t cbRun = nRunEnd - nRunStart;
+            const size_t cbDone = m_file.WriteAt(m_buffer.data() + nRunStart, cbRun, static_cast<uint64_t>(nRunOffset));
+            nHighWater = std::max(nHighWater, nRunOffset + static_cast<int>(cbDone));
+            if (cbDone == cbRun) return true;
+            nCurrent = nRunOffset + static_cast<int>(cbDone);
+            return false;
+        };
         for (size_t nLineEnd : m_lineEnds) {
             const size_t cbLine = nLineEnd - nLineStart;
             if (static_cast<long long>(nCurrent) + static_cast<long long>(cbLine) + WRAP_RESERVE >= m_cbMax) {
-                m_file.WriteAt(m_buffer.data() + nRunStart, nLineStart - nRunStart, static_cast<uint64_t>(nRunOffset));
+                if (!(bWritten = writeRun(nLineStart))) break;
                 nCurrent = nRunOffset = m_nWrapTo;
                 nRunStart = nLineStart;
             }
             nCurrent += static_cast<int>(cbLine);
-            nHighWater = std::max(nHighWater, nCurrent);
             nLineStart = nLineEnd;
         }
-        m_file.WriteAt(m_buffer.data() + nRunStart, m_buffer.size() - nRunStart, static_cast<uint64_t>(nRunOffset));
+        if (bWritten) writeRun(m_buffer.size());
         const int updated[FIELD_COUNT] = {nCurrent, nHighWater};
         WriteLogHeader(szHeader, updated, FIELD_COUNT, true);
         m_file.WriteAt(szHeader, sizeof(szHeader), 0);

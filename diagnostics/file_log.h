@@ -25,6 +25,10 @@ public:
                size_t cbLine);
     // Writes the pending batch and flushes the file to disk.
     void Flush(bool bSync);
+    bool HasPending() const { return !m_buffer.empty(); }
+    // The file exists but another account owns it, or its mode is wider than
+    // the private one (or it is no regular file): nothing is written to it.
+    bool Refused() const { return m_bRefused; }
     void Close();
 
 private:
@@ -34,6 +38,7 @@ private:
     CPlatformFile m_file;
     int m_cbMax = 0;
     int m_nWrapTo = 0;  // where writing resumes when the file is full
+    bool m_bRefused = false;
     std::string m_buffer;
     std::vector<size_t> m_lineEnds;  // end offset of each line in m_buffer
 };

@@ -1,9 +1,11 @@
 #include "diagnostics/shared_section_log.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "diagnostics/log_format.h"
+#include "platform/file_io.h"
 
 namespace {
 
@@ -12,43 +14,56 @@ constexpr int LINE_RESERVE = 257;
 
 enum HeaderField { CURRENT, HIGH_WATER, WRAP, SIZE, FIELD_COUNT };
 
+bool WriteAllAt(int fd, const char* pData, size_t cbData, uint64_t qwOffset) {
+    return WriteAt(fd, pData, cbData, qwOffset) == cbData;
+}
+
 // Where writing resumes after a wrap; never inside the header.
 int WrapTarget(int nWrapOffset) { return std::max(nWrapOffset, LOG_HEADER_SIZE); }
 
 }  // namespace
 
-bool CSharedSectionLog::Open(const std::string& sName, int cbMax, int nWrapOffset) {
-    m_mapping = OpenSharedMemory(sName, static_cast<size_t>(cbMax), 0x7FFFFFFF);
-    if (m_mapping.pView == nullptr) return false;
-    char* pView = static_cast<char*>(m_mapping.pView);
-    if (m_mapping.bCreated) {
+CSharedSectionLog::Outcome CSharedSectionLog::Open(const std::string& sName, int cbMax, int nWrapOffset) {
+    m_object = OpenSharedObject(sName, static_cast<size_t>(cbMax));
+    if (m_object.fd < 0) return errno == EPERM ? REFUSED : UNAVAILABLE;
+    char szHeader[LOG_HEADER_SIZE];
+    if (m_object.bCreated) {
         const int header[FIELD_COUNT] = {LOG_HEADER_SIZE, LOG_HEADER_SIZE, nWrapOffset, cbMax};
-        WriteLogHeader(pView, header, FIELD_COUNT, false);
+        WriteLogHeader(szHeader, header, FIELD_COUNT, false);
+        if (!WriteAllAt(m_object.fd, szHeader, sizeof(szHeader), 0)) {
+            CloseSharedObject(m_object);
+            return UNAVAILABLE;
+        }
         m_cbMax = cbMax;
     } else {
-        // Adopt the creator's size; the object must really be that large.
+        // Adopt the creator's size.
         int header[FIELD_COUNT];
-        if (m_mapping.cbView < static_cast<size_t>(LOG_HEADER_SIZE + LINE_RESERVE) ||
-            !ReadLogHeader(pView, m_mapping.cbView, header, FIELD_COUNT) ||
-            header[SIZE] <= LOG_HEADER_SIZE + LINE_RESERVE || static_cast<size_t>(header[SIZE]) > m_mapping.cbView) {
-            UnmapSharedMemory(m_mapping);
-            return false;
+        const size_t cbRead = ReadAt(m_object.fd, szHeader, sizeof(szHeader), 0);
+        if (cbRead < sizeof(szHeader) || !ReadLogHeader(szHeader, cbRead, header, FIELD_COUNT) ||
+            header[SIZE] <= LOG_HEADER_SIZE + LINE_RESERVE) {
+            CloseSharedObject(m_object);
+            return UNAVAILABLE;
         }
         m_cbMax = header[SIZE];
     }
     m_sName = sName;
-    return true;
+    return WRITTEN;
 }
 
-void CSharedSectionLog::Write(const std::string& sName, int cbMax, int nWrapOffset, const char* pLine, size_t cbLine) {
+CSharedSectionLog::Outcome CSharedSectionLog::Write(const std::string& sName, int cbMax, int nWrapOffset,
+                                                    const char* pLine, size_t cbLine) {
     if (IsMapped() && sName != m_sName) Release();
-    if (!IsMapped() && !Open(sName, cbMax, nWrapOffset)) return;
-    char* pView = static_cast<char*>(m_mapping.pView);
+    if (!IsMapped()) {
+        const Outcome outcome = Open(sName, cbMax, nWrapOffset);
+        if (outcome != WRITTEN) return outcome;
+    }
 
     // Another process may have written anything into the header: distrust it.
+    char szHeader[LOG_HEADER_SIZE];
     int header[FIELD_COUNT] = {};
     int nCurrent = LOG_HEADER_SIZE, nHighWater = LOG_HEADER_SIZE;
-    if (ReadLogHeader(pView, LOG_HEADER_SIZE, header, FIELD_COUNT)) {
+    const size_t cbRead = ReadAt(m_object.fd, szHeader, sizeof(szHeader), 0);
+    if (ReadLogHeader(szHeader, cbRead, header, FIELD_COUNT)) {
         nCurrent = std::clamp(header[CURRENT], LOG_HEADER_SIZE, m_cbMax);
         nHighWater = std::clamp(header[HIGH_WATER], LOG_HEADER_SIZE, m_cbMax);
         nWrapOffset = header[WRAP];
@@ -56,22 +71,25 @@ void CSharedSectionLog::Write(const std::string& sName, int cbMax, int nWrapOffs
     const int nWrapTo = std::min(WrapTarget(nWrapOffset), m_cbMax - LINE_RESERVE);
     if (static_cast<long long>(nCurrent) + static_cast<long long>(cbLine) + LINE_RESERVE >= m_cbMax) nCurrent = nWrapTo;
     const size_t cbFits = std::min(cbLine, static_cast<size_t>(m_cbMax - nCurrent - 1));
-    std::memcpy(pView + nCurrent, pLine, cbFits);
+    if (!WriteAllAt(m_object.fd, pLine, cbFits, static_cast<uint64_t>(nCurrent))) return UNAVAILABLE;
     nCurrent += static_cast<int>(cbFits);
     nHighWater = std::max(nHighWater, nCurrent);
     const int updated[FIELD_COUNT] = {nCurrent, nHighWater, nWrapOffset, m_cbMax};
-    WriteLogHeader(pView, updated, FIELD_COUNT, false);
+    WriteLogHeader(szHeader, updated, FIELD_COUNT, false);
+    WriteAllAt(m_object.fd, szHeader, sizeof(szHeader), 0);
+    return WRITTEN;
 }
 
 std::string CSharedSectionLog::Text() const {
     if (!IsMapped()) return {};
-    const char* pView = static_cast<const char*>(m_mapping.pView);
-    const size_t cbView = std::min(m_mapping.cbView, static_cast<size_t>(m_cbMax));
-    return std::string(pView, strnlen(pView, cbView));
+    std::string sText(static_cast<size_t>(m_cbMax), '\0');
+    sText.resize(ReadAt(m_object.fd, sText.data(), sText.size(), 0));
+    sText.resize(strnlen(sText.data(), sText.size()));
+    return sText;
 }
 
 void CSharedSectionLog::Release() {
-    UnmapSharedMemory(m_mapping);
+    CloseSharedObject(m_object);
     m_sName.clear();
     m_cbMax = 0;
 }

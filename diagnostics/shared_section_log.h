@@ -1,6 +1,8 @@
 // The trace log kept in a named shared-memory section that every worker
 // process opening the same name writes into. The first 100 bytes are the
 // header "current, high-water, wrap, size"; lines follow and wrap around.
+// The section is read and written through its descriptor, never mapped, so
+// whoever else may write it cannot crash the process by shrinking it.
 #ifndef KX_DIAGNOSTICS_SHARED_SECTION_LOG_H
 #define KX_DIAGNOSTICS_SHARED_SECTION_LOG_H
 
@@ -15,13 +17,16 @@ public:
     CSharedSectionLog(const CSharedSectionLog&) = delete;
     CSharedSectionLog& operator=(const CSharedSectionLog&) = delete;
 
+    enum Outcome { WRITTEN, UNAVAILABLE, REFUSED };
+
     // Writes one line, opening or creating the section sName first. The
     // creator sizes it cbMax; an opener adopts the size in the header. A
     // section that cannot be opened, or whose header makes no sense, leaves
-    // the line unwritten and is tried again on the next line.
-    void Write(const std::string& sName, int cbMax, int nWrapOffset, const char* pLine, size_t cbLine);
+    // the line unwritten (UNAVAILABLE) and is tried again on the next line;
+    // one that another account made, or with a wider mode, is REFUSED.
+    Outcome Write(const std::string& sName, int cbMax, int nWrapOffset, const char* pLine, size_t cbLine);
 
-    bool IsMapped() const { return m_mapping.pView != nullptr; }
+    bool IsMapped() const { return m_object.fd >= 0; }
     const std::string& Name() const { return m_sName; }
     int MaxSize() const { return m_cbMax; }
     // The section's text from its start to the first zero byte.
@@ -29,9 +34,9 @@ public:
     void Release();
 
 private:
-    bool Open(const std::string& sName, int cbMax, int nWrapOffset);
+    Outcome Open(const std::string& sName, int cbMax, int nWrapOffset);
 
-    SharedMapping m_mapping;
+    SharedObject m_object;
     std::string m_sName;
     int m_cbMax = 0;  // the size recorded in the header
 };

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <mutex>
 
 #include "base/ascii_case.h"
 #include "base/file_names.h"
+#include "diagnostics/event_log.h"
 #include "diagnostics/file_log.h"
 #include "diagnostics/log_format.h"
 #include "diagnostics/log_module_client.h"
@@ -43,22 +45,51 @@ struct CTraceLogState {
     CLogModule m_logModule;
     CSharedSectionLog m_section;
     CFileLog m_file;
+    long m_nDroppedLines = 0;
+    CEventLog m_events;
+    std::string m_sReportedRefusal;  // the last object whose refusal was reported
+
+    // An operator must know why nothing is traced; said once per object.
+    void ReportRefusal(const std::string& sWhat, const std::string& sName) {
+        if (m_sReportedRefusal == sName) return;
+        m_sReportedRefusal = sName;
+        m_events.Register();
+        m_events.ReportEventf(EVENTLOG_WARNING_TYPE,
+                              "The trace log's %s %s belongs to another account or is open to others; it is not used.",
+                              sWhat.c_str(), sName.c_str());
+    }
 
     // Holds the cross-process log lock, when there is one, for a scope.
+    // The lock waits a bounded time; a writer that did not get it writes
+    // nothing and counts its line as dropped.
     class LogLockGuard {
     public:
         explicit LogLockGuard(ILogLock* pLock) : m_pLock(pLock) {
-            if (m_pLock != nullptr) m_pLock->Lock();
+            if (m_pLock != nullptr && !m_pLock->Lock()) {
+                m_pLock = nullptr;
+                m_bHeld = false;
+            }
         }
         ~LogLockGuard() {
             if (m_pLock != nullptr) m_pLock->Unlock();
         }
         LogLockGuard(const LogLockGuard&) = delete;
         LogLockGuard& operator=(const LogLockGuard&) = delete;
+        bool Held() const { return m_bHeld; }
 
     private:
         ILogLock* m_pLock;
+        bool m_bHeld = true;
     };
+
+    // Writes one line to the file (or its write-behind batch).
+    void WriteFileLine(const char* pLine, size_t cbLine) {
+        m_file.Write(m_sLogPath, m_nMaxSize, m_nWrapOffset, m_bWriteBehind, pLine, cbLine);
+        ReportIfFileRefused();
+    }
+    void ReportIfFileRefused() {
+        if (m_file.Refused()) ReportRefusal("file", m_sLogPath);
+    }
 
     // Stamp, prefix, message and one blank.
     size_t BuildLine(char* pLine, const char* pszMessage, size_t cbMessage) const {
@@ -107,7 +138,15 @@ void SharedSectionSink(const char* pszMessage, size_t cbMessage) {
     char szLine[LINE_LIMIT];
     const size_t cbLine = state.BuildLine(szLine, pszMessage, cbMessage);
     CTraceLogState::LogLockGuard lock(state.m_pLock);
-    state.m_section.Write(state.m_sSectionName, state.m_nMaxSize, state.m_nWrapOffset, szLine, cbLine);
+    if (!lock.Held()) {
+        ++state.m_nDroppedLines;
+        return;
+    }
+    if (state.m_section.Write(state.m_sSectionName, state.m_nMaxSize, state.m_nWrapOffset, szLine, cbLine) ==
+        CSharedSectionLog::REFUSED) {
+        state.ReportRefusal("shared section", state.m_sSectionName);
+        state.WriteFileLine(szLine, cbLine);
+    }
 }
 
 void FileSink(const char* pszMessage, size_t cbMessage) {
@@ -118,7 +157,11 @@ void FileSink(const char* pszMessage, size_t cbMessage) {
     char szLine[LINE_LIMIT];
     const size_t cbLine = state.BuildLine(szLine, pszMessage, cbMessage);
     CTraceLogState::LogLockGuard lock(state.m_pLock);
-    state.m_file.Write(state.m_sLogPath, state.m_nMaxSize, state.m_nWrapOffset, state.m_bWriteBehind, szLine, cbLine);
+    if (!lock.Held()) {
+        ++state.m_nDroppedLines;
+        return;
+    }
+    state.WriteFileLine(szLine, cbLine);
 }
 
 std::string ReplaceDllWithLog(std::string sName) {
@@ -133,8 +176,9 @@ std::string ReplaceDllWithLog(std::string sName) {
     return sName;
 }
 
-// The log path: folder/QuorvaneLogs/name, or the fallback when too long.
-std::string LogPath(ITraceSettings& settings, const std::string& sFileName, int nCriteria) {
+// The log path: folder/QuorvaneLogs/name, or the fallback when too long or
+// when the QuorvaneLogs folder that exists is not ours.
+std::string LogPath(CTraceLogState& state, ITraceSettings& settings, const std::string& sFileName, int nCriteria) {
     std::string sFolder;
     const bool bFolderSet = settings.GetSettingFromID(SETTING_LOG_FOLDER, sFolder, nCriteria) && !sFolder.empty();
     size_t cbLimit = 243;
@@ -145,7 +189,10 @@ std::string LogPath(ITraceSettings& settings, const std::string& sFileName, int 
     while (sFolder.size() > 1 && sFolder.back() == '/') sFolder.pop_back();
     if (sFolder.size() + sFileName.size() >= cbLimit) return FALLBACK_LOG_PATH;
     const std::string sLogFolder = sFolder + "/" + LOG_SUBFOLDER;
-    EnsurePrivateFolder(sLogFolder);
+    if (!EnsurePrivateFolder(sLogFolder) && errno == EPERM) {
+        state.ReportRefusal("folder", sLogFolder);
+        return FALLBACK_LOG_PATH;
+    }
     return (sLogFolder + "/" + sFileName).substr(0, MAX_PATH_CHARS);
 }
 
@@ -206,7 +253,7 @@ void InitTrace(ITraceSettings& settings, const char* pszLibraryFileName, int nCr
             state.m_pLock = state.m_logModule.GeneralLock();
         }
     }
-    const std::string sLogPath = LogPath(settings, sFileName, nCriteria);
+    const std::string sLogPath = LogPath(state, settings, sFileName, nCriteria);
     if (sLogPath != state.m_sLogPath || state.m_nMode != nPreviousMode) {
         state.m_file.Close();
         state.m_section.Release();
@@ -218,16 +265,20 @@ void InitTrace(ITraceSettings& settings, const char* pszLibraryFileName, int nCr
 void FlushTrace(bool bUnmap) {
     CTraceLogState& state = State();
     std::lock_guard<std::mutex> guard(state.m_mutex);
-    CTraceLogState::LogLockGuard lock(state.m_pLock);
-    if (state.m_section.IsMapped()) {
-        if (state.m_bSectionOwner) {
-            const std::string sText = state.m_section.Text();
-            CPlatformFile file;
-            if (file.Open(state.m_sLogPath, true)) file.WriteAt(sText.data(), sText.size(), 0);
+    const bool bSectionToWrite = state.m_section.IsMapped() && state.m_bSectionOwner;
+    if (bSectionToWrite || state.m_file.HasPending()) {
+        CTraceLogState::LogLockGuard lock(state.m_pLock);
+        if (lock.Held()) {  // else the pending batch waits for the next flush
+            if (bSectionToWrite) {
+                const std::string sText = state.m_section.Text();
+                CPlatformFile file;
+                if (file.Open(state.m_sLogPath, true)) file.WriteAt(sText.data(), sText.size(), 0);
+            }
+            state.m_file.Flush(true);
+            state.ReportIfFileRefused();
         }
-        if (bUnmap) state.m_section.Release();
     }
-    state.m_file.Flush(true);
+    if (bUnmap) state.m_section.Release();
 }
 
 CTraceLogConfig GetTraceLogConfig() {
@@ -235,5 +286,5 @@ CTraceLogConfig GetTraceLogConfig() {
     std::lock_guard<std::mutex> guard(state.m_mutex);
     return CTraceLogConfig{state.m_sLogPath,   state.m_sLinePrefix,   state.m_sSectionName,
                            state.m_nMaxSize,   state.m_nWrapOffset,   state.m_nMode,
-                           state.m_bSectionOwner, state.m_pLock != nullptr};
+                           state.m_bSectionOwner, state.m_pLock != nullptr, state.m_nDroppedLines};
 }

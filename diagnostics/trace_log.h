@@ -49,6 +49,7 @@ struct CTraceLogConfig {
     int nMode = 0;            // 1 shared section, 2 file, 0 basic
     bool bSectionOwner = false;
     bool bHasLock = false;
+    long nDroppedLines = 0;  // lines not written because the log lock was not had in time
 };
 CTraceLogConfig GetTraceLogConfig();
 

@@ -3,7 +3,31 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "platform/private_files.h"
+
+size_t ReadAt(int fd, char* pBuffer, size_t cbBuffer, uint64_t qwOffset) {
+    size_t cbDone = 0;
+    while (fd >= 0 && cbDone < cbBuffer) {
+        const ssize_t nRead = pread(fd, pBuffer + cbDone, cbBuffer - cbDone, static_cast<off_t>(qwOffset + cbDone));
+        if (nRead < 0 && errno == EINTR) continue;
+        if (nRead <= 0) break;
+        cbDone += static_cast<size_t>(nRead);
+    }
+    return cbDone;
+}
+
+size_t WriteAt(int fd, const char* pData, size_t cbData, uint64_t qwOffset) {
+    size_t cbDone = 0;
+    while (fd >= 0 && cbDone < cbData) {
+        const ssize_t nWritten = pwrite(fd, pData + cbDone, cbData - cbDone, static_cast<off_t>(qwOffset + cbDone));
+        if (nWritten < 0 && errno == EINTR) continue;
+        if (nWritten <= 0) break;
+        cbDone += static_cast<size_t>(nWritten);
+    }
+    return cbDone;
+}
 
 bool CPlatformFile::Open(const std::string& sPath, bool bTruncate) {
     Close();
@@ -11,25 +35,9 @@ bool CPlatformFile::Open(const std::string& sPath, bool bTruncate) {
     return m_fd >= 0;
 }
 
-size_t CPlatformFile::ReadAt(char* pBuffer, size_t cbBuffer, uint64_t qwOffset) const {
-    const ssize_t nRead = m_fd < 0 ? -1 : pread(m_fd, pBuffer, cbBuffer, static_cast<off_t>(qwOffset));
-    return nRead > 0 ? static_cast<size_t>(nRead) : 0;
-}
-
-bool CPlatformFile::WriteAt(const char* pData, size_t cbData, uint64_t qwOffset) const {
-    while (cbData > 0) {
-        const ssize_t nWritten = m_fd < 0 ? -1 : pwrite(m_fd, pData, cbData, static_cast<off_t>(qwOffset));
-        if (nWritten <= 0) return false;
-        pData += nWritten;
-        cbData -= static_cast<size_t>(nWritten);
-        qwOffset += static_cast<uint64_t>(nWritten);
-    }
-    return true;
-}
-
 bool CPlatformFile::Append(const char* pData, size_t cbData) const {
     const off_t nEnd = m_fd < 0 ? -1 : lseek(m_fd, 0, SEEK_END);
-    return nEnd >= 0 && WriteAt(pData, cbData, static_cast<uint64_t>(nEnd));
+    return nEnd >= 0 && WriteAt(pData, cbData, static_cast<uint64_t>(nEnd)) == cbData;
 }
 
 void CPlatformFile::Sync() const {

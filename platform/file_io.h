@@ -1,10 +1,16 @@
-// A file opened for positioned reads and writes (trace log files).
+// Positioned reads and writes on a descriptor, and a file opened for them
+// (trace log files).
 #ifndef KX_PLATFORM_FILE_IO_H
 #define KX_PLATFORM_FILE_IO_H
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+// Bytes read from qwOffset on (fewer at the end; 0 on failure).
+size_t ReadAt(int fd, char* pBuffer, size_t cbBuffer, uint64_t qwOffset);
+// Bytes written at qwOffset; fewer than cbData when a write failed (a full disk).
+size_t WriteAt(int fd, const char* pData, size_t cbData, uint64_t qwOffset);
 
 class CPlatformFile {
 public:
@@ -16,10 +22,12 @@ public:
     // Opens or creates the file with the private mode of private_files.h.
     bool Open(const std::string& sPath, bool bTruncate);
     bool IsOpen() const { return m_fd >= 0; }
-    // Bytes read (0 at the end or on failure).
-    size_t ReadAt(char* pBuffer, size_t cbBuffer, uint64_t qwOffset) const;
-    // False when not everything could be written.
-    bool WriteAt(const char* pData, size_t cbData, uint64_t qwOffset) const;
+    size_t ReadAt(char* pBuffer, size_t cbBuffer, uint64_t qwOffset) const {
+        return ::ReadAt(m_fd, pBuffer, cbBuffer, qwOffset);
+    }
+    size_t WriteAt(const char* pData, size_t cbData, uint64_t qwOffset) const {
+        return ::WriteAt(m_fd, pData, cbData, qwOffset);
+    }
     bool Append(const char* pData, size_t cbData) const;
     void Sync() const;
     void Close();

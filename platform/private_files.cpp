@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <vector>
@@ -25,81 +24,97 @@ gid_t LogGroup() {
     return pResult->gr_gid;
 }
 
+mode_t PrivateMode(bool bFolder, gid_t gid) {
+    if (gid != static_cast<gid_t>(-1)) return bFolder ? 02770 : 0660;
+    return bFolder ? 0700 : 0600;
+}
+
 // Gives a new file or object its mode whatever the umask is.
 void ApplyPrivateMode(int fd, bool bFolder) {
     const gid_t gid = LogGroup();
     if (gid != static_cast<gid_t>(-1) && fchown(fd, static_cast<uid_t>(-1), gid) == 0)
-        fchmod(fd, bFolder ? 02770 : 0660);
+        fchmod(fd, PrivateMode(bFolder, gid));
     else
-        fchmod(fd, bFolder ? 0700 : 0600);
+        fchmod(fd, PrivateMode(bFolder, static_cast<gid_t>(-1)));
 }
 
-SharedMapping Map(int fd, size_t cbView, bool bCreated) {
-    SharedMapping mapping;
-    void* pView = mmap(nullptr, cbView, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (pView == MAP_FAILED) return mapping;
-    mapping.pView = pView;
-    mapping.cbView = cbView;
-    mapping.bCreated = bCreated;
-    return mapping;
+// What exists is ours: of the type asked for, owned by this user, and with no
+// permission beyond the private mode (the group's only for the log group).
+bool IsOwnPrivate(int fd, bool bFolder) {
+    struct stat st{};
+    if (fstat(fd, &st) != 0) return false;
+    if (bFolder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)) return false;
+    if (st.st_uid != geteuid()) return false;
+    const gid_t gid = LogGroup();
+    const bool bGroupOk = gid != static_cast<gid_t>(-1) && st.st_gid == gid;
+    const mode_t allowed = bGroupOk ? PrivateMode(bFolder, gid) : PrivateMode(bFolder, static_cast<gid_t>(-1));
+    return (st.st_mode & 07777 & ~allowed) == 0;
+}
+
+int Refuse(int fd) {
+    close(fd);
+    errno = EPERM;
+    return -1;
 }
 
 }  // namespace
 
 int OpenPrivateFile(const std::string& sPath, bool bTruncate) {
-    int fd = open(sPath.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | (bTruncate ? O_TRUNC : 0));
-    if (fd >= 0 || errno != ENOENT) return fd;
-    fd = open(sPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    constexpr int FLAGS = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = open(sPath.c_str(), FLAGS);
+    if (fd >= 0) {
+        if (!IsOwnPrivate(fd, false)) return Refuse(fd);
+        if (bTruncate && ftruncate(fd, 0) != 0) return Refuse(fd);
+        return fd;
+    }
+    if (errno != ENOENT) return -1;
+    fd = open(sPath.c_str(), FLAGS | O_CREAT | O_EXCL, 0600);
     if (fd < 0 && errno == EEXIST) return OpenPrivateFile(sPath, bTruncate);  // lost a creation race
     if (fd >= 0) ApplyPrivateMode(fd, false);
     return fd;
 }
 
 bool EnsurePrivateFolder(const std::string& sPath) {
-    struct stat st{};
-    if (stat(sPath.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    if (mkdir(sPath.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    const bool bCreated = mkdir(sPath.c_str(), 0700) == 0;
+    if (!bCreated && errno != EEXIST) return false;
     const int fd = open(sPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
-    ApplyPrivateMode(fd, true);
+    if (fd < 0) {
+        const int nError = errno;
+        struct stat st{};
+        errno = lstat(sPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode) ? EPERM : nError;  // a link is refused
+        return false;
+    }
+    if (bCreated) ApplyPrivateMode(fd, true);
+    const bool bOurs = IsOwnPrivate(fd, true);
     close(fd);
-    return true;
+    if (!bOurs) errno = EPERM;
+    return bOurs;
 }
 
-SharedMapping OpenSharedMemory(const std::string& sName, size_t cbCreate, size_t cbMaxMap) {
-    int fd = shm_open(sName.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+SharedObject OpenSharedObject(const std::string& sName, size_t cbCreate) {
+    SharedObject object;
+    int fd = shm_open(sName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (fd >= 0) {
         ApplyPrivateMode(fd, false);
-        SharedMapping mapping;
-        if (ftruncate(fd, static_cast<off_t>(cbCreate)) == 0) mapping = Map(fd, cbCreate, true);
-        if (mapping.pView == nullptr) shm_unlink(sName.c_str());
-        close(fd);
-        return mapping;
+        if (ftruncate(fd, static_cast<off_t>(cbCreate)) != 0) {
+            close(fd);
+            shm_unlink(sName.c_str());
+            return object;
+        }
+        object.fd = fd;
+        object.bCreated = true;
+        return object;
     }
-    if (errno != EEXIST) return {};
-    fd = shm_open(sName.c_str(), O_RDWR, 0);
-    if (fd < 0) return {};
-    struct stat st{};
-    SharedMapping mapping;
-    if (fstat(fd, &st) == 0 && st.st_size > 0)
-        mapping = Map(fd, std::min(static_cast<size_t>(st.st_size), cbMaxMap), false);
-    close(fd);
-    return mapping;
+    if (errno != EEXIST) return object;
+    fd = shm_open(sName.c_str(), O_RDWR | O_NOFOLLOW, 0);
+    if (fd < 0) return object;
+    object.fd = IsOwnPrivate(fd, false) ? fd : Refuse(fd);
+    return object;
 }
 
-SharedMapping RemapSharedMemory(const std::string& sName, size_t cbView) {
-    const int fd = shm_open(sName.c_str(), O_RDWR, 0);
-    if (fd < 0) return {};
-    struct stat st{};
-    SharedMapping mapping;
-    if (fstat(fd, &st) == 0 && static_cast<size_t>(st.st_size) >= cbView) mapping = Map(fd, cbView, false);
-    close(fd);
-    return mapping;
-}
-
-void UnmapSharedMemory(SharedMapping& mapping) {
-    if (mapping.pView != nullptr) munmap(mapping.pView, mapping.cbView);
-    mapping = SharedMapping{};
+void CloseSharedObject(SharedObject& object) {
+    if (object.fd >= 0) close(object.fd);
+    object = SharedObject{};
 }
 
 std::string SharedMemoryName(const std::string& sText) {

@@ -8,30 +8,33 @@
 #include <cstddef>
 #include <string>
 
+//
+// Whatever already exists under a name (made before us, perhaps by another
+// account) is used only when it is of the right type, owned by the worker's
+// user and no wider than the private mode; otherwise it is refused with
+// errno EPERM and left alone.
+
 // Opens (creating when missing) a regular file for reading and writing
-// without following a symbolic link; -1 on failure. A created file gets the
-// private mode above; bTruncate empties an existing one.
+// without following a symbolic link and without blocking; -1 on failure.
+// A created file gets the private mode above; bTruncate empties an existing one.
 int OpenPrivateFile(const std::string& sPath, bool bTruncate);
 
-// Creates the folder (one level) with the private mode when it is missing.
+// Creates the folder (one level) with the private mode when it is missing;
+// false when it cannot be made or what exists is refused (a link included).
 bool EnsurePrivateFolder(const std::string& sPath);
 
-// A mapped POSIX shared-memory object.
-struct SharedMapping {
-    void* pView = nullptr;
-    size_t cbView = 0;
+// A POSIX shared-memory object, read and written through its descriptor and
+// never mapped: whoever else may write it cannot crash us by shrinking it.
+struct SharedObject {
+    int fd = -1;
     bool bCreated = false;  // this call created the object
 };
 
 // Opens the shared-memory object sName ("/name"), creating it with cbCreate
-// bytes and the private mode when it does not exist. An existing object is
-// mapped with the size it has (at most cbMaxMap). Empty mapping on failure.
-SharedMapping OpenSharedMemory(const std::string& sName, size_t cbCreate, size_t cbMaxMap);
-
-// Maps an existing object again with cbView bytes (which it must have).
-SharedMapping RemapSharedMemory(const std::string& sName, size_t cbView);
-
-void UnmapSharedMemory(SharedMapping& mapping);
+// bytes and the private mode when it does not exist. fd -1 on failure; errno
+// EPERM when an existing object is refused.
+SharedObject OpenSharedObject(const std::string& sName, size_t cbCreate);
+void CloseSharedObject(SharedObject& object);
 
 // A shared-memory name made from any text: "/" + the text with every byte
 // outside [A-Za-z0-9._-] replaced by '_', at most 200 bytes.

@@ -5,11 +5,12 @@
 
 // A lock shared by every process that asks for the same name. Its second and
 // third virtual operations lock and unlock; the library owns the object for
-// the life of the process.
+// the life of the process. Lock waits a bounded time: false means it was not
+// had, and the caller goes on without writing.
 class ILogLock {
 public:
     virtual const char* Name() const = 0;
-    virtual void Lock() = 0;
+    virtual bool Lock() = 0;
     virtual void Unlock() = 0;
 
 protected:

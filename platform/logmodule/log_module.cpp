@@ -1,17 +1,17 @@
 // LogModule: the logging library. Hands out named locks that serialise
-// writers across processes: a robust, process-shared mutex in a POSIX
-// shared-memory object per name. A robust mutex needs no system call when
-// free, and a holder that dies releases it (the next owner marks it
-// consistent) instead of blocking every other writer for good.
-#include <pthread.h>
+// writers across processes: an open-file-description lock on a POSIX
+// shared-memory object per name. The kernel releases the lock of a holder
+// that dies; nothing is mapped, so no one can crash a writer by shrinking
+// the object; a lock held by a stuck writer costs a bounded wait.
+#include <fcntl.h>
 #include <time.h>
+#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <string>
 
 #include "kx/log_module.h"
@@ -21,47 +21,52 @@
 
 namespace {
 
-constexpr uint32_t SEGMENT_READY = 0x51564C4B;  // "QVLK"
-
-struct LockSegment {
-    std::atomic<uint32_t> dwState;
-    pthread_mutex_t mutex;
-};
+constexpr auto MAX_WAIT = std::chrono::milliseconds(100);
 
 class CSharedLogLock final : public ILogLock {
 public:
-    CSharedLogLock(std::string sName, LockSegment* pSegment) : m_sName(std::move(sName)), m_pSegment(pSegment) {}
+    CSharedLogLock(std::string sName, int fd) : m_sName(std::move(sName)), m_fd(fd) {}
     const char* Name() const override { return m_sName.c_str(); }
-    void Lock() override {
-        if (pthread_mutex_lock(&m_pSegment->mutex) == EOWNERDEAD) pthread_mutex_consistent(&m_pSegment->mutex);
+
+    // Threads of this process first, then the other processes: an
+    // open-file-description lock does not exclude threads sharing it.
+    bool Lock() override {
+        const auto deadline = std::chrono::steady_clock::now() + MAX_WAIT;
+        if (!m_threads.try_lock_until(deadline)) return false;
+        long nPauseNs = 20000;
+        while (!Set(F_WRLCK)) {
+            if (errno != EAGAIN && errno != EACCES && errno != EINTR) break;
+            if (std::chrono::steady_clock::now() >= deadline) break;
+            const timespec pause{0, nPauseNs};
+            nanosleep(&pause, nullptr);
+            nPauseNs = std::min(nPauseNs * 2, 2000000L);
+        }
+        if (m_bHeld) return true;
+        m_threads.unlock();
+        return false;
     }
-    void Unlock() override { pthread_mutex_unlock(&m_pSegment->mutex); }
+    void Unlock() override {
+        if (!m_bHeld) return;
+        Set(F_UNLCK);
+        m_bHeld = false;
+        m_threads.unlock();
+    }
 
 private:
-    std::string m_sName;
-    LockSegment* m_pSegment;
-};
-
-bool InitialiseSegment(LockSegment* pSegment) {
-    pthread_mutexattr_t attributes;
-    if (pthread_mutexattr_init(&attributes) != 0) return false;
-    const bool bDone = pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED) == 0 &&
-                       pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST) == 0 &&
-                       pthread_mutex_init(&pSegment->mutex, &attributes) == 0;
-    pthread_mutexattr_destroy(&attributes);
-    if (bDone) pSegment->dwState.store(SEGMENT_READY, std::memory_order_release);
-    return bDone;
-}
-
-// The creator initialises the mutex; others wait briefly for it to be ready.
-bool WaitUntilReady(const LockSegment* pSegment) {
-    for (int nTry = 0; nTry < 1000; ++nTry) {
-        if (pSegment->dwState.load(std::memory_order_acquire) == SEGMENT_READY) return true;
-        const timespec pause{0, 1000000};
-        nanosleep(&pause, nullptr);
+    bool Set(short nType) {
+        struct flock lock{};
+        lock.l_type = nType;
+        lock.l_whence = SEEK_SET;
+        if (fcntl(m_fd, F_OFD_SETLK, &lock) != 0) return false;
+        m_bHeld = nType == F_WRLCK;
+        return true;
     }
-    return false;
-}
+
+    std::string m_sName;
+    int m_fd;
+    std::timed_mutex m_threads;
+    bool m_bHeld = false;  // guarded by m_threads
+};
 
 // The locks live until the process ends: writers may still log from static
 // destructors that run after this library's own would have.
@@ -73,22 +78,10 @@ ILogLock* LockFor(const std::string& sName) {
     auto it = locks.find(sName);
     if (it != locks.end()) return it->second.get();
 
-    SharedMapping mapping =
-        OpenSharedMemory(SharedMemoryName("QuorvaneLogLock." + sName), sizeof(LockSegment), sizeof(LockSegment));
-    if (mapping.pView == nullptr) return nullptr;
-    if (mapping.cbView < sizeof(LockSegment)) {
-        UnmapSharedMemory(mapping);
-        return nullptr;
-    }
-    auto* pSegment = static_cast<LockSegment*>(mapping.pView);
-    if (mapping.bCreated) {
-        new (pSegment) LockSegment{};
-        if (!InitialiseSegment(pSegment)) return nullptr;
-    } else if (!WaitUntilReady(pSegment)) {
-        UnmapSharedMemory(mapping);
-        return nullptr;
-    }
-    auto pLock = std::make_unique<CSharedLogLock>(sName, pSegment);
+    // An object another account made, or with a wider mode, is refused.
+    const SharedObject object = OpenSharedObject(SharedMemoryName("QuorvaneLogLock." + sName), 1);
+    if (object.fd < 0) return nullptr;
+    auto pLock = std::make_unique<CSharedLogLock>(sName, object.fd);
     ILogLock* pResult = pLock.get();
     locks.emplace(sName, std::move(pLock));
     return pResult;
