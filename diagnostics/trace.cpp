@@ -1,7 +1,7 @@
 #include "diagnostics/trace.h"
 
-#include <cstdarg>
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 
@@ -22,8 +22,30 @@ size_t FormatInto(char* pBuffer, size_t cbBuffer, const char* pszFormat, va_list
     return static_cast<size_t>(nWritten) < cbBuffer ? static_cast<size_t>(nWritten) : cbBuffer - 1;
 }
 
+bool IsControl(unsigned char ch) { return (ch < 0x20 && ch != '\t') || ch == 0x7F; }
+
+// Traced values come from requests (cookies, headers, URLs): a CR or LF in
+// one must not start a line that looks like one of ours, so control bytes
+// go out escaped ("\r", "\n", "\xNN").
 void Emit(const char* pszLine, size_t cbLine) {
     try {
+        std::string sEscaped;
+        if (std::any_of(pszLine, pszLine + cbLine, [](char ch) { return IsControl(static_cast<unsigned char>(ch)); })) {
+            static const char HEX[] = "0123456789abcdef";
+            for (size_t n = 0; n < cbLine; ++n) {
+                const auto ch = static_cast<unsigned char>(pszLine[n]);
+                if (!IsControl(ch))
+                    sEscaped += static_cast<char>(ch);
+                else if (ch == '\r')
+                    sEscaped += "\\r";
+                else if (ch == '\n')
+                    sEscaped += "\\n";
+                else
+                    sEscaped.append("\\x").append(1, HEX[ch >> 4]).append(1, HEX[ch & 15]);
+            }
+            pszLine = sEscaped.c_str();
+            cbLine = sEscaped.size();
+        }
         g_pfnSink.load(std::memory_order_acquire)(pszLine, cbLine);
     } catch (...) {
         DebugOutput("An error occurred while logging");

@@ -15,6 +15,11 @@ size_t FindNoCaseIn(std::string_view sText, std::string_view sPattern, size_t nF
     return nHit == SIZE_MAX ? std::string_view::npos : nHit;
 }
 
+// A cookie name starts at nAt: the text's start, or after ";" or a blank.
+bool IsCookieStart(std::string_view sCookies, size_t nAt) {
+    return nAt == 0 || sCookies[nAt - 1] == ';' || sCookies[nAt - 1] == ' ';
+}
+
 }  // namespace
 
 bool CUtil::extractCookie(std::string_view sCookies, std::string_view sKey, std::string& sValue) {
@@ -25,7 +30,11 @@ bool CUtil::extractCookie(std::string_view sCookies, std::string_view sKey, std:
     } else if (sKey.back() != '=') {
         Trace("[extractCookie] ERROR Key <%s> requires '=' terminator", sKeyText.c_str());
     } else {
-        const size_t nKey = FindNoCaseIn(sCookies, sKey, 0);
+        // A name counts only at a cookie boundary: "evilUserContext=" is not
+        // "UserContext=", and neither is a value that holds the key.
+        size_t nKey = FindNoCaseIn(sCookies, sKey, 0);
+        while (nKey != std::string_view::npos && !IsCookieStart(sCookies, nKey))
+            nKey = FindNoCaseIn(sCookies, sKey, nKey + 1);
         if (nKey == std::string_view::npos) {
             Trace("[extractCookie] cookie:<%s> key:<%s> not found", sCookieText.c_str(), sKeyText.c_str());
         } else {
@@ -47,7 +56,7 @@ bool CUtil::GetOtherMBXUserContextCookieValue(std::string_view sCookies, std::st
     bool bFound = false;
     for (size_t nAt = FindNoCaseIn(sCookies, PREFIX, 0); nAt != std::string_view::npos;
          nAt = FindNoCaseIn(sCookies, PREFIX, nAt + 1)) {
-        if (nAt != 0 && sCookies[nAt - 1] != ';' && sCookies[nAt - 1] != ' ') continue;
+        if (!IsCookieStart(sCookies, nAt)) continue;
         size_t nEquals = nAt + PREFIX.size();
         while (nEquals < sCookies.size() && std::isxdigit(static_cast<unsigned char>(sCookies[nEquals]))) ++nEquals;
         if (nEquals >= sCookies.size() || sCookies[nEquals] != '=') continue;

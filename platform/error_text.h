@@ -1,4 +1,4 @@
-// The system's text for an error number.
+// The system's text for a Win32 error code.
 #ifndef KX_PLATFORM_ERROR_TEXT_H
 #define KX_PLATFORM_ERROR_TEXT_H
 
@@ -6,8 +6,9 @@
 
 #include "kx/win_types.h"
 
-// The system's message for an errno value, CR and LF replaced by blanks;
-// empty when the system has no text for the number.
+// Windows' own message (English) for the Win32 codes the worker reports,
+// without line breaks; empty for any other code, as FormatMessage gives
+// nothing for a code the system does not know.
 std::string SystemErrorText(DWORD dwError);
 
 #endif  // KX_PLATFORM_ERROR_TEXT_H

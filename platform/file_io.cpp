@@ -1,10 +1,12 @@
 #include "platform/file_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "base/win_errors.h"
 #include "platform/private_files.h"
 
 size_t ReadAt(int fd, char* pBuffer, size_t cbBuffer, uint64_t qwOffset) {
@@ -27,6 +29,27 @@ size_t WriteAt(int fd, const char* pData, size_t cbData, uint64_t qwOffset) {
         cbDone += static_cast<size_t>(nWritten);
     }
     return cbDone;
+}
+
+DWORD ReadRegularFile(const std::string& sPath, size_t cbMax, std::string& sText, bool bNoFollow) {
+    sText.clear();
+    const int fd = open(sPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (bNoFollow ? O_NOFOLLOW : 0));
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    struct stat st{};
+    DWORD dwResult = 0;
+    if (fstat(fd, &st) != 0)
+        dwResult = ERROR_READ_FAULT;
+    else if (!S_ISREG(st.st_mode))
+        dwResult = ERROR_INVALID_DATA;
+    else if (static_cast<uint64_t>(st.st_size) > cbMax)
+        dwResult = ERROR_FILE_TOO_LARGE;
+    if (dwResult == 0) {
+        // The file may grow while it is read: never more than cbMax.
+        sText.resize(static_cast<size_t>(st.st_size));
+        sText.resize(ReadAt(fd, sText.data(), sText.size(), 0));
+    }
+    close(fd);
+    return dwResult;
 }
 
 bool CPlatformFile::Open(const std::string& sPath, bool bTruncate) {

@@ -7,10 +7,19 @@
 #include <cstdint>
 #include <string>
 
+#include "kx/win_types.h"
+
 // Bytes read from qwOffset on (fewer at the end; 0 on failure).
 size_t ReadAt(int fd, char* pBuffer, size_t cbBuffer, uint64_t qwOffset);
 // Bytes written at qwOffset; fewer than cbData when a write failed (a full disk).
 size_t WriteAt(int fd, const char* pData, size_t cbData, uint64_t qwOffset);
+
+// Reads a whole regular file of at most cbMax bytes, checking its type and
+// size before reading and opening it without blocking (a FIFO or a device
+// at the path is refused at once). 0, or the Win32 code: 2 missing, 5 not
+// allowed, 13 not a regular file, 223 larger than cbMax, 30 unreadable.
+// With bNoFollow a symbolic link at the path is refused (5).
+DWORD ReadRegularFile(const std::string& sPath, size_t cbMax, std::string& sText, bool bNoFollow = false);
 
 class CPlatformFile {
 public:

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <ldap.h>
 #include <ldap_schema.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,15 +10,13 @@
 #include <mutex>
 #include <set>
 
+#include "base/win_errors.h"
+#include "platform/file_io.h"
+
 namespace {
 
 constexpr int DEFAULT_TIMEOUT_SECONDS = 10;
-constexpr DWORD ERROR_ACCESS_DENIED_CODE = 5;
-constexpr DWORD ERROR_NOT_ENOUGH_MEMORY_CODE = 8;
-constexpr DWORD ERROR_LOGON_FAILURE = 1326;
-constexpr DWORD ERROR_TIMEOUT = 1460;
-constexpr DWORD ERROR_DS_SERVER_DOWN = 8250;
-constexpr DWORD ERROR_DS_GENERIC_ERROR = 8341;
+constexpr off_t MAX_BIND_FILE_SIZE = 64 * 1024;
 
 struct CLastError {
     DWORD dwError = 0;
@@ -36,8 +33,8 @@ DWORD Win32FromLdap(int nLdapError) {
         case LDAP_UNAVAILABLE: return ERROR_DS_SERVER_DOWN;
         case LDAP_TIMEOUT: return ERROR_TIMEOUT;
         case LDAP_INVALID_CREDENTIALS: return ERROR_LOGON_FAILURE;
-        case LDAP_INSUFFICIENT_ACCESS: return ERROR_ACCESS_DENIED_CODE;
-        case LDAP_NO_MEMORY: return ERROR_NOT_ENOUGH_MEMORY_CODE;
+        case LDAP_INSUFFICIENT_ACCESS: return ERROR_ACCESS_DENIED;
+        case LDAP_NO_MEMORY: return ERROR_NOT_ENOUGH_MEMORY;
         case LDAP_LOCAL_ERROR: return 8251;
         case LDAP_ENCODING_ERROR: return 8252;
         case LDAP_DECODING_ERROR: return 8253;
@@ -47,7 +44,7 @@ DWORD Win32FromLdap(int nLdapError) {
         default:
             // Server results 1..53 follow the directory errors from 8223 on.
             if (nLdapError >= LDAP_OPERATIONS_ERROR && nLdapError <= LDAP_SIZELIMIT_EXCEEDED) return 8223 + nLdapError;
-            if (nLdapError == LDAP_NO_SUCH_OBJECT) return 8240;
+            if (nLdapError == LDAP_NO_SUCH_OBJECT) return ERROR_DS_NO_SUCH_OBJECT;
             if (nLdapError == LDAP_INVALID_DN_SYNTAX) return 8242;
             if (nLdapError == LDAP_UNWILLING_TO_PERFORM) return 8245;
             return ERROR_DS_GENERIC_ERROR;
@@ -112,19 +109,18 @@ int SaslInteract(LDAP*, unsigned, void*, void*) { return LDAP_SUCCESS; }
 // The bind DN and password of the bind file; false (with the last error)
 // when the file is unsafe or unreadable.
 bool ReadBindFile(const char* pszPath, std::string& sDn, std::string& sPassword) {
-    const int fd = ::open(pszPath, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(pszPath, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat st{};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & 077) != 0 ||
-        (st.st_uid != 0 && st.st_uid != ::geteuid())) {
+        (st.st_uid != 0 && st.st_uid != ::geteuid()) || st.st_size > MAX_BIND_FILE_SIZE) {
         if (fd >= 0) ::close(fd);
         CLdapConnection::RecordError(LDAP_INSUFFICIENT_ACCESS,
                                      std::string("the bind file ") + pszPath +
                                          " must be a regular file of root's (or ours) that only its owner can read");
         return false;
     }
-    std::string sText;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) sText.append(buffer, static_cast<size_t>(n));
+    std::string sText(static_cast<size_t>(st.st_size), '\0');
+    sText.resize(ReadAt(fd, sText.data(), sText.size(), 0));
     ::close(fd);
     size_t nStart = 0;
     while (nStart < sText.size()) {
@@ -135,6 +131,11 @@ bool ReadBindFile(const char* pszPath, std::string& sDn, std::string& sPassword)
         if (sLine.rfind("binddn=", 0) == 0) sDn = sLine.substr(7);
         if (sLine.rfind("password=", 0) == 0) sPassword = sLine.substr(9);
         nStart = nEnd + 1;
+    }
+    if (sDn.empty() || sPassword.empty()) {  // never an anonymous bind by mistake
+        CLdapConnection::RecordError(LDAP_INSUFFICIENT_ACCESS, std::string("the bind file ") + pszPath +
+                                                                    " must give both binddn= and password=");
+        return false;
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -12,6 +13,11 @@ constexpr uint16_t PE32 = 0x10B;
 constexpr uint32_t RESOURCE_DIRECTORY_INDEX = 2;
 constexpr size_t MAX_SECTIONS = 96;
 constexpr size_t MAX_DIRECTORY_ENTRIES = 4096;
+
+bool Fail(std::string& sError, std::string sWhy) {
+    sError = std::move(sWhy);
+    return false;
+}
 
 }  // namespace
 
@@ -77,19 +83,65 @@ bool CPeResources::Parse(std::vector<uint8_t> image, std::string& sError) {
         m_sections.push_back(section);
     }
     if (!FileOffset(nResourceRva, 16, m_nResourceOffset)) return fail("resource directory outside the file");
+    std::string sWhy;
+    if (!ValidateStringTables(sWhy)) return fail(sWhy.c_str());
+    return true;
+}
+
+bool CPeResources::ReadDirectory(uint32_t nDirectory, std::vector<std::pair<uint32_t, uint32_t>>& entries) const {
+    entries.clear();
+    const size_t nBase = m_nResourceOffset + nDirectory;
+    uint16_t nNamed = 0, nIds = 0;
+    if (nDirectory > m_cbResource || !Read16(nBase + 12, nNamed) || !Read16(nBase + 14, nIds)) return false;
+    const size_t nEntries = static_cast<size_t>(nNamed) + nIds;
+    if (nEntries > MAX_DIRECTORY_ENTRIES) return false;
+    for (size_t n = 0; n < nEntries; ++n) {
+        uint32_t nName = 0, nData = 0;
+        if (!Read32(nBase + 16 + 8 * n, nName) || !Read32(nBase + 20 + 8 * n, nData)) return false;
+        entries.emplace_back(nName, nData);
+    }
+    return true;
+}
+
+bool CPeResources::BlockData(uint32_t nLanguageEntry, size_t& nData, uint32_t& cbData) const {
+    uint32_t nDataRva = 0;
+    return nLanguageEntry <= m_cbResource && Read32(m_nResourceOffset + nLanguageEntry, nDataRva) &&
+           Read32(m_nResourceOffset + nLanguageEntry + 4, cbData) && FileOffset(nDataRva, cbData, nData);
+}
+
+bool CPeResources::ValidateStringTables(std::string& sError) const {
+    std::vector<std::pair<uint32_t, uint32_t>> types, blocks, languages;
+    if (!ReadDirectory(0, types)) return Fail(sError, "resource directory cut short");
+    const auto itType = std::find_if(types.begin(), types.end(), [](const auto& entry) { return entry.first == RT_STRING; });
+    if (itType == types.end() || (itType->second & SUBDIRECTORY) == 0) return Fail(sError, "no string table");
+    if (!ReadDirectory(itType->second & ~SUBDIRECTORY, blocks)) return Fail(sError, "string table directory cut short");
+    for (const auto& [nBlock, nBlockDirectory] : blocks) {
+        const std::string sBlock = "string block " + std::to_string(nBlock);
+        if ((nBlockDirectory & SUBDIRECTORY) == 0 || !ReadDirectory(nBlockDirectory & ~SUBDIRECTORY, languages))
+            return Fail(sError, sBlock + ": directory cut short");
+        for (const auto& [nLanguage, nLanguageEntry] : languages) {
+            const std::string sWhere = sBlock + " language " + std::to_string(nLanguage);
+            size_t nData = 0;
+            uint32_t cbData = 0;
+            if ((nLanguageEntry & SUBDIRECTORY) != 0 || !BlockData(nLanguageEntry, nData, cbData))
+                return Fail(sError, sWhere + ": outside the file");
+            size_t nPos = nData;
+            const size_t nEnd = nData + cbData;
+            for (int n = 0; n < 16; ++n) {
+                uint16_t cchEntry = 0;
+                if (nPos + 2 > nEnd || !Read16(nPos, cchEntry) || nPos + 2 + 2ull * cchEntry > nEnd)
+                    return Fail(sError, sWhere + ": string " + std::to_string(n) + " cut short");
+                nPos += 2 + 2ull * cchEntry;
+            }
+        }
+    }
     return true;
 }
 
 bool CPeResources::FindEntry(uint32_t nDirectory, uint32_t nId, uint32_t& nEntryData) const {
-    const size_t nBase = m_nResourceOffset;
-    uint16_t nNamed = 0, nIds = 0;
-    if (nDirectory > m_cbResource || !Read16(nBase + nDirectory + 12, nNamed) || !Read16(nBase + nDirectory + 14, nIds))
-        return false;
-    const size_t nEntries = std::min<size_t>(static_cast<size_t>(nNamed) + nIds, MAX_DIRECTORY_ENTRIES);
-    for (size_t n = 0; n < nEntries; ++n) {
-        uint32_t nName = 0, nData = 0;
-        const size_t nEntry = nBase + nDirectory + 16 + 8 * n;
-        if (!Read32(nEntry, nName) || !Read32(nEntry + 4, nData)) return false;
+    std::vector<std::pair<uint32_t, uint32_t>> entries;
+    if (!ReadDirectory(nDirectory, entries)) return false;
+    for (const auto& [nName, nData] : entries) {
         if ((nName & SUBDIRECTORY) == 0 && nName == nId) {
             nEntryData = nData;
             return true;
@@ -107,11 +159,9 @@ bool CPeResources::FindString(uint32_t nId, uint16_t nLangId, std::u16string& sT
         return false;
     if (!FindEntry(nBlockDirectory & ~SUBDIRECTORY, nLangId, nLanguageEntry) || (nLanguageEntry & SUBDIRECTORY) != 0)
         return false;
-    uint32_t nDataRva = 0, cbData = 0;
+    uint32_t cbData = 0;
     size_t nData = 0;
-    if (!Read32(m_nResourceOffset + nLanguageEntry, nDataRva) || !Read32(m_nResourceOffset + nLanguageEntry + 4, cbData) ||
-        !FileOffset(nDataRva, cbData, nData))
-        return false;
+    if (!BlockData(nLanguageEntry, nData, cbData)) return false;
     const size_t nEnd = nData + cbData;
     size_t nPos = nData;
     for (uint32_t n = 0; n <= nId % 16; ++n) {

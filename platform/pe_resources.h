@@ -11,7 +11,9 @@
 class CPeResources {
 public:
     // False (sError set) when the bytes are not a PE image with a resource
-    // directory inside the file.
+    // directory inside the file, or when any part of its string tables (a
+    // directory, a block, one of a block's sixteen strings) lies outside
+    // the file: a module cut short is refused whole, not read in part.
     bool Parse(std::vector<uint8_t> image, std::string& sError);
     bool IsLoaded() const { return !m_image.empty(); }
     void Clear() { m_image.clear(); }
@@ -26,6 +28,12 @@ private:
     // The entry with the id in the resource directory at nDirectory (an
     // offset into .rsrc); its raw OffsetToData field.
     bool FindEntry(uint32_t nDirectory, uint32_t nId, uint32_t& nEntryData) const;
+    // Every directory entry, block and string of the string tables is inside the file.
+    bool ValidateStringTables(std::string& sError) const;
+    // The entries of the resource directory at nDirectory; false when it lies outside.
+    bool ReadDirectory(uint32_t nDirectory, std::vector<std::pair<uint32_t, uint32_t>>& entries) const;
+    // The file offset and size of a language's block; false when outside the file.
+    bool BlockData(uint32_t nLanguageEntry, size_t& nData, uint32_t& cbData) const;
     bool Read16(size_t nOffset, uint16_t& nValue) const;
     bool Read32(size_t nOffset, uint32_t& nValue) const;
 

@@ -2,10 +2,10 @@
 
 #include <charconv>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 #include "base/ascii_case.h"
+#include "base/win_errors.h"
+#include "platform/file_io.h"
+#include "platform/utf.h"
 
 namespace {
 
@@ -46,14 +46,26 @@ std::string CRegistryFile::ConfiguredPath() {
 
 bool CRegistryFile::Load(std::string& sError) {
     m_keys.clear();
-    std::ifstream file(ConfiguredPath(), std::ios::binary);
-    if (!file) return true;  // no file: no keys
-    std::ostringstream text;
-    text << file.rdbuf();
-    const std::string sText = text.str();
-    if (sText.size() > MAX_FILE_SIZE) {
-        sError = "registry file too large";
+    std::string sText;
+    const DWORD dwError = ReadRegularFile(ConfiguredPath(), MAX_FILE_SIZE, sText);
+    if (dwError == ERROR_FILE_NOT_FOUND) return true;  // no file: no keys
+    if (dwError != 0) {
+        sError = dwError == ERROR_FILE_TOO_LARGE ? "registry file too large"
+                 : dwError == ERROR_INVALID_DATA ? "registry file is no regular file"
+                                                 : "registry file cannot be read";
         return false;
+    }
+    // regedit writes UTF-16LE with a byte-order mark; older exports are text.
+    if (sText.size() >= 2 && static_cast<unsigned char>(sText[0]) == 0xFF && static_cast<unsigned char>(sText[1]) == 0xFE) {
+        if (sText.size() % 2 != 0) {
+            sError = "registry file: UTF-16 text of an odd length";
+            return false;
+        }
+        std::u16string sWide(sText.size() / 2 - 1, u'\0');
+        for (size_t n = 0; n < sWide.size(); ++n)
+            sWide[n] = static_cast<char16_t>(static_cast<unsigned char>(sText[2 + 2 * n]) |
+                                             static_cast<unsigned char>(sText[3 + 2 * n]) << 8);
+        return Parse(Utf16ToUtf8(sWide), sError);
     }
     return Parse(sText, sError);
 }

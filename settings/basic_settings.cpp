@@ -32,6 +32,7 @@ HRESULT CBasicSettings::GetFileDate(const std::string& sPath, FILETIME& fileDate
 
 void CBasicSettings::MarkLoaded(const std::string& sPath) {
     if (m_path != sPath) m_path = sPath;
+    m_sLastFailure.clear();
     m_lastCheck = FileTimeNow();
     m_fileDate = m_lastCheck.load();
     HashFileDate();

@@ -55,6 +55,8 @@ public:
     static HRESULT GetFileDate(const std::string& sPath, FILETIME& fileDate);
 
     const std::string& Path() const { return m_path; }
+    // Why the last load failed, with the file's path; for operators.
+    const std::string& LastFailure() const { return m_sLastFailure; }
     const std::string& Hash() const { return m_hash; }
     FILETIME FileDate() const { return m_fileDate.load(); }
     int RefreshMinutes() const { return m_refreshMinutes.load(); }
@@ -70,6 +72,7 @@ protected:
     std::atomic<int> m_refreshMinutes{DEFAULT_REFRESH_MINUTES};
     std::string m_path;  // set by the first load; later loads of the same file leave it alone
     std::string m_hash;
+    std::string m_sLastFailure;
 };
 
 // The C library's decimal conversion of a text: leading blanks, a sign,

@@ -10,12 +10,6 @@
 #include "platform/utf.h"
 #include "settings/basic_settings.h"
 
-// The parser's own code of a failed parse as a failure HRESULT: pugixml's
-// status in the interface-defined range, 0x80040200 + status.
-inline HRESULT ParseErrorCode(const pugi::xml_parse_result& result) {
-    return static_cast<HRESULT>(0x80040200u + static_cast<uint32_t>(result.status));
-}
-
 // The element's attributes in the order asked for; from the first one the
 // element lacks, the items are empty.
 inline CAttributeItems ReadAttributeItems(const pugi::xml_node& element, std::initializer_list<const char*> names) {

@@ -107,12 +107,13 @@ bool CGeneralSettings<TSettings, TResource, TEventLog>::LoadSettings(const char*
         Trace("Failed to load settings from  %s HR 0x%x", sSettingsFolder.c_str(), static_cast<unsigned>(hr));
         const std::string sSystemText = SystemErrorText(static_cast<DWORD>(hr) & 0xFFFF);
         sErrorText = "Loading Settings failed " + sSettingsFolder + " " + sSystemText;
+        if (const std::string sReason = m_settings.LastFailure(); !sReason.empty())
+            sErrorText += (sSystemText.empty() ? "" : " ") + sReason;
         m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "ERROR: %s. %s", sSystemText.c_str(), sErrorText.c_str());
         return false;
     }
     if (!m_resource.LoadModule(m_folders.m_resourceModulePath, &m_eventLog)) {
-        sErrorText = "Load resource file failed " + m_folders.m_resourceModulePath;
-        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "%s", sErrorText.c_str());
+        sErrorText = "Load resource file failed " + m_folders.m_resourceModulePath;  // Init reports it
         return false;
     }
     return true;
@@ -136,17 +137,19 @@ bool CGeneralSettings<TSettings, TResource, TEventLog>::GetSettingFromID(int nId
     return false;
 }
 
-namespace {
-
-CRegistryFile LoadRegistry() {
+template <class TSettings, class TResource, class TEventLog>
+CRegistryFile CGeneralSettings<TSettings, TResource, TEventLog>::LoadRegistry() {
     CRegistryFile registry;
     std::string sError;
-    if (!registry.Load(sError))
-        Trace("Registry file %s not read: %s", CRegistryFile::ConfiguredPath().c_str(), sError.c_str());
+    if (!registry.Load(sError)) {
+        const std::string sPath = CRegistryFile::ConfiguredPath();
+        Trace("Registry file %s not read: %s", sPath.c_str(), sError.c_str());
+        if (!m_bRegistryFailureReported)  // read twice at start: said once
+            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Registry file %s not read: %s", sPath.c_str(), sError.c_str());
+        m_bRegistryFailureReported = true;
+    }
     return registry;
 }
-
-}  // namespace
 
 template <class TSettings, class TResource, class TEventLog>
 DWORD CGeneralSettings<TSettings, TResource, TEventLog>::GetExchangeVersion(int& nMinor) {

@@ -10,6 +10,7 @@
 #include "base/sync.h"
 #include "diagnostics/trace_log.h"
 #include "kx/win_types.h"
+#include "platform/registry_file.h"
 #include "settings/product_folders.h"
 
 template <class TSettings, class TResource, class TEventLog>
@@ -69,6 +70,9 @@ public:
 
 protected:
     CGeneralSettings() = default;
+    // The registry stand-in as it is now; a file that cannot be read is
+    // reported (once) as an event and gives no keys.
+    CRegistryFile LoadRegistry();
 
     TResource m_resource;
     TEventLog m_eventLog;
@@ -81,6 +85,7 @@ protected:
     bool m_sslOffloaded = false;
     // Build major, build minor, product minor, product major, newest build.
     DWORD m_registryValues[5] = {};
+    bool m_bRegistryFailureReported = false;
     std::vector<std::pair<std::string, std::string>> m_languageMap;
     std::string m_moduleName;
     std::string m_serverName;

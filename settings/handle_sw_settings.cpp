@@ -29,9 +29,11 @@ HRESULT CHandleSWSettings::LoadSettings(const std::string& sSettingsFolder) {
     }
     const std::string sSwPath = sSettingsFolder + SW_SETTINGS_FILE;
     HRESULT hr = m_linkCriteria.LoadLinkCriteria(LinkCriteriaPath(sSettingsFolder));
-    if (hr == 0) hr = m_swSettings.LoadSettings(sSwPath);
+    const bool bLinkFailed = hr != 0;
+    if (!bLinkFailed) hr = m_swSettings.LoadSettings(sSwPath);
     if (hr != 0) {
         Trace("HandleSWSettings::LoadSettings failed to load SW settings %s 0x%x", sSwPath.c_str(), static_cast<unsigned>(hr));
+        m_sLastFailure = bLinkFailed ? m_linkCriteria.LastFailure() : m_swSettings.LastFailure();
         return hr;
     }
     ReadRefreshSwitch();

@@ -37,6 +37,8 @@ public:
     static std::string LinkCriteriaPath(const std::string& sSettingsFolder);
 
     bool IsRefreshEnabled() const { return m_bRefreshEnabled.load(); }
+    // Why the last LoadSettings failed, naming the file; for operators.
+    const std::string& LastFailure() const { return m_sLastFailure; }
     CSWSettings& SWSettings() { return m_swSettings; }
     CLinkCriteria& LinkCriteria() { return m_linkCriteria; }
     CSync& ReloadLock() { return m_reloadLock; }
@@ -61,6 +63,7 @@ private:
     std::atomic<bool> m_bRefreshEnabled{true};
     mutable std::mutex m_ewsUrlMutex;
     std::string m_ewsUrl;  // the Exchange Web Services address of setting 38
+    std::string m_sLastFailure;
 };
 
 #endif  // KX_SETTINGS_HANDLE_SW_SETTINGS_H

@@ -5,7 +5,9 @@
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "platform/utf.h"
+#include "platform/error_text.h"
 #include "settings/element_walker.h"
+#include "settings/settings_document.h"
 
 namespace {
 constexpr HRESULT HRESULT_FILE_NOT_FOUND = static_cast<HRESULT>(0x80070002);
@@ -24,13 +26,16 @@ HRESULT CLinkCriteria::LoadLinkCriteria(const std::string& sPath) {
     FILETIME fileDate = 0;
     if (GetFileDate(sPath, fileDate) != 0) {
         Trace("Load LoadLinkCriteria can not find file %s error %d", sPath.c_str(), 2);
+        m_sLastFailure = sPath + ": " + SystemErrorText(ERROR_FILE_NOT_FOUND);
         return HRESULT_FILE_NOT_FOUND;
     }
     try {
         pugi::xml_document document;
-        if (const pugi::xml_parse_result result = document.load_file(sPath.c_str()); !result) {
-            const HRESULT hr = ParseErrorCode(result);
-            Trace("Load Criteria can not load file %s error %x", sPath.c_str(), static_cast<unsigned>(hr));
+        CSettingsLoadFailure failure;
+        if (const HRESULT hr = LoadSettingsDocument(sPath, "SERVICEWORKERS", document, failure); hr != 0) {
+            Trace("Load Criteria can not load file %s error %x %s", sPath.c_str(), static_cast<unsigned>(hr),
+                  failure.sReason.c_str());
+            m_sLastFailure = failure.sReason;
             return hr;
         }
         auto pTable = std::make_shared<CServiceWorkerTable>();

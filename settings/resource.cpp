@@ -1,12 +1,12 @@
 #include "settings/resource.h"
 
-#include <fstream>
-#include <iterator>
+#include <vector>
 
 #include "base/win_errors.h"
 #include "diagnostics/event_log.h"
 #include "diagnostics/trace.h"
 #include "platform/error_text.h"
+#include "platform/file_io.h"
 
 namespace {
 constexpr size_t MAX_MODULE_SIZE = 64 * 1024 * 1024;
@@ -20,18 +20,16 @@ CResource::CResource()
 
 bool CResource::LoadModule(const std::string& sPath, CEventLog* pEventLog) {
     UnloadModule();
-    std::ifstream file(sPath, std::ios::binary);
-    std::vector<uint8_t> image;
-    std::string sError = "cannot be opened";
-    DWORD dwError = ERROR_FILE_NOT_FOUND;
-    if (file) {
-        image.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    std::string sBytes, sError;
+    DWORD dwError = ReadRegularFile(sPath, MAX_MODULE_SIZE, sBytes);
+    if (dwError == 0) {
+        if (m_module.Parse(std::vector<uint8_t>(sBytes.begin(), sBytes.end()), sError)) {
+            m_modulePath = sPath;
+            return true;
+        }
         dwError = ERROR_BAD_FORMAT;
-        if (image.size() > MAX_MODULE_SIZE) sError = "too large";
-    }
-    if (file && image.size() <= MAX_MODULE_SIZE && m_module.Parse(std::move(image), sError)) {
-        m_modulePath = sPath;
-        return true;
+    } else {
+        sError = SystemErrorText(dwError);
     }
     if (pEventLog != nullptr) {
         std::string sSystemText = SystemErrorText(dwError);

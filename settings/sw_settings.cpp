@@ -6,7 +6,9 @@
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "platform/utf.h"
+#include "platform/error_text.h"
 #include "settings/element_walker.h"
+#include "settings/settings_document.h"
 
 namespace {
 
@@ -27,24 +29,6 @@ bool IdOf(const CVariant& value, int32_t& nId) {
 }
 
 // Line and position (1-based) of a byte offset in a file.
-void LineAndPosition(const std::string& sPath, ptrdiff_t nOffset, int& nLine, int& nPosition) {
-    nLine = 1;
-    nPosition = 1;
-    FILE* pFile = std::fopen(sPath.c_str(), "rb");
-    if (pFile == nullptr) return;
-    for (ptrdiff_t n = 0; n < nOffset; ++n) {
-        const int ch = std::fgetc(pFile);
-        if (ch == EOF) break;
-        if (ch == '\n') {
-            ++nLine;
-            nPosition = 1;
-        } else {
-            ++nPosition;
-        }
-    }
-    std::fclose(pFile);
-}
-
 // An integer value, or the decimal conversion of a text; false for others.
 bool NumberOf(const CVariant& value, int32_t& nValue) {
     if (const int32_t* pNumber = std::get_if<int32_t>(&value)) {
@@ -128,18 +112,20 @@ HRESULT CSWSettings::LoadSettings(const std::string& sPath) {
     FILETIME fileDate = 0;
     if (GetFileDate(sPath, fileDate) != 0) {
         Trace("Load LoadSettings can not find file %s error %d", sPath.c_str(), 2);
+        m_sLastFailure = sPath + ": " + SystemErrorText(ERROR_FILE_NOT_FOUND);
         return HRESULT_FILE_NOT_FOUND;
     }
     try {
         pugi::xml_document document;
-        const pugi::xml_parse_result result = document.load_file(sPath.c_str());
-        if (!result) {
-            int nLine = 0, nPosition = 0;
-            LineAndPosition(sPath, result.offset, nLine, nPosition);
-            std::fprintf(stderr, "%s\n", result.description());
-            if (nLine > 0) std::fprintf(stderr, "Error on line %d, position %d in \"%s\".\n", nLine, nPosition, sPath.c_str());
-            const HRESULT hr = ParseErrorCode(result);
-            Trace("LoadSettings HRESULT exception %x", static_cast<unsigned>(hr));
+        CSettingsLoadFailure failure;
+        if (const HRESULT hr = LoadSettingsDocument(sPath, "SETTINGS", document, failure); hr != 0) {
+            if (failure.pszParserText != nullptr) {
+                std::fprintf(stderr, "%s\n", failure.pszParserText);
+                std::fprintf(stderr, "Error on line %d, position %d in \"%s\".\n", failure.nLine, failure.nPosition,
+                             sPath.c_str());
+            }
+            Trace("LoadSettings HRESULT exception %x %s", static_cast<unsigned>(hr), failure.sReason.c_str());
+            m_sLastFailure = failure.sReason;
             return hr;
         }
         std::fprintf(stderr, "XML document loaded successfully\n");

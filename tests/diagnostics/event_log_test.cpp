@@ -58,7 +58,7 @@ TEST_F(EventLog, FormattedTextsGoOutWithTheFreeTextId) {
     EXPECT_EQ(g_events[0].wCategory, 0);
     EXPECT_EQ(g_events[0].strings, std::vector<std::string>{"cache HiddenMessage failed"});
     EXPECT_EQ(g_events[1].strings,
-              std::vector<std::string>{"ERROR: No such file or directory. Loading Settings failed /x/Settings/"});
+              std::vector<std::string>{"ERROR: The system cannot find the file specified.. Loading Settings failed /x/Settings/"});
 }
 
 TEST_F(EventLog, LongTextsAreCut) {

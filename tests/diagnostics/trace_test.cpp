@@ -20,6 +20,14 @@ TEST(Trace, LevelZeroNeverCallsTheSink) {
     SetTraceSink(nullptr);
 }
 
+TEST(Trace, ControlCharactersInTracedValuesCannotForgeALine) {
+    TraceCapture trace;
+    Trace("[extractCookie] cookie:<%s>", "a=1\r\n2026/12/06 10:00:00.000 1 [KX] forged\x01\x7f\tend");
+    ASSERT_EQ(trace.Lines().size(), 1u);
+    EXPECT_EQ(trace.Lines()[0],
+              "[extractCookie] cookie:<a=1\\r\\n2026/12/06 10:00:00.000 1 [KX] forged\\x01\\x7f\tend>");
+}
+
 TEST(Trace, LongMessagesAreCutTo4096Bytes) {
     TraceCapture trace;
     const std::string sLong(5000, 'x');
@@ -35,7 +43,7 @@ TEST(Trace, ErrorLinesCarryTheSystemText) {
     const auto lines = trace.Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "GetIISParmT LOCAL_ADDR failed Error: 128699887   ") << "no text: three blanks";
-    EXPECT_EQ(lines[1], "open SWSettings.xml   No such file or directory");
+    EXPECT_EQ(lines[1], "open SWSettings.xml   The system cannot find the file specified.");
 }
 
 TEST(Trace, ErrorMessagesAreCutTo512Bytes) {
@@ -43,7 +51,7 @@ TEST(Trace, ErrorMessagesAreCutTo512Bytes) {
     const std::string sLong(3000, 'y');
     TraceError(2, "%s", sLong.c_str());
     ASSERT_EQ(trace.Lines().size(), 1u);
-    EXPECT_EQ(trace.Lines()[0], sLong.substr(0, 511) + "   No such file or directory");
+    EXPECT_EQ(trace.Lines()[0], sLong.substr(0, 511) + "   The system cannot find the file specified.");
 }
 
 }  // namespace

@@ -87,11 +87,15 @@ TEST_F(ServerVariables, EwsAddressOfThisServer) {
     EXPECT_EQ(CUtil::BuildEwsUrl(Request(SF_NOTIFY_AUTH_COMPLETE)->Context()), "http://192.0.2.7/EWS/exchange.asmx");
 }
 
-TEST(Cookies, ExtractCookieFindsTheKeyAnywhere) {
+TEST(Cookies, ExtractCookieMatchesWholeNames) {
     TraceCapture trace;
     std::string sValue;
-    EXPECT_TRUE(CUtil::extractCookie("xUserContext=abc; b=1", "UserContext=", sValue));
-    EXPECT_EQ(sValue, "abc") << "the occurrence inside the longer name is taken";
+    EXPECT_FALSE(CUtil::extractCookie("xUserContext=abc; b=1", "UserContext=", sValue))
+        << "a name that only ends with the key is another cookie";
+    EXPECT_TRUE(CUtil::extractCookie("evilUserContext=ATTACKER; UserContext=REAL", "UserContext=", sValue));
+    EXPECT_EQ(sValue, "REAL");
+    EXPECT_TRUE(CUtil::extractCookie("a=UserContext=x;UserContext=y", "usercontext=", sValue));
+    EXPECT_EQ(sValue, "y") << "nor does a value that holds the key";
     EXPECT_TRUE(CUtil::extractCookie("a=1; SESSIONID=s1", "sessionid=", sValue));
     EXPECT_EQ(sValue, "s1");
     EXPECT_FALSE(CUtil::extractCookie("a=1", "UserContext", sValue));
