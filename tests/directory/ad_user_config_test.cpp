@@ -158,7 +158,7 @@ TEST_F(UserLookup, ADroppedConnectionIsAnError) {
     EXPECT_TRUE(sText.empty());
 }
 
-TEST_F(UserLookup, TheBindFileMustBeTheOwnersAlone) {
+TEST_F(UserLookup, TheBindFileMustBeTheOwnersAloneAndComplete) {
     const std::string sFile = "/tmp/kx-bind-" + std::to_string(::getpid());
     std::ofstream(sFile) << "binddn=CN=admin,DC=kalyxa,DC=test\npassword=kalyxa-test-admin\n";
     ::setenv("QV_LDAP_BIND_FILE", sFile.c_str(), 1);
@@ -168,6 +168,12 @@ TEST_F(UserLookup, TheBindFileMustBeTheOwnersAlone) {
     EXPECT_EQ(Lookup("jdoe", 8, "sAMAccountName"), "jdoe");
     std::ofstream(sFile) << "binddn=CN=admin,DC=kalyxa,DC=test\npassword=wrong\n";
     EXPECT_EQ(Lookup("jdoe", 8, "sAMAccountName"), "hr " + std::to_string(0x8007052Eu));
+    std::ofstream(sFile) << "";
+    EXPECT_EQ(Lookup("jdoe", 8, "sAMAccountName"), "hr " + std::to_string(0x80070005u))
+        << "an empty bind file never means an anonymous bind";
+    ::unlink(sFile.c_str());
+    ASSERT_EQ(::mkfifo(sFile.c_str(), 0600), 0);
+    EXPECT_EQ(Lookup("jdoe", 8, "sAMAccountName"), "hr " + std::to_string(0x80070005u)) << "a FIFO, at once";
     ::unsetenv("QV_LDAP_BIND_FILE");
     ::unlink(sFile.c_str());
 }

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
 #include "platform/registry_file.h"
 
 namespace {
@@ -46,6 +52,48 @@ TEST(RegistryFile, MalformedFilesAreRefusedWithTheLine) {
         EXPECT_FALSE(sError.empty());
         EXPECT_FALSE(registry.HasLocalMachineKey("A"));
     }
+}
+
+// Loads the registry stand-in from sPath (QV_REGISTRY_FILE).
+bool LoadFrom(const std::string& sPath, CRegistryFile& registry, std::string& sError) {
+    setenv("QV_REGISTRY_FILE", sPath.c_str(), 1);
+    const bool bLoaded = registry.Load(sError);
+    unsetenv("QV_REGISTRY_FILE");
+    return bLoaded;
+}
+
+TEST(RegistryFile, RegeditsOwnUtf16ExportIsRead) {
+    std::string sBytes = "\xFF\xFE";  // UTF-16LE with its byte-order mark, as regedit writes it
+    for (char16_t ch : u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Exchange\\Setup]\r\n"
+                       u"\"MsiProductMajor\"=dword:00000008\r\n\"Owner\"=\"Zo\u00eb\"\r\n") {
+        if (ch == 0) break;
+        sBytes += static_cast<char>(ch & 0xFF);
+        sBytes += static_cast<char>(ch >> 8);
+    }
+    const std::string sPath = "/tmp/kx-registry-utf16-" + std::to_string(getpid()) + ".reg";
+    std::ofstream(sPath, std::ios::binary) << sBytes;
+    CRegistryFile registry;
+    std::string sError;
+    EXPECT_TRUE(LoadFrom(sPath, registry, sError)) << sError;
+    const CRegistryValue* pMajor = registry.FindLocalMachineValue("Software\\Microsoft\\Exchange\\Setup", "MsiProductMajor");
+    ASSERT_NE(pMajor, nullptr);
+    EXPECT_EQ(pMajor->dwValue, 8u);
+    EXPECT_EQ(registry.FindLocalMachineValue("Software\\Microsoft\\Exchange\\Setup", "Owner")->sText, "Zo\u00eb");
+    std::ofstream(sPath, std::ios::binary) << std::string("\xFF\xFEW\0i\0n", 7);
+    EXPECT_FALSE(LoadFrom(sPath, registry, sError)) << "an odd length is no UTF-16 text";
+    unlink(sPath.c_str());
+}
+
+TEST(RegistryFile, DevicesAndPipesAreRefusedWithoutReading) {
+    CRegistryFile registry;
+    std::string sError;
+    EXPECT_FALSE(LoadFrom("/dev/zero", registry, sError)) << "never read a device to its (missing) end";
+    EXPECT_EQ(sError, "registry file is no regular file");
+    const std::string sFifo = "/tmp/kx-registry-fifo-" + std::to_string(getpid());
+    ASSERT_EQ(mkfifo(sFifo.c_str(), 0600), 0);
+    EXPECT_FALSE(LoadFrom(sFifo, registry, sError)) << "a FIFO without a writer must not block";
+    unlink(sFifo.c_str());
+    EXPECT_TRUE(LoadFrom("/nonexistent/registry.reg", registry, sError)) << "no file: no keys";
 }
 
 }  // namespace

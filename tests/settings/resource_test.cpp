@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -75,6 +76,22 @@ TEST(PeResources, TruncatedAndCorruptedModulesAreRefused) {
         const bool bParsed = resources.Parse(std::vector<uint8_t>(image.begin(), image.begin() + static_cast<long>(cbKeep)), sError);
         std::u16string sText;
         EXPECT_FALSE(bParsed && resources.FindString(1320, LANGID_ENGLISH, sText)) << cbKeep;
+    }
+    // Cut anywhere inside the string tables: refused whole at load, never
+    // started with strings missing.
+    // (The .rsrc section's entry in the section table gives where its data ends.)
+    const char szRsrc[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
+    const auto itEntry = std::search(image.begin(), image.end(), szRsrc, szRsrc + 8);
+    ASSERT_NE(itEntry, image.end());
+    const auto field = [&](size_t nOffset) {
+        const auto it = itEntry + static_cast<long>(nOffset);
+        return static_cast<size_t>(it[0] | it[1] << 8 | it[2] << 16 | it[3] << 24);
+    };
+    const size_t cbData = field(20) + field(8);  // raw offset + virtual size
+    for (size_t cbKeep = image.size() / 2; cbKeep < cbData; cbKeep += (cbData - image.size() / 2) / 8 + 1) {
+        CPeResources resources;
+        EXPECT_FALSE(resources.Parse(std::vector<uint8_t>(image.begin(), image.begin() + static_cast<long>(cbKeep)), sError))
+            << cbKeep;
     }
     // Every byte of the resource section flipped in turn: never a crash.
     for (size_t n = 0x800; n < image.size(); n += 7) {

@@ -6,8 +6,11 @@
 #include <fstream>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include <pugixml.hpp>
 
+#include "base/win_errors.h"
 #include "settings/handle_sw_settings.h"
 #include "settings/sw_general_settings.h"
 #include "tests/support/trace_capture.h"
@@ -132,6 +135,36 @@ TEST_F(SettingsFiles, MalformedFileKeepsNothingAndSaysWhere) {
     EXPECT_EQ(m_settings.LoadSettings(Folder()), static_cast<HRESULT>(0x80040200u + pugi::status_end_element_mismatch))
         << "the parser's own code";
     EXPECT_EQ(Number(1), -77);
+}
+
+TEST_F(SettingsFiles, WellFormedFilesOfAnotherShapeAreMalformed) {
+    Write(LinkPath(), LINKS);
+    Write(SwPath(), "<OTHER><GENERALSETTINGS><ITEM ID=\"1\" VALUE=\"5\"/></GENERALSETTINGS></OTHER>");
+    EXPECT_EQ(m_settings.LoadSettings(Folder()), E_FAIL);
+    EXPECT_EQ(Number(1), -77);
+    EXPECT_EQ(m_settings.LastFailure(), SwPath().string() + ": the root element is <OTHER>, not <SETTINGS>");
+    WriteBoth(SwSettings(Item("1", "10")));
+    Write(LinkPath(), "<html><body>not the links</body></html>", 100);
+    EXPECT_EQ(m_settings.LoadSettings(Folder()), E_FAIL);
+
+    WriteBoth(SwSettings(Item("1", "10") + Item("81", "0")));
+    ASSERT_EQ(m_settings.LoadSettings(Folder()), 0);
+    Write(SwPath(), "<OTHER/>");
+    Touch(SwPath(), 60);
+    bool bChanged = false;
+    m_settings.Refresh(bChanged);
+    EXPECT_EQ(Number(1), 10) << "a refresh keeps the previous values";
+}
+
+TEST_F(SettingsFiles, FailuresNameTheFileAndTheReason) {
+    Write(LinkPath(), LINKS);
+    Write(SwPath(), "<SETTINGS>\n<GENERALSETTINGS>\n<ITEM ID=\"1\" VALUE=\"x\">\n</SETTINGS>");
+    EXPECT_NE(m_settings.LoadSettings(Folder()), 0);
+    EXPECT_EQ(m_settings.LastFailure().rfind(SwPath().string() + ": line 4, position ", 0), 0u) << m_settings.LastFailure();
+    fs::remove(SwPath());
+    ASSERT_EQ(mkfifo(SwPath().c_str(), 0600), 0);
+    EXPECT_NE(m_settings.LoadSettings(Folder()), 0) << "a FIFO is refused at once, never waited on";
+    EXPECT_EQ(m_settings.LastFailure(), SwPath().string() + ": The data is invalid.");
 }
 
 TEST_F(SettingsFiles, NewerFilesAreReloadedOnceTheIntervalHasPassed) {
