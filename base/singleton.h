@@ -1,10 +1,9 @@
 // Process-wide objects built once, on first use, in static storage and
-// destroyed at process exit (or when the library is unloaded).
+// destroyed when the library is unloaded (or at process exit).
 #ifndef KX_BASE_SINGLETON_H
 #define KX_BASE_SINGLETON_H
 
 #include <atomic>
-#include <cstdlib>
 #include <new>
 
 #include "base/sync.h"
@@ -33,7 +32,11 @@ public:
                     s_bConstructed = false;
                     throw;
                 }
-                std::atexit(&Destroy);
+                // A function-local static registers its destructor with this
+                // library: it runs when the library is unloaded (or at exit),
+                // on every runtime. std::atexit would run it at process exit
+                // only under some runtimes, after the library is gone.
+                static CDestroyAtUnload s_destroyAtUnload;
             }
             s_pInstance = std::launder(reinterpret_cast<T*>(CSingletonStorage<T>::s_bytes));
         }
@@ -47,6 +50,10 @@ protected:
     CSingleton() = default;
 
 private:
+    struct CDestroyAtUnload {
+        ~CDestroyAtUnload() { Destroy(); }
+    };
+
     static void Destroy() {
         CCritSecLock guard(s_lock);
         if (!s_bConstructed) return;

@@ -158,7 +158,7 @@ HRESULT CADUserConfig::ReadNamingContextAs(DWORD dwConfigurationType) {
 std::u16string CADUserConfig::SearchPath() const {
     std::u16string sPath = m_sProvider.empty() ? u"GC:" : m_sProvider + u":";
     if (!m_sDomainController.empty()) sPath += u"//" + m_sDomainController + u"/";
-    if (m_bUseNamingContext) sPath += (m_sDomainController.empty() ? u"//" : u"") + m_sDefaultNamingContext;
+    if (m_bUseNamingContext) sPath += (m_sDomainController.empty() ? u"//" : u"") + EscapePathDn(m_sDefaultNamingContext);
     return sPath;
 }
 

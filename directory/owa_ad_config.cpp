@@ -83,7 +83,7 @@ HRESULT COWAADConfig::Read(const std::u16string& sDomainController) {
     }
     m_sConfigurationNamingContext = std::get<std::u16string>(context);
 
-    hr = FindLastValue("GetExchangeOrganizationCN", sServerPrefix + m_sConfigurationNamingContext,
+    hr = FindLastValue("GetExchangeOrganizationCN", sServerPrefix + EscapePathDn(m_sConfigurationNamingContext),
                        u"(objectCategory=msExchOrganizationContainer)", {u"cn", u"distinguishedName"}, u"cn",
                        m_sOrganizationCN);
     if (hr != S_OK) {
@@ -94,10 +94,13 @@ HRESULT COWAADConfig::Read(const std::u16string& sDomainController) {
     Trace("[COWAADConfig::ReadProperties] GetExchangeOrganizationCN succeeded.  CN is <%s>",
           Utf16ToUtf8(m_sOrganizationCN).c_str());
 
-    m_sSearchBase = u"CN=HTTP,CN=Protocols,CN=" + m_sServerName +
+    // Names read from the directory become RDN values: escaped, so that a ","
+    // or "+" in them cannot change the search base.
+    m_sSearchBase = u"CN=HTTP,CN=Protocols,CN=" + EscapeDnValue(m_sServerName) +
                     u",CN=Servers,CN=Exchange Administrative Group (FYDIBOHF23SPDLT),CN=Administrative Groups,CN=" +
-                    m_sOrganizationCN + u",CN=Microsoft Exchange,CN=Services," + m_sConfigurationNamingContext;
-    hr = FindLastValue("GetOWAWebSiteCN", sServerPrefix + m_sSearchBase,
+                    EscapeDnValue(m_sOrganizationCN) + u",CN=Microsoft Exchange,CN=Services," +
+                    m_sConfigurationNamingContext;
+    hr = FindLastValue("GetOWAWebSiteCN", sServerPrefix + EscapePathDn(m_sSearchBase),
                        u"(&(objectClass=msExchOWAVirtualDirectory)(cn=owa*))", {u"distinguishedName"},
                        u"distinguishedName", m_sOWAVirtualDirectoryDN);
     if (hr != S_OK) {
@@ -109,7 +112,7 @@ HRESULT COWAADConfig::Read(const std::u16string& sDomainController) {
           Utf16ToUtf8(m_sOWAVirtualDirectoryDN).c_str());
 
     std::unique_ptr<IADs> spOwa;
-    hr = ADsGetObject(sServerPrefix + m_sOWAVirtualDirectoryDN, spOwa);
+    hr = ADsGetObject(sServerPrefix + EscapePathDn(m_sOWAVirtualDirectoryDN), spOwa);
     if (hr != S_OK) {
         const std::string sDn = Utf16ToUtf8(m_sOWAVirtualDirectoryDN);
         Trace("[COWAADConfig::ReadProperties] Unable to open OWA Web Site object <%s>", sDn.c_str());

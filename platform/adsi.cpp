@@ -478,6 +478,32 @@ std::string EscapeFilterValue(const std::string& sValue) {
     return sOut;
 }
 
+std::u16string EscapeDnValue(std::u16string_view sValue) {
+    std::u16string sOut;
+    for (size_t n = 0; n < sValue.size(); ++n) {
+        const char16_t ch = sValue[n];
+        const bool bEdge = (n == 0 && (ch == u' ' || ch == u'#')) || (n + 1 == sValue.size() && ch == u' ');
+        if (ch == u'\0') {
+            sOut += u"\\00";
+        } else if (bEdge || std::u16string_view(u",+\"\\<>;=").find(ch) != std::u16string_view::npos) {
+            sOut += u'\\';
+            sOut += ch;
+        } else {
+            sOut += ch;
+        }
+    }
+    return sOut;
+}
+
+std::u16string EscapePathDn(std::u16string_view sDn) {
+    std::u16string sOut;
+    for (char16_t ch : sDn) {
+        if (ch == u'/') sOut += u'\\';
+        sOut += ch;
+    }
+    return sOut;
+}
+
 HRESULT ADsGetLastError(DWORD* pdwError, std::u16string& sText, std::u16string& sProvider) {
     if (pdwError == nullptr) return E_POINTER;
     std::string sUtf8;

@@ -126,6 +126,13 @@ HRESULT ADsOpenObject(const std::u16string& sPath, const char16_t* pszUser, cons
 // sValue as an LDAP filter value: "*", "(", ")", "\" and NUL escaped as "\XX".
 std::string EscapeFilterValue(const std::string& sValue);
 
+// A text as the value of one RDN (RFC 4514): "," "+" """ "\" "<" ">" ";"
+// "=" and NUL escaped, and a leading "#" or blank and a trailing blank.
+std::u16string EscapeDnValue(std::u16string_view sValue);
+// A DN as it stands in an ADSI path: every "/" escaped as "\/", so that it
+// never ends the server part.
+std::u16string EscapePathDn(std::u16string_view sDn);
+
 // The calling thread's last directory error: its Win32 code, the server's
 // text and the provider's name.
 HRESULT ADsGetLastError(DWORD* pdwError, std::u16string& sText, std::u16string& sProvider);

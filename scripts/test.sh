@@ -31,7 +31,7 @@ for bench in build-release/bench/kx_*_bench; do
 done
 
 run_suite asan
-run_suite tsan -R Concurrent
+run_suite tsan -R 'Concurrent|^Worker'  # and load, request, unload of the real library
 
 echo "== fuzzers"
 fuzz_dir=$(scripts/build.sh fuzz | tail -n 1)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "directory/owa_ad_config.h"
 #include "platform/utf.h"
 #include "tests/directory/directory_test_support.h"
@@ -61,6 +63,36 @@ TEST_F(OwaConfiguration, AnUnknownServerStopsAtTheVirtualDirectory) {
                  sLine.find("HR=0x80072030 ") != std::string::npos && sLine.find("LDAP Provider") != std::string::npos;
     EXPECT_TRUE(bLine) << "the extended error names the provider";
     EXPECT_EQ(m_config.m_nVersion, 0);
+}
+
+TEST_F(OwaConfiguration, NamesWithDnSpecialsAndSlashesStayOneValue) {
+    // A server whose name holds "," "+" and "/": its escaped RDN, and the
+    // "/" escaped again in every ADSI path.
+    const std::string sTail = ",CN=Servers,CN=Exchange Administrative Group (FYDIBOHF23SPDLT),CN=Administrative Groups,"
+                              "CN=Quorvane Test,CN=Microsoft Exchange,CN=Services,CN=Configuration,DC=kalyxa,DC=test";
+    const std::string sServer = "CN=EU\\,MAIL\\+02/B" + sTail;
+    const std::string sOwa = "CN=owa (Default Web Site),CN=HTTP,CN=Protocols," + sServer;
+    // The new virtual directory: MAIL01's, but for its DN and version.
+    std::ifstream file(std::string(KX_TEST_DATA) + "/ldap/directory.ldif");
+    std::string sLine, sAttributes;
+    bool bInOwa = false;
+    while (std::getline(file, sLine)) {
+        if (sLine.rfind("dn: CN=owa (Default Web Site),CN=HTTP,CN=Protocols,CN=MAIL01,", 0) == 0) bInOwa = true;
+        else if (sLine.empty()) bInOwa = false;
+        else if (bInOwa && sLine.rfind("distinguishedName:", 0) != 0 && sLine.rfind("msExchOWAVersion:", 0) != 0)
+            sAttributes += sLine + "\n";
+    }
+    ASSERT_FALSE(sAttributes.empty());
+    Directory().Modify("dn: " + sServer + "\nchangetype: add\nobjectClass: container\ncn: EU,MAIL+02/B\n\n"
+                       "dn: CN=Protocols," + sServer + "\nchangetype: add\nobjectClass: container\ncn: Protocols\n\n"
+                       "dn: CN=HTTP,CN=Protocols," + sServer + "\nchangetype: add\nobjectClass: container\ncn: HTTP\n\n"
+                       "dn: " + sOwa + "\nchangetype: add\n" + sAttributes +
+                       "distinguishedName: " + sOwa + "\nmsExchOWAVersion: 14\n");
+    m_config.m_sServerName = u"EU,MAIL+02/B";
+    EXPECT_EQ(m_config.ReadProperties(u"x", u""), S_OK);
+    EXPECT_EQ(m_config.m_nVersion, 14) << "the virtual directory of that server, not of another";
+    m_config.m_sServerName = u"MAIL01,CN=Servers";
+    EXPECT_NE(m_config.ReadProperties(u"x", u""), S_OK) << "a name cannot move the search base";
 }
 
 TEST_F(OwaConfiguration, AnUnreachableDirectoryIsAnErrorNotAHang) {
