@@ -186,12 +186,44 @@ void BM_CalendarFullParseAndElements(benchmark::State& state) {
     }
 }
 
+// N unclosed <div> before a link in its table cell: the basic calendar view
+// modifier's "lnkHdrtoday" look-up and its parent, on a page shaped by an
+// outside sender.
+std::string UnclosedDivsPage(int64_t nDivs) {
+    std::string sPage = "<html><body><table><tr><td>";
+    for (int64_t n = 0; n < nDivs; ++n) sPage += "<div>";
+    return sPage + "<a id=\"lnkHdrtoday\">today</a></td></tr></table></body></html>";
+}
+
+void BM_HostileParentOfTheLink(benchmark::State& state) {
+    const std::string sPage = UnclosedDivsPage(state.range(0));
+    for (auto _ : state) {
+        CSource* pSource = CSource::CREATE_NEW_INT(sPage.data(), 0, sPage.size());
+        CElement* pLink = pSource->getElementById("lnkHdrtoday");
+        benchmark::DoNotOptimize(pLink != nullptr ? pLink->getParentElement() : nullptr);
+        delete pSource;
+    }
+}
+
+void BM_HostileFullParseEveryParent(benchmark::State& state) {
+    const std::string sPage = UnclosedDivsPage(state.range(0));
+    for (auto _ : state) {
+        CSource* pSource = CSource::CREATE_NEW_INT(sPage.data(), 0, sPage.size());
+        pSource->fullSequentialParse();
+        for (CStartTag* pTag : pSource->getAllStartTags())
+            if (CElement* pElement = pTag->getElement()) benchmark::DoNotOptimize(pElement->getParentElement());
+        delete pSource;
+    }
+}
+
 BENCHMARK(BM_MemchrFloor);
 BENCHMARK(BM_Gumbo);
 BENCHMARK(BM_Lookups);
 BENCHMARK(BM_FullParse);
 BENCHMARK(BM_CalendarFullParseAndElements);
 BENCHMARK(BM_AdversarialFullParseAndElements)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HostileParentOfTheLink)->Arg(25000)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HostileFullParseEveryParent)->Arg(8000)->Arg(16000)->Arg(32000)->Arg(64000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "record/buffer_instruction_list.h"
 #include "record/dll_context.h"
 #include "record/sw_context.h"
+#include "settings/kx_general_settings.h"
 
 namespace {
 
@@ -152,6 +153,28 @@ DWORD CNotifications::NotifySendResponse(CDLLContext* pContext) {
 // No page modifier exists yet: every page goes out unchanged.
 DWORD CNotifications::RunForms(CSWFormContext* pFormContext) { return CKXFormFactory::Process(pFormContext); }
 
+namespace {
+
+constexpr int SETTING_MAX_PAGE_KB = 200;
+constexpr int DEFAULT_MAX_PAGE_KB = 4096;
+
+}  // namespace
+
+// Parsing a page costs memory in proportion to its size; pages larger than
+// setting 200 (kilobytes) go out unchanged. No OWA page that a modifier
+// changes comes near the default.
+bool CNotifications::IsPageWithinBound(const CCommonPointers& pointers) {
+    if (pointers.m_pBufferStart == nullptr || pointers.m_pBufferLast < pointers.m_pBufferStart) return true;
+    int nMaxKb = DEFAULT_MAX_PAGE_KB;
+    CKXGeneralSettings::GetInstance()->GetSettingFromID(SETTING_MAX_PAGE_KB, nMaxKb, 0);
+    const auto cbPage = static_cast<uint64_t>(pointers.m_pBufferLast - pointers.m_pBufferStart) + 1;
+    if (nMaxKb <= 0 || cbPage <= static_cast<uint64_t>(nMaxKb) * 1024) return true;
+    Trace("[CNotifications::NotifySendRawData] The page of %llu bytes is larger than setting %d allows (%d KB): "
+          "it goes out unchanged.",
+          static_cast<unsigned long long>(cbPage), SETTING_MAX_PAGE_KB, nMaxKb);
+    return false;
+}
+
 DWORD CNotifications::ProcessForm(CDLLContext* pContext, CBufferInstructionList* pList) {
     Trace("[CNotifications::ProcessForm] started.");
     DWORD dwResult = ERROR_SUCCESS;
@@ -190,7 +213,7 @@ DWORD CNotifications::SendRawData(CDLLContext* pContext, CBufferInstructionList*
         return ERROR_ARENA_TRASHED;
     }
     Trace("[NotifySendRawData] subscription type %d", pContext->m_dwSubscriptionType);
-    if (pOutbound->m_dwHttpStatus == HTTP_STATUS_OK) {
+    if (pOutbound->m_dwHttpStatus == HTTP_STATUS_OK && IsPageWithinBound(*pOutbound->m_pCommonPointers)) {
         const DWORD dwForm = ProcessForm(pContext, pList);
         if (dwForm != ERROR_SUCCESS) {
             Trace("[NotifySendRawData] ProcessForm() failed.");

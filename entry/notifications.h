@@ -6,6 +6,7 @@
 
 #include "kx/win_types.h"
 
+struct CCommonPointers;
 struct CDLLContext;
 struct HTTP_FILTER_CONTEXT;
 
@@ -55,6 +56,7 @@ protected:
 private:
     // Builds the form context and runs the forms; never throws.
     DWORD ProcessForm(CDLLContext* pContext, CBufferInstructionList* pList);
+    static bool IsPageWithinBound(const CCommonPointers& pointers);
     DWORD SendRawData(CDLLContext* pContext, CBufferInstructionList* pList);
 };
 

@@ -72,11 +72,26 @@ Position CSource::getNameEnd(Position nPos) const {
 Position CSource::memoised(std::unordered_map<std::string, CSearchMemo>& memo, std::string_view sText, Position nFrom,
                            bool bForward, Position (*pfnSearch)(const CSource&, std::string_view, Position)) const {
     auto it = memo.find(std::string(sText));
-    if (it != memo.end()) {
-        const CSearchMemo& last = it->second;
+    if (it != memo.end() && !sText.empty()) {
+        CSearchMemo& last = it->second;
         const bool bSame = bForward ? last.nFrom <= nFrom && (last.nFound == NO_POS || nFrom <= last.nFound)
                                     : nFrom <= last.nFrom && (last.nFound == NO_POS || nFrom >= last.nFound);
         if (bSame) return last.nFound;
+        // A search starting before the last one (after it, backward) scans
+        // only the stretch up to the last start: beyond, the answer is known.
+        // Stepping back through a page tag by tag then scans it once.
+        const bool bBefore = bForward ? nFrom < last.nFrom : nFrom > last.nFrom;
+        if (bBefore) {
+            size_t nHit = SIZE_MAX;
+            if (bForward) {
+                const Position nTo = std::min(m_nEnd, last.nFrom + sText.size() - 1);
+                if (nFrom < nTo) nHit = FindNoCase(m_pText, nFrom, nTo, sText);
+            } else {
+                nHit = FindLastNoCase(m_pText, nFrom, last.nFrom + 1, m_nEnd, sText);
+            }
+            last = CSearchMemo{nFrom, nHit == SIZE_MAX ? last.nFound : static_cast<Position>(nHit)};
+            return last.nFound;
+        }
     }
     const Position nFound = pfnSearch(*this, sText, nFrom);
     memo[std::string(sText)] = CSearchMemo{nFrom, nFound};

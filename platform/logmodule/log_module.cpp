@@ -29,20 +29,24 @@ public:
     const char* Name() const override { return m_sName.c_str(); }
 
     // Threads of this process first, then the other processes: an
-    // open-file-description lock does not exclude threads sharing it.
+    // open-file-description lock does not exclude threads sharing it. Both
+    // are tried, with growing pauses, until the deadline.
     bool Lock() override {
         const auto deadline = std::chrono::steady_clock::now() + MAX_WAIT;
-        if (!m_threads.try_lock_until(deadline)) return false;
+        bool bThreads = false;
         long nPauseNs = 20000;
-        while (!Set(F_WRLCK)) {
-            if (errno != EAGAIN && errno != EACCES && errno != EINTR) break;
+        while (true) {
+            if (!bThreads) bThreads = m_threads.try_lock();
+            if (bThreads) {
+                if (Set(F_WRLCK)) return true;
+                if (errno != EAGAIN && errno != EACCES && errno != EINTR) break;
+            }
             if (std::chrono::steady_clock::now() >= deadline) break;
             const timespec pause{0, nPauseNs};
             nanosleep(&pause, nullptr);
             nPauseNs = std::min(nPauseNs * 2, 2000000L);
         }
-        if (m_bHeld) return true;
-        m_threads.unlock();
+        if (bThreads) m_threads.unlock();
         return false;
     }
     void Unlock() override {
@@ -64,7 +68,7 @@ private:
 
     std::string m_sName;
     int m_fd;
-    std::timed_mutex m_threads;
+    std::mutex m_threads;
     bool m_bHeld = false;  // guarded by m_threads
 };
 

@@ -81,6 +81,18 @@ TEST_F(SendRawData, MissingSubmitServiceCountsAsSuccess) {
     EXPECT_EQ(pRequest->SentResponse(), pRequest->Buffer());
 }
 
+TEST_F(SendRawData, PagesAboveTheSizeBoundGoOutUnchanged) {
+    TraceCapture trace;
+    m_spec.sBody = "<html><head></head><body>" + std::string(4096 * 1024, 'x') + "</body></html>";
+    auto pRequest = Make();
+    EXPECT_EQ(m_notifications.NotifySendRawData(pRequest->Context()), 0u);
+    EXPECT_EQ(m_services.m_nSubmitCalls, 0) << "no page modifier ran";
+    EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_NONE);
+    EXPECT_TRUE(trace.Contains("[CNotifications::NotifySendRawData] The page of " +
+                               std::to_string(pRequest->Buffer().size()) +
+                               " bytes is larger than setting 200 allows (4096 KB): it goes out unchanged."));
+}
+
 TEST_F(SendRawData, OtherStatusesAreNotProcessed) {
     m_spec.dwHttpStatus = 304;
     auto pRequest = Make();

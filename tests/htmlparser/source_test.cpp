@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "base/ascii_case.h"
 #include "htmlparser/attributes.h"
 #include "tests/htmlparser/parser_test_support.h"
 #include "tests/support/trace_capture.h"
@@ -67,6 +70,43 @@ TEST(Source, SearchesIgnoreCaseAndRespectLimits) {
     EXPECT_EQ(doc->findPreviousChar('<', 9, 4), NO_POS);
     EXPECT_TRUE(doc->startsWith("<dIv>", 5, doc->getEnd()));
     EXPECT_FALSE(doc->startsWith("<div>x", 10, doc->getEnd())) << "runs past the end";
+}
+
+// The searches remember what they have scanned; in whatever order the
+// starts come (stepping back tag by tag included) the answers are those of a
+// plain scan.
+TEST(Source, RememberedSearchesAnswerAsAPlainScanInAnyOrder) {
+    std::string sText;
+    unsigned nSeed = 11;
+    while (sText.size() < 4000) {
+        nSeed = nSeed * 1103515245 + 12345;
+        const char* const pieces[] = {"<div>", "</DIV>", "x", "</d", "iv>", "<td>", "  "};
+        sText += pieces[(nSeed >> 16) % 7];
+    }
+    const auto plainNext = [&](const std::string& sPattern, size_t nFrom) {
+        for (size_t n = nFrom; n + sPattern.size() <= sText.size(); ++n)
+            if (SameNoCase(std::string_view(sText).substr(n, sPattern.size()), sPattern)) return Position(n);
+        return NO_POS;
+    };
+    const auto plainPrevious = [&](const std::string& sPattern, size_t nFrom) {
+        for (size_t n = std::min(nFrom, sText.size() - sPattern.size()) + 1; n-- > 0;)
+            if (SameNoCase(std::string_view(sText).substr(n, sPattern.size()), sPattern)) return Position(n);
+        return NO_POS;
+    };
+    Doc doc(sText);
+    std::vector<size_t> starts;
+    for (size_t n = sText.size(); n-- > 0;) starts.push_back(n);  // backward, one byte at a time
+    for (size_t n = 0; n < 3000; ++n) {
+        nSeed = nSeed * 1103515245 + 12345;
+        starts.push_back((nSeed >> 8) % sText.size());  // then anywhere
+    }
+    for (const std::string sPattern : {"</div", "<td", ">"}) {
+        for (size_t nFrom : starts) {
+            ASSERT_EQ(doc->findNext(sPattern, nFrom), plainNext(sPattern, nFrom)) << sPattern << " from " << nFrom;
+            ASSERT_EQ(doc->findPrevious(sPattern, sText.size() - 1 - nFrom), plainPrevious(sPattern, sText.size() - 1 - nFrom))
+                << sPattern << " back from " << sText.size() - 1 - nFrom;
+        }
+    }
 }
 
 TEST(Source, OwnsEveryObjectMadeOnIt) {

@@ -12,12 +12,13 @@ DWORD CTestForm::Process(CSWFormContext* pFormContext) {
     CBufferInstructionList* pList = pFormContext->m_pcobBufferInstructionList;
     CDOMSource& dom = *pFormContext->m_spDom;
     CSWFormScriptPath scriptPath("Kalyxa", "2.0");
-    m_codes.push_back(InsertJSScript(pFormContext, JS_SCRIPT));
-    m_codes.push_back(InsertScriptLink(pFormContext, SCRIPT_FILE, LINK_SCRIPT, scriptPath, false, POSITION_DEFAULT));
-    m_codes.push_back(InsertScriptLink(pFormContext, STYLE_FILE, LINK_STYLESHEET, scriptPath, true, POSITION_DEFAULT));
-    m_codes.push_back(InsertScriptLink(pFormContext, BLOCK, LINK_DIV, POSITION_BODY));
-    m_codes.push_back(PrefixLinkedScripts(pFormContext, PREFIXED_SCRIPT, true));
+    // A DOM exception stops the form there, as it stops a page modifier.
     try {
+        m_codes.push_back(InsertJSScript(pFormContext, JS_SCRIPT));
+        m_codes.push_back(InsertScriptLink(pFormContext, SCRIPT_FILE, LINK_SCRIPT, scriptPath, false, POSITION_DEFAULT));
+        m_codes.push_back(InsertScriptLink(pFormContext, STYLE_FILE, LINK_STYLESHEET, scriptPath, true, POSITION_DEFAULT));
+        m_codes.push_back(InsertScriptLink(pFormContext, BLOCK, LINK_DIV, POSITION_BODY));
+        m_codes.push_back(PrefixLinkedScripts(pFormContext, PREFIXED_SCRIPT, true));
         const CDOMElement body = dom.getBody();
         if (body.isUndefined()) return ERROR_SUCCESS;
         const CDOMElement table = body.getFirstElementByTagName("table");
