@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
+#include "diagnostics/event_log.h"
 #include "settings/kx_general_settings.h"
 
 namespace {
@@ -44,6 +46,25 @@ TEST_F(RegistryFacts, ExchangeVersionFromEitherSetupKey) {
     Use("");
     EXPECT_EQ(pSettings->GetExchangeVersion(nMinor), 0u);
     EXPECT_EQ(nMinor, -1);
+}
+
+std::vector<CEventRecord> g_events;
+void Collect(const CEventRecord& event) { g_events.push_back(event); }
+
+TEST_F(RegistryFacts, AFileThatIsNoExportIsReportedOnce) {
+    CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
+    Use("");
+    std::ofstream(m_path, std::ios::binary) << std::string("\xFE\xFF\0W\0i\0n", 8);  // UTF-16 big-endian: neither
+    pSettings->EventLog().Register("Quorvane Kalyxa");
+    g_events.clear();
+    SetEventSink(&Collect);
+    int nMinor = 0;
+    EXPECT_EQ(pSettings->GetExchangeVersion(nMinor), 0u);
+    pSettings->GetRegistryInfo();
+    SetEventSink(nullptr);
+    ASSERT_EQ(g_events.size(), 1u) << "read twice at start, said once";
+    ASSERT_FALSE(g_events[0].strings.empty());
+    EXPECT_EQ(g_events[0].strings[0], "Registry file " + m_path.string() + " not read: line 1: not a registry export");
 }
 
 TEST_F(RegistryFacts, SslOffloadedMustBeADword) {
