@@ -60,6 +60,6 @@ CElement* CSegment::findEnclosingElement(Position nPos, std::string_view csName)
 }
 
 CElement* CSegment::getElementById(std::string_view csId) const {
-    CStartTag* pTag = CStartTag::findNext(m_pSource, m_pSource->getBegin(), "id", csId, true);
+    CStartTag* pTag = m_pSource->getIdIndex().find(m_pSource, csId);
     return pTag == nullptr ? nullptr : pTag->getElement();
 }

@@ -152,6 +152,7 @@ bool CSource::startsWith(std::string_view sText, Position nPos, Position nEnd) c
 const std::vector<CTag*>& CSource::fullSequentialParse() {
     if (m_bFullSequentialParseDone) return m_vAllTags;
     if (m_Cache.hasEntries()) m_Cache.clear();
+    m_idIndex.clear();
     // Tags are recognised directly; only the look-ups of comments and CDATA
     // sections before the first tag go through the cache's forward pass.
     const bool bUseCacheForTagAt = m_bUseCacheForTagAt;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "htmlparser/cache.h"
+#include "htmlparser/id_index.h"
 #include "htmlparser/segment.h"
 #include "htmlparser/segment_arena.h"
 
@@ -63,6 +64,7 @@ public:
     void setAllTags(const std::vector<CTag*>& tags, size_t nRegistered, size_t nStartTags);
 
     CCache& getCache() { return m_Cache; }
+    CIdIndex& getIdIndex() { return m_idIndex; }
     // Answers of scans whose outcome depends only on where they stand and in
     // which state; keyed by the scanner.
     std::unordered_map<uint64_t, Position>& getScanMemo() { return m_scanMemo; }
@@ -107,6 +109,7 @@ private:
     mutable std::unordered_map<std::string, CSearchMemo> m_backwardSearches;
     std::unordered_map<uint64_t, Position> m_scanMemo;
     CCache m_Cache;
+    CIdIndex m_idIndex;
     CSegmentArena m_arena;
     std::vector<CTag*> m_vAllTags;
     bool m_bAllTagsSet = false;
