@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr auto MAX_WAIT = std::chrono::milliseconds(100);
+constexpr auto MAX_WAIT = std::chrono::milliseconds(250);
 
 class CSharedLogLock final : public ILogLock {
 public:

@@ -1,9 +1,12 @@
-// Writes trace lines from a process of its own, for the multi-process tests.
+// Writes trace lines from a process of its own, for the multi-process tests,
+// and the number of lines the log lock dropped into FOLDER/TAG.dropped.
 //   kx_trace_writer MODE FOLDER FILE SIZE_KB LINES COMMON_FILES TAG
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "diagnostics/trace.h"
+#include "diagnostics/trace_log.h"
 #include "tests/support/fake_trace_settings.h"
 
 int main(int argc, char** argv) {
@@ -17,5 +20,6 @@ int main(int argc, char** argv) {
     const int nLines = std::atoi(argv[5]);
     for (int n = 0; n < nLines; ++n) Trace("%s-%d.", argv[7], n);
     FlushTrace(true);
+    std::ofstream(std::string(argv[2]) + "/" + argv[7] + ".dropped") << GetTraceLogConfig().nDroppedLines;
     return 0;
 }
