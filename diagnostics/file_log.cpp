@@ -31,6 +31,11 @@ void CFileLog::Write(const std::string& sPath, int cbMax, int nWrapOffset, bool 
     if (!bWriteBehind) WriteBatch();
 }
 
+bool CFileLog::WouldWrite(const std::string& sPath, bool bWriteBehind, size_t cbLine) const {
+    return !bWriteBehind || (!m_buffer.empty() && (sPath != m_sPath ||
+                                                   m_buffer.size() + cbLine + LINE_RESERVE > WRITE_BEHIND_CAPACITY));
+}
+
 // Re-reads the header on every batch: other processes append to the same
 // file between our batches.
 void CFileLog::WriteBatch() {

@@ -23,6 +23,9 @@ public:
     // log lock, since writing re-reads and rewrites the shared header.
     void Write(const std::string& sPath, int cbMax, int nWrapOffset, bool bWriteBehind, const char* pLine,
                size_t cbLine);
+    // Whether that Write would write to the file (and so needs the lock);
+    // a line that only joins the batch does not.
+    bool WouldWrite(const std::string& sPath, bool bWriteBehind, size_t cbLine) const;
     // Writes the pending batch and flushes the file to disk.
     void Flush(bool bSync);
     bool HasPending() const { return !m_buffer.empty(); }

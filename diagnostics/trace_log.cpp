@@ -156,7 +156,9 @@ void FileSink(const char* pszMessage, size_t cbMessage) {
     if (!(GetTraceLevel() & TRACE_LEVEL_LOG)) return;
     char szLine[LINE_LIMIT];
     const size_t cbLine = state.BuildLine(szLine, pszMessage, cbMessage);
-    CTraceLogState::LogLockGuard lock(state.m_pLock);
+    // A line that only joins the write-behind batch needs no cross-process lock.
+    const bool bWrites = state.m_file.WouldWrite(state.m_sLogPath, state.m_bWriteBehind, cbLine);
+    CTraceLogState::LogLockGuard lock(bWrites ? state.m_pLock : nullptr);
     if (!lock.Held()) {
         ++state.m_nDroppedLines;
         return;
