@@ -1,5 +1,6 @@
-// The one ASCII case fold. Only a-z are folded (to A-Z); every other byte,
-// those above 127 included, matches only itself, whatever the locale.
+// The one ASCII case fold and the ASCII character classes. Only a-z are
+// folded (to A-Z); every other byte, those above 127 included, matches only
+// itself, whatever the locale.
 #ifndef KX_BASE_ASCII_CASE_H
 #define KX_BASE_ASCII_CASE_H
 
@@ -10,6 +11,11 @@
 inline unsigned char FoldAscii(unsigned char ch) {
     return static_cast<unsigned char>(ch - 'a') < 26u ? static_cast<unsigned char>(ch - 32) : ch;
 }
+
+// The C locale's character classes, whatever locale the host process set.
+inline bool IsAsciiSpace(unsigned char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
+inline bool IsAsciiAlpha(unsigned char ch) { return static_cast<unsigned char>((ch | 0x20) - 'a') < 26u; }
+inline bool IsAsciiDigit(unsigned char ch) { return static_cast<unsigned char>(ch - '0') < 10u; }
 
 inline int CompareFolded(char a, char b) {
     return static_cast<int>(FoldAscii(static_cast<unsigned char>(a))) - FoldAscii(static_cast<unsigned char>(b));

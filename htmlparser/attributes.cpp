@@ -1,7 +1,7 @@
 #include "htmlparser/attributes.h"
 
-#include <cctype>
 
+#include "base/ascii_case.h"
 #include "base/text_search.h"
 #include "diagnostics/trace.h"
 #include "htmlparser/attribute.h"
@@ -118,7 +118,7 @@ CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Positi
         }
         const bool bAtEnd = nPos == nMaxEnd || m_pType->atEndOfAttributes(m_pSource, nPos, bIsClosingSlashIgnored);
         const unsigned char ch = static_cast<unsigned char>(pText[nPos]);
-        const bool bSpace = std::isspace(ch) != 0;
+        const bool bSpace = IsAsciiSpace(ch);
         bool bReread = false;
         switch (nState) {
             case AFTER_NAME:

@@ -1,8 +1,8 @@
 #include "htmlparser/source.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "base/ascii_case.h"
 #include "base/text_search.h"
 #include "diagnostics/trace.h"
 #include "htmlparser/element.h"
@@ -51,10 +51,10 @@ void CSource::substring(Position nPos, Position nCount, std::string& sOut) const
     sOut.assign(m_pText + nPos, std::min(m_nEnd - nPos, nCount));
 }
 
-bool CSource::isNameStartChar(unsigned char ch) { return std::isalpha(ch) || ch == '_' || ch == ':'; }
+bool CSource::isNameStartChar(unsigned char ch) { return IsAsciiAlpha(ch) || ch == '_' || ch == ':'; }
 
 bool CSource::isNameChar(unsigned char ch) {
-    return std::isalnum(ch) || ch == '.' || ch == '-' || ch == '_' || ch == ':';
+    return IsAsciiAlpha(ch) || IsAsciiDigit(ch) || ch == '.' || ch == '-' || ch == '_' || ch == ':';
 }
 
 bool CSource::isXMLName(std::string_view sName) {
@@ -69,9 +69,9 @@ Position CSource::getNameEnd(Position nPos) const {
     return nEnd;
 }
 
-Position CSource::memoised(std::unordered_map<std::string, CSearchMemo>& memo, std::string_view sText, Position nFrom,
+Position CSource::memoised(CSearchMemos& memo, std::string_view sText, Position nFrom,
                            bool bForward, Position (*pfnSearch)(const CSource&, std::string_view, Position)) const {
-    auto it = memo.find(std::string(sText));
+    auto it = memo.find(sText);
     if (it != memo.end() && !sText.empty()) {
         CSearchMemo& last = it->second;
         const bool bSame = bForward ? last.nFrom <= nFrom && (last.nFound == NO_POS || nFrom <= last.nFound)
@@ -94,7 +94,10 @@ Position CSource::memoised(std::unordered_map<std::string, CSearchMemo>& memo, s
         }
     }
     const Position nFound = pfnSearch(*this, sText, nFrom);
-    memo[std::string(sText)] = CSearchMemo{nFrom, nFound};
+    if (it != memo.end())
+        it->second = CSearchMemo{nFrom, nFound};
+    else
+        memo.emplace(std::string(sText), CSearchMemo{nFrom, nFound});
     return nFound;
 }
 

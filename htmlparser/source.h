@@ -101,12 +101,18 @@ private:
         Position nFrom;
         Position nFound;
     };
-    Position memoised(std::unordered_map<std::string, CSearchMemo>& memo, std::string_view sText, Position nFrom,
+    // Looked up by the pattern's view, without making a string.
+    struct CPatternHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view sText) const { return std::hash<std::string_view>{}(sText); }
+    };
+    using CSearchMemos = std::unordered_map<std::string, CSearchMemo, CPatternHash, std::equal_to<>>;
+    Position memoised(CSearchMemos& memo, std::string_view sText, Position nFrom,
                       bool bForward, Position (*pfnSearch)(const CSource&, std::string_view, Position)) const;
 
     const char* m_pText;
-    mutable std::unordered_map<std::string, CSearchMemo> m_forwardSearches;
-    mutable std::unordered_map<std::string, CSearchMemo> m_backwardSearches;
+    mutable CSearchMemos m_forwardSearches;
+    mutable CSearchMemos m_backwardSearches;
     std::unordered_map<uint64_t, Position> m_scanMemo;
     CCache m_Cache;
     CIdIndex m_idIndex;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/ascii_case.h"
 #include "diagnostics/trace.h"
 #include "htmlparser/attributes.h"
 #include "htmlparser/end_tag.h"
@@ -82,7 +83,7 @@ CStartTag* CStartTagType::constructStartTag(CSource* pSource, Position nBegin, P
 
 bool CStartTagTypeGenericImplementation::prefixEndsInNonLetter() const {
     const std::string& csPrefix = getNamePrefix();
-    return csPrefix.empty() || !std::isalpha(static_cast<unsigned char>(csPrefix.back()));
+    return csPrefix.empty() || !IsAsciiAlpha(static_cast<unsigned char>(csPrefix.back()));
 }
 
 CTag* CStartTagTypeGenericImplementation::constructTagAt(CSource* pSource, Position nPos) const {

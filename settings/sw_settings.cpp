@@ -5,8 +5,8 @@
 
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
-#include "platform/utf.h"
 #include "platform/error_text.h"
+#include "platform/utf.h"
 #include "settings/element_walker.h"
 #include "settings/settings_document.h"
 
