@@ -9,6 +9,7 @@
 
 void CIdIndex::clear() {
     m_tagsById.clear();
+    m_cbSearched = 0;
     m_nIndexedTo = 0;
     m_nLastTagEnd = 0;
     m_bStarted = false;
@@ -57,11 +58,23 @@ bool CIdIndex::indexNext(CSource* pSource, const std::string*& pKey, std::vector
     return true;
 }
 
+namespace {
+
+// Text searches may scan the page this many times before the index is built.
+constexpr Position SEARCHES_BEFORE_INDEX = 4;
+
+}  // namespace
+
 CStartTag* CIdIndex::find(CSource* pSource, std::string_view csId) {
     const auto textSearch = [&] { return CStartTag::findNext(pSource, pSource->getBegin(), "id", csId, true); };
     // Without the cache every look-up makes new tag objects: nothing to keep.
     if (csId.empty() || !pSource->m_bUseCacheForTagAt || !pSource->m_bUseCacheForFind) return textSearch();
     if (!m_bUsable) return textSearch();
+    if (m_cbSearched < SEARCHES_BEFORE_INDEX * pSource->length()) {
+        CStartTag* pTag = textSearch();
+        m_cbSearched += (pTag != nullptr ? pTag->getEnd() : pSource->getEnd()) - pSource->getBegin();
+        return pTag;
+    }
     if (!m_bStarted) m_nIndexedTo = pSource->getBegin();
     const std::string sKey = UpperAscii(csId);
     size_t nSeen = 0;

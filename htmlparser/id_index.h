@@ -1,5 +1,8 @@
-// The start tags with an "id" attribute, by id, filled as far as look-ups
-// have walked the page: looking up every id of a page walks it once.
+// Element look-ups by id. The first ones search the text for the id, which
+// recognises only the tags it lands in; once those searches have scanned a
+// few times the page, the look-ups go through an index of the start tags
+// with an id, filled as far as they have walked the page, so that looking up
+// every id of a page walks it once.
 #ifndef KX_HTMLPARSER_ID_INDEX_H
 #define KX_HTMLPARSER_ID_INDEX_H
 
@@ -32,6 +35,7 @@ private:
                                  std::string_view csId);
 
     std::unordered_map<std::string, std::vector<CStartTag*>> m_tagsById;  // key: the id folded to upper case
+    Position m_cbSearched = 0;     // bytes the text searches have scanned
     Position m_nIndexedTo = 0;     // every start tag beginning before it is indexed
     Position m_nLastTagEnd = 0;    // end of the last start tag indexed
     bool m_bStarted = false;
