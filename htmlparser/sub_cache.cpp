@@ -1,5 +1,7 @@
 #include "htmlparser/sub_cache.h"
 
+#include <algorithm>
+
 #include "htmlparser/source.h"
 #include "htmlparser/tag.h"
 #include "htmlparser/tag_type.h"
@@ -8,7 +10,13 @@ CSubCache::CSubCache(CSource* pSource) : m_pSource(pSource) {}
 
 bool CSubCache::isRegistered(const CTag* pTag) const { return pTag != nullptr && !pTag->isUnregistered(); }
 
+size_t CSubCache::flatIndexAtOrAfter(Position nPos) const {
+    return static_cast<size_t>(std::lower_bound(m_flatPositions.begin(), m_flatPositions.end(), nPos) -
+                               m_flatPositions.begin());
+}
+
 void CSubCache::record(Position nPos, CTag* pTag) {
+    if (m_bFlat) return;  // everything is known
     const auto itRight = m_entries.lower_bound(nPos);
     if (itRight != m_entries.end() && itRight->first == nPos) return;
     const auto itLeft = leftOf(itRight);
@@ -21,6 +29,10 @@ void CSubCache::record(Position nPos, CTag* pTag) {
 
 CTag* CSubCache::lookup(Position nPos, bool bAssumeNoNestedTags) {
     if (!m_pSource->contains(nPos)) return nullptr;
+    if (m_bFlat) {
+        const size_t n = flatIndexAtOrAfter(nPos);
+        return n < m_flatPositions.size() && m_flatPositions[n] == nPos ? m_flatTags[n] : nullptr;
+    }
     const auto it = m_entries.lower_bound(nPos);
     if (it != m_entries.end() && it->first == nPos) return it->second.pTag;
     if (gapAfter(leftOf(it))) return nullptr;
@@ -52,6 +64,11 @@ CTag* CSubCache::findPreviousOrNextTag(Position nPos, bool bPrevious) {
 
 CTag* CSubCache::findNext(Position nPos) {
     if (nPos == NO_POS) return nullptr;
+    if (m_bFlat) {
+        for (size_t n = flatIndexAtOrAfter(std::max(nPos, m_pSource->getBegin())); n < m_flatTags.size(); ++n)
+            if (isRegistered(m_flatTags[n])) return m_flatTags[n];
+        return nullptr;
+    }
     Position nCur = std::max(nPos, m_pSource->getBegin());
     const Position nSourceEnd = m_pSource->getEnd();
     while (nCur < nSourceEnd) {
@@ -81,6 +98,11 @@ CTag* CSubCache::findPrevious(Position nPos) {
     if (nPos == NO_POS || nBegin == nSourceEnd) return nullptr;
     Position nCur = nPos >= nSourceEnd ? nSourceEnd - 1 : nPos;
     if (nCur < nBegin) return nullptr;
+    if (m_bFlat) {
+        for (size_t n = flatIndexAtOrAfter(nCur + 1); n-- > 0;)
+            if (isRegistered(m_flatTags[n])) return m_flatTags[n];
+        return nullptr;
+    }
     while (true) {
         const auto it = m_entries.lower_bound(nCur);
         const bool bEntryHere = it != m_entries.end() && it->first == nCur;
@@ -108,10 +130,15 @@ void CSubCache::clear() {
     m_entries.clear();
     m_memory.release();
     m_bBottomGapComplete = false;
+    m_bFlat = false;
+    m_flatPositions.clear();
+    m_flatTags.clear();
 }
 
 void CSubCache::bulkLoad(const std::vector<CTag*>& tags) {
     clear();
-    for (CTag* pTag : tags) m_entries.emplace_hint(m_entries.end(), pTag->getBegin(), CEntry{pTag, true});
-    m_bBottomGapComplete = true;
+    m_flatPositions.reserve(tags.size());
+    for (CTag* pTag : tags) m_flatPositions.push_back(pTag->getBegin());
+    m_flatTags = tags;
+    m_bFlat = true;
 }

@@ -1,6 +1,8 @@
 // What is known about the tags of a source, position by position: an entry
 // per position already examined (the tag that begins there, or none), and
 // per gap between two entries whether it is known to hold no tag at all.
+// After a full parse everything is known: the tags are then kept in two
+// flat arrays in document order and answered by binary search.
 #ifndef KX_HTMLPARSER_SUB_CACHE_H
 #define KX_HTMLPARSER_SUB_CACHE_H
 
@@ -29,7 +31,7 @@ public:
     // Records what was recognised at nPos (a tag or none) if not yet known.
     void record(Position nPos, CTag* pTag);
 
-    bool isEmpty() const { return m_entries.empty(); }
+    bool isEmpty() const { return m_bFlat ? m_flatPositions.empty() : m_entries.empty(); }
     void clear();
     // Every tag of a full parse, in document order; every gap is complete.
     void bulkLoad(const std::vector<CTag*>& tags);
@@ -55,10 +57,16 @@ private:
     CTag* findNext(Position nPos);
     CTag* findPrevious(Position nPos);
 
+    // The flat arrays' index of the first tag at or after nPos.
+    size_t flatIndexAtOrAfter(Position nPos) const;
+
     CSource* m_pSource;
     std::pmr::monotonic_buffer_resource m_memory;
     Map m_entries{&m_memory};
     bool m_bBottomGapComplete = false;
+    bool m_bFlat = false;  // loaded from a full parse: only the flat arrays are used
+    std::vector<Position> m_flatPositions;
+    std::vector<CTag*> m_flatTags;
 };
 
 #endif  // KX_HTMLPARSER_SUB_CACHE_H
