@@ -9,31 +9,35 @@
 #include "base/win_errors.h"
 #include "platform/private_files.h"
 
-size_t ReadAt(int fd, char* pBuffer, size_t cbBuffer, uint64_t qwOffset) {
+namespace {
+
+// Repeats a positioned pread or pwrite until all is done, the end is
+// reached or it fails; the bytes done.
+template <class Buffer, class Call>
+size_t Transfer(int fd, Buffer pBuffer, size_t cbBuffer, uint64_t qwOffset, Call call) {
     size_t cbDone = 0;
     while (fd >= 0 && cbDone < cbBuffer) {
-        const ssize_t nRead = pread(fd, pBuffer + cbDone, cbBuffer - cbDone, static_cast<off_t>(qwOffset + cbDone));
-        if (nRead < 0 && errno == EINTR) continue;
-        if (nRead <= 0) break;
-        cbDone += static_cast<size_t>(nRead);
+        const ssize_t nDone = call(fd, pBuffer + cbDone, cbBuffer - cbDone, static_cast<off_t>(qwOffset + cbDone));
+        if (nDone < 0 && errno == EINTR) continue;
+        if (nDone <= 0) break;
+        cbDone += static_cast<size_t>(nDone);
     }
     return cbDone;
+}
+
+}  // namespace
+
+size_t ReadAt(int fd, char* pBuffer, size_t cbBuffer, uint64_t qwOffset) {
+    return Transfer(fd, pBuffer, cbBuffer, qwOffset, ::pread);
 }
 
 size_t WriteAt(int fd, const char* pData, size_t cbData, uint64_t qwOffset) {
-    size_t cbDone = 0;
-    while (fd >= 0 && cbDone < cbData) {
-        const ssize_t nWritten = pwrite(fd, pData + cbDone, cbData - cbDone, static_cast<off_t>(qwOffset + cbDone));
-        if (nWritten < 0 && errno == EINTR) continue;
-        if (nWritten <= 0) break;
-        cbDone += static_cast<size_t>(nWritten);
-    }
-    return cbDone;
+    return Transfer(fd, pData, cbData, qwOffset, ::pwrite);
 }
 
-DWORD ReadRegularFile(const std::string& sPath, size_t cbMax, std::string& sText, bool bNoFollow) {
+DWORD ReadRegularFile(const std::string& sPath, size_t cbMax, std::string& sText) {
     sText.clear();
-    const int fd = open(sPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (bNoFollow ? O_NOFOLLOW : 0));
+    const int fd = open(sPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
     struct stat st{};
     DWORD dwResult = 0;

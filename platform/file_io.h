@@ -18,8 +18,7 @@ size_t WriteAt(int fd, const char* pData, size_t cbData, uint64_t qwOffset);
 // size before reading and opening it without blocking (a FIFO or a device
 // at the path is refused at once). 0, or the Win32 code: 2 missing, 5 not
 // allowed, 13 not a regular file, 223 larger than cbMax, 30 unreadable.
-// With bNoFollow a symbolic link at the path is refused (5).
-DWORD ReadRegularFile(const std::string& sPath, size_t cbMax, std::string& sText, bool bNoFollow = false);
+DWORD ReadRegularFile(const std::string& sPath, size_t cbMax, std::string& sText);
 
 class CPlatformFile {
 public:

@@ -88,8 +88,8 @@ bool CPeResources::Parse(std::vector<uint8_t> image, std::string& sError) {
     return true;
 }
 
-bool CPeResources::ReadDirectory(uint32_t nDirectory, std::vector<std::pair<uint32_t, uint32_t>>& entries) const {
-    entries.clear();
+template <class Fn>
+bool CPeResources::VisitDirectory(uint32_t nDirectory, Fn fn) const {
     const size_t nBase = m_nResourceOffset + nDirectory;
     uint16_t nNamed = 0, nIds = 0;
     if (nDirectory > m_cbResource || !Read16(nBase + 12, nNamed) || !Read16(nBase + 14, nIds)) return false;
@@ -98,7 +98,7 @@ bool CPeResources::ReadDirectory(uint32_t nDirectory, std::vector<std::pair<uint
     for (size_t n = 0; n < nEntries; ++n) {
         uint32_t nName = 0, nData = 0;
         if (!Read32(nBase + 16 + 8 * n, nName) || !Read32(nBase + 20 + 8 * n, nData)) return false;
-        entries.emplace_back(nName, nData);
+        if (!fn(nName, nData)) return true;
     }
     return true;
 }
@@ -109,45 +109,47 @@ bool CPeResources::BlockData(uint32_t nLanguageEntry, size_t& nData, uint32_t& c
            Read32(m_nResourceOffset + nLanguageEntry + 4, cbData) && FileOffset(nDataRva, cbData, nData);
 }
 
-bool CPeResources::ValidateStringTables(std::string& sError) const {
-    std::vector<std::pair<uint32_t, uint32_t>> types, blocks, languages;
-    if (!ReadDirectory(0, types)) return Fail(sError, "resource directory cut short");
-    const auto itType = std::find_if(types.begin(), types.end(), [](const auto& entry) { return entry.first == RT_STRING; });
-    if (itType == types.end() || (itType->second & SUBDIRECTORY) == 0) return Fail(sError, "no string table");
-    if (!ReadDirectory(itType->second & ~SUBDIRECTORY, blocks)) return Fail(sError, "string table directory cut short");
-    for (const auto& [nBlock, nBlockDirectory] : blocks) {
-        const std::string sBlock = "string block " + std::to_string(nBlock);
-        if ((nBlockDirectory & SUBDIRECTORY) == 0 || !ReadDirectory(nBlockDirectory & ~SUBDIRECTORY, languages))
-            return Fail(sError, sBlock + ": directory cut short");
-        for (const auto& [nLanguage, nLanguageEntry] : languages) {
-            const std::string sWhere = sBlock + " language " + std::to_string(nLanguage);
-            size_t nData = 0;
-            uint32_t cbData = 0;
-            if ((nLanguageEntry & SUBDIRECTORY) != 0 || !BlockData(nLanguageEntry, nData, cbData))
-                return Fail(sError, sWhere + ": outside the file");
-            size_t nPos = nData;
-            const size_t nEnd = nData + cbData;
-            for (int n = 0; n < 16; ++n) {
-                uint16_t cchEntry = 0;
-                if (nPos + 2 > nEnd || !Read16(nPos, cchEntry) || nPos + 2 + 2ull * cchEntry > nEnd)
-                    return Fail(sError, sWhere + ": string " + std::to_string(n) + " cut short");
-                nPos += 2 + 2ull * cchEntry;
-            }
+bool CPeResources::ValidateBlock(uint32_t nBlock, uint32_t nBlockDirectory, std::string& sError) const {
+    const std::string sBlock = "string block " + std::to_string(nBlock);
+    bool bValid = (nBlockDirectory & SUBDIRECTORY) != 0;
+    const bool bRead = bValid && VisitDirectory(nBlockDirectory & ~SUBDIRECTORY, [&](uint32_t nLanguage, uint32_t nEntry) {
+        const std::string sWhere = sBlock + " language " + std::to_string(nLanguage);
+        size_t nData = 0;
+        uint32_t cbData = 0;
+        if ((nEntry & SUBDIRECTORY) != 0 || !BlockData(nEntry, nData, cbData))
+            return bValid = Fail(sError, sWhere + ": outside the file");
+        const size_t nEnd = nData + cbData;
+        for (int n = 0; n < 16; ++n) {
+            uint16_t cchEntry = 0;
+            if (nData + 2 > nEnd || !Read16(nData, cchEntry) || nData + 2 + 2ull * cchEntry > nEnd)
+                return bValid = Fail(sError, sWhere + ": string " + std::to_string(n) + " cut short");
+            nData += 2 + 2ull * cchEntry;
         }
-    }
-    return true;
+        return true;
+    });
+    return bValid && (bRead || Fail(sError, sBlock + ": directory cut short"));
+}
+
+bool CPeResources::ValidateStringTables(std::string& sError) const {
+    if (!VisitDirectory(0, [](uint32_t, uint32_t) { return true; })) return Fail(sError, "resource directory cut short");
+    uint32_t nTypeDirectory = 0;
+    if (!FindEntry(0, RT_STRING, nTypeDirectory) || (nTypeDirectory & SUBDIRECTORY) == 0)
+        return Fail(sError, "no string table");
+    bool bValid = true;
+    const bool bRead = VisitDirectory(nTypeDirectory & ~SUBDIRECTORY, [&](uint32_t nBlock, uint32_t nBlockDirectory) {
+        return bValid = ValidateBlock(nBlock, nBlockDirectory, sError);
+    });
+    return bValid && (bRead || Fail(sError, "string table directory cut short"));
 }
 
 bool CPeResources::FindEntry(uint32_t nDirectory, uint32_t nId, uint32_t& nEntryData) const {
-    std::vector<std::pair<uint32_t, uint32_t>> entries;
-    if (!ReadDirectory(nDirectory, entries)) return false;
-    for (const auto& [nName, nData] : entries) {
-        if ((nName & SUBDIRECTORY) == 0 && nName == nId) {
-            nEntryData = nData;
-            return true;
-        }
-    }
-    return false;
+    bool bFound = false;
+    const bool bRead = VisitDirectory(nDirectory, [&](uint32_t nName, uint32_t nData) {
+        bFound = (nName & SUBDIRECTORY) == 0 && nName == nId;
+        if (bFound) nEntryData = nData;
+        return !bFound;
+    });
+    return bRead && bFound;
 }
 
 bool CPeResources::FindString(uint32_t nId, uint16_t nLangId, std::u16string& sText) const {

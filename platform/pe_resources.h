@@ -30,8 +30,13 @@ private:
     bool FindEntry(uint32_t nDirectory, uint32_t nId, uint32_t& nEntryData) const;
     // Every directory entry, block and string of the string tables is inside the file.
     bool ValidateStringTables(std::string& sError) const;
-    // The entries of the resource directory at nDirectory; false when it lies outside.
-    bool ReadDirectory(uint32_t nDirectory, std::vector<std::pair<uint32_t, uint32_t>>& entries) const;
+    // The same for one block: each language's data and its sixteen strings.
+    bool ValidateBlock(uint32_t nBlock, uint32_t nBlockDirectory, std::string& sError) const;
+    // Calls fn(name, data) for each entry of the resource directory at
+    // nDirectory until it returns false; false when the directory lies
+    // outside the file.
+    template <class Fn>
+    bool VisitDirectory(uint32_t nDirectory, Fn fn) const;
     // The file offset and size of a language's block; false when outside the file.
     bool BlockData(uint32_t nLanguageEntry, size_t& nData, uint32_t& cbData) const;
     bool Read16(size_t nOffset, uint16_t& nValue) const;

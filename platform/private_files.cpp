@@ -24,18 +24,16 @@ gid_t LogGroup() {
     return pResult->gr_gid;
 }
 
-mode_t PrivateMode(bool bFolder, gid_t gid) {
-    if (gid != static_cast<gid_t>(-1)) return bFolder ? 02770 : 0660;
+mode_t PrivateMode(bool bFolder, bool bGroup) {
+    if (bGroup) return bFolder ? 02770 : 0660;
     return bFolder ? 0700 : 0600;
 }
 
 // Gives a new file or object its mode whatever the umask is.
 void ApplyPrivateMode(int fd, bool bFolder) {
     const gid_t gid = LogGroup();
-    if (gid != static_cast<gid_t>(-1) && fchown(fd, static_cast<uid_t>(-1), gid) == 0)
-        fchmod(fd, PrivateMode(bFolder, gid));
-    else
-        fchmod(fd, PrivateMode(bFolder, static_cast<gid_t>(-1)));
+    const bool bGroup = gid != static_cast<gid_t>(-1) && fchown(fd, static_cast<uid_t>(-1), gid) == 0;
+    fchmod(fd, PrivateMode(bFolder, bGroup));
 }
 
 // What exists is ours: of the type asked for, owned by this user, and with no
@@ -47,8 +45,7 @@ bool IsOwnPrivate(int fd, bool bFolder) {
     if (st.st_uid != geteuid()) return false;
     const gid_t gid = LogGroup();
     const bool bGroupOk = gid != static_cast<gid_t>(-1) && st.st_gid == gid;
-    const mode_t allowed = bGroupOk ? PrivateMode(bFolder, gid) : PrivateMode(bFolder, static_cast<gid_t>(-1));
-    return (st.st_mode & 07777 & ~allowed) == 0;
+    return (st.st_mode & 07777 & ~PrivateMode(bFolder, bGroupOk)) == 0;
 }
 
 int Refuse(int fd) {
