@@ -17,4 +17,11 @@ size_t FindNoCase(const char* pText, size_t nFrom, size_t nTo, std::string_view 
 // and ends before nTextEnd; SIZE_MAX when there is none.
 size_t FindLastNoCase(const char* pText, size_t nFrom, size_t nDownTo, size_t nTextEnd, std::string_view pattern);
 
+// The same over a whole text from nFrom; npos when there is none.
+inline size_t FindNoCaseIn(std::string_view sText, std::string_view sPattern, size_t nFrom) {
+    if (nFrom > sText.size()) return std::string_view::npos;
+    const size_t nHit = FindNoCase(sText.data(), nFrom, sText.size(), sPattern);
+    return nHit == SIZE_MAX ? std::string_view::npos : nHit;
+}
+
 #endif  // KX_BASE_TEXT_SEARCH_H

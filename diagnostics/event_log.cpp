@@ -98,7 +98,9 @@ DWORD CEventLog::ReportErrorf(DWORD dwError, uint16_t wType, const char* pszForm
     FormatV(message, pszFormat, args);
     va_end(args);
     try {
-        std::string sText = "ERROR: " + SystemErrorText(dwError) + ". " + message.szText;
+        // An HRESULT of facility 7 carries a Win32 code, whose text the system gives.
+        const DWORD dwCode = IsWin32Facility(static_cast<HRESULT>(dwError)) ? dwError & 0xFFFF : dwError;
+        std::string sText = "ERROR: " + SystemErrorText(dwCode) + ". " + message.szText;
         if (sText.size() > EVENT_TEXT_LIMIT) sText.resize(EVENT_TEXT_LIMIT);
         return ReportText(wType, sText);
     } catch (...) {

@@ -1,4 +1,4 @@
-// Text helpers of the request handling: cookies, the EWS address.
+// Text helpers of the request handling: cookies (CCookies), the EWS address.
 #ifndef KX_ENTRY_UTIL_H
 #define KX_ENTRY_UTIL_H
 
@@ -6,17 +6,12 @@
 #include <string_view>
 
 #include "kx/win_types.h"
+#include "settings/cookies.h"
 
 struct CDLLContext;
 
-class CUtil {
+class CUtil : public CCookies {
 public:
-    // The value after key (which must end with '='), found ignoring case
-    // anywhere in the cookie text, up to the next ';'.
-    static bool extractCookie(std::string_view sCookies, std::string_view sKey, std::string& sValue);
-    // The user-context cookie of another opened mailbox ("UserContext_<hex>="),
-    // its value cut before the first '&'.
-    static bool GetOtherMBXUserContextCookieValue(std::string_view sCookies, std::string& sValue);
     // Setting 38 when set, else this server's address from the request:
     // scheme + local address (IPv6 in brackets) + "/EWS/exchange.asmx".
     static std::string BuildEwsUrl(CDLLContext* pContext);

@@ -1,6 +1,7 @@
 #include "platform/error_text.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "base/win_errors.h"
@@ -24,6 +25,8 @@ constexpr std::pair<DWORD, const char*> TEXTS[] = {
     {ERROR_FILE_TOO_LARGE, "The file size exceeds the limit allowed and cannot be saved."},
     {ERROR_NO_DATA, "The pipe is being closed."},
     {ERROR_EXCEPTION_IN_SERVICE, "An exception occurred in the service when handling the control request."},
+    {ERROR_NOT_FOUND, "Element not found."},
+    {ERROR_CONNECTION_REFUSED, "The remote computer refused the network connection."},
     {ERROR_LOGON_FAILURE, "The user name or password is incorrect."},
     {ERROR_INVALID_SID, "The security ID structure is invalid."},
     {ERROR_INVALID_INDEX, "Invalid index."},
@@ -32,6 +35,12 @@ constexpr std::pair<DWORD, const char*> TEXTS[] = {
     {ERROR_DS_NO_SUCH_OBJECT, "There is no such object on the server."},
     {ERROR_DS_SERVER_DOWN, "The server is not operational."},
     {ERROR_DS_GENERIC_ERROR, "A directory service error has occurred."},
+    {0x80004001, "Not implemented"},
+    {0x80004002, "No such interface supported"},
+    {0x80004003, "Invalid pointer"},
+    {0x80004005, "Unspecified error"},
+    {0x8000FFFF, "Catastrophic failure"},
+    {0x80040154, "Class not registered"},
 };
 
 }  // namespace
@@ -41,4 +50,13 @@ std::string SystemErrorText(DWORD dwError) {
     const auto* pEntry = std::lower_bound(std::begin(TEXTS), pEnd, dwError,
                                           [](const auto& entry, DWORD dwCode) { return entry.first < dwCode; });
     return pEntry != pEnd && pEntry->first == dwError ? pEntry->second : "";
+}
+
+std::string ComErrorMessage(HRESULT hr) {
+    const DWORD dwCode = static_cast<DWORD>(hr);
+    std::string sText = SystemErrorText(IsWin32Facility(hr) ? dwCode & 0xFFFF : dwCode);
+    if (!sText.empty()) return sText;
+    char szText[32];
+    std::snprintf(szText, sizeof szText, "Unknown error 0x%0X", dwCode);
+    return szText;
 }

@@ -11,4 +11,8 @@
 // nothing for a code the system does not know.
 std::string SystemErrorText(DWORD dwError);
 
+// The text a COM error shows for an HRESULT: the system's message (of the
+// Win32 code for facility 7), else "Unknown error 0x<hr>".
+std::string ComErrorMessage(HRESULT hr);
+
 #endif  // KX_PLATFORM_ERROR_TEXT_H

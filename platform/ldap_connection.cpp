@@ -7,16 +7,16 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <set>
 
 #include "base/win_errors.h"
-#include "platform/file_io.h"
+#include "platform/secret_file.h"
 
 namespace {
 
 constexpr int DEFAULT_TIMEOUT_SECONDS = 10;
-constexpr off_t MAX_BIND_FILE_SIZE = 64 * 1024;
 
 struct CLastError {
     DWORD dwError = 0;
@@ -109,29 +109,14 @@ int SaslInteract(LDAP*, unsigned, void*, void*) { return LDAP_SUCCESS; }
 // The bind DN and password of the bind file; false (with the last error)
 // when the file is unsafe or unreadable.
 bool ReadBindFile(const char* pszPath, std::string& sDn, std::string& sPassword) {
-    const int fd = ::open(pszPath, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat st{};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & 077) != 0 ||
-        (st.st_uid != 0 && st.st_uid != ::geteuid()) || st.st_size > MAX_BIND_FILE_SIZE) {
-        if (fd >= 0) ::close(fd);
-        CLdapConnection::RecordError(LDAP_INSUFFICIENT_ACCESS,
-                                     std::string("the bind file ") + pszPath +
-                                         " must be a regular file of root's (or ours) that only its owner can read");
+    std::map<std::string, std::string> values;
+    std::string sWhyNot;
+    if (!ReadSecretFile(pszPath, values, sWhyNot)) {
+        CLdapConnection::RecordError(LDAP_INSUFFICIENT_ACCESS, "the bind file " + sWhyNot);
         return false;
     }
-    std::string sText(static_cast<size_t>(st.st_size), '\0');
-    sText.resize(ReadAt(fd, sText.data(), sText.size(), 0));
-    ::close(fd);
-    size_t nStart = 0;
-    while (nStart < sText.size()) {
-        size_t nEnd = sText.find('\n', nStart);
-        if (nEnd == std::string::npos) nEnd = sText.size();
-        std::string sLine = sText.substr(nStart, nEnd - nStart);
-        if (!sLine.empty() && sLine.back() == '\r') sLine.pop_back();
-        if (sLine.rfind("binddn=", 0) == 0) sDn = sLine.substr(7);
-        if (sLine.rfind("password=", 0) == 0) sPassword = sLine.substr(9);
-        nStart = nEnd + 1;
-    }
+    sDn = values["binddn"];
+    sPassword = values["password"];
     if (sDn.empty() || sPassword.empty()) {  // never an anonymous bind by mistake
         CLdapConnection::RecordError(LDAP_INSUFFICIENT_ACCESS, std::string("the bind file ") + pszPath +
                                                                     " must give both binddn= and password=");

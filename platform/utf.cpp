@@ -22,28 +22,45 @@ void AppendUtf8(std::string& sOut, char32_t ch) {
     }
 }
 
+// The code point of the sequence at n and its length; 0 for a malformed one.
+size_t DecodeUtf8(std::string_view sText, size_t n, char32_t& ch) {
+    const unsigned char lead = static_cast<unsigned char>(sText[n]);
+    const size_t cbLength = lead < 0x80                    ? 1
+                            : lead >= 0xC2 && lead < 0xE0 ? 2
+                            : lead >= 0xE0 && lead < 0xF0 ? 3
+                            : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                          : 0;
+    if (cbLength == 0 || n + cbLength > sText.size()) return 0;
+    ch = cbLength == 1 ? lead : cbLength == 2 ? lead & 0x1F : cbLength == 3 ? lead & 0x0F : lead & 0x07;
+    for (size_t k = 1; k < cbLength; ++k) {
+        const unsigned char next = static_cast<unsigned char>(sText[n + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        ch = ch << 6 | (next & 0x3F);
+    }
+    static const char32_t MINIMUM[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (ch < MINIMUM[cbLength] || ch > 0x10FFFF || (ch >= 0xD800 && ch < 0xE000)) return 0;
+    return cbLength;
+}
+
 }  // namespace
+
+bool IsValidUtf8(std::string_view sText) {
+    char32_t ch;
+    for (size_t n = 0; n < sText.size();) {
+        const size_t cbLength = DecodeUtf8(sText, n, ch);
+        if (cbLength == 0) return false;
+        n += cbLength;
+    }
+    return true;
+}
 
 std::u16string Utf8ToUtf16(std::string_view sText) {
     std::u16string sOut;
     sOut.reserve(sText.size());
     for (size_t n = 0; n < sText.size();) {
-        const unsigned char lead = static_cast<unsigned char>(sText[n]);
-        const size_t cbLength = lead < 0x80                    ? 1
-                                : lead >= 0xC2 && lead < 0xE0 ? 2
-                                : lead >= 0xE0 && lead < 0xF0 ? 3
-                                : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                              : 0;
-        char32_t ch = cbLength == 1 ? lead : cbLength == 2 ? lead & 0x1F : cbLength == 3 ? lead & 0x0F : lead & 0x07;
-        bool bValid = cbLength != 0 && n + cbLength <= sText.size();
-        for (size_t k = 1; bValid && k < cbLength; ++k) {
-            const unsigned char next = static_cast<unsigned char>(sText[n + k]);
-            bValid = (next & 0xC0) == 0x80;
-            ch = ch << 6 | (next & 0x3F);
-        }
-        static const char32_t MINIMUM[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (bValid && (ch < MINIMUM[cbLength] || ch > 0x10FFFF || (ch >= 0xD800 && ch < 0xE000))) bValid = false;
-        if (!bValid) {
+        char32_t ch = 0;
+        const size_t cbLength = DecodeUtf8(sText, n, ch);
+        if (cbLength == 0) {
             sOut += static_cast<char16_t>(REPLACEMENT);
             ++n;
             continue;

@@ -8,5 +8,7 @@
 // Malformed input becomes U+FFFD; nothing is dropped silently.
 std::u16string Utf8ToUtf16(std::string_view sText);
 std::string Utf16ToUtf8(std::u16string_view sText);
+// Whether the bytes are well-formed UTF-8 (no surrogates, no overlong forms).
+bool IsValidUtf8(std::string_view sText);
 
 #endif  // KX_PLATFORM_UTF_H

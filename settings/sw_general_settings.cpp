@@ -1,20 +1,99 @@
 #include "settings/sw_general_settings.h"
 
+#include "base/win_errors.h"
 #include "diagnostics/trace.h"
+#include "platform/error_text.h"
 #include "platform/impersonation.h"
+#include "settings/cookies.h"
 
 namespace {
+
 constexpr int SETTING_EWS_URL = 38;
+constexpr int SETTING_AD_CONFIGURATION_TYPE = 84;
+constexpr int DEFAULT_CACHE_ITEMS = 3000;
+constexpr int DEFAULT_CACHE_LIFETIME = 60;
+
+// The texts of one cache's start: a missing items or lifetime setting (with
+// the setting id), no wrapper, no cache.
+struct CCacheTexts {
+    const char* pszItemsDefault;
+    const char* pszLifetimeDefault;
+    const char* pszNotInstantiated;
+    const char* pszCreateFailed;
+};
+
+constexpr CCacheTexts SW_CACHE_TEXTS = {
+    "CCoreGeneralSettings::Init could find ID_MAX_CACHE_ITEMS use 3000 as default",
+    "CCoreGeneralSettings::Init could find ID_CACHE_LIFETIME use 30 minutes as default",
+    "CSWGeneralSettings::InitializeCache failed to instantiate the Cache Object",
+    "CSWGeneralSettings::InitializeCache CreateCache failed"};
+constexpr CCacheTexts COMMON_FOLDER_CACHE_TEXTS = {
+    "[CSWGeneralSettings::InitializeCommonFolderIdCache] could find ID_COMMONFOLDERID_MAX_CACHE_ITEMS (%d) use 3000 "
+    "as default",
+    "[CSWGeneralSettings::InitializeCommonFolderIdCache] could find ID_COMMONFOLDERID_CACHE_LIFETIME (%d) use 30 "
+    "minutes as default",
+    "[CSWGeneralSettings::InitializeCommonFolderIdCache] failed to instantiate the Cache Object",
+    "[CSWGeneralSettings::InitializeCommonFolderIdCache] CreateCache failed"};
+constexpr CCacheTexts RECIPIENT_CACHE_TEXTS = {
+    "[CSWGeneralSettings::InitializeRecipientSmtpCache] could find ID_COMMONFOLDERID_MAX_CACHE_ITEMS (%d) use 3000 "
+    "as default",
+    "[CSWGeneralSettings::InitializeRecipientSmtpCache] could find ID_COMMONFOLDERID_CACHE_LIFETIME (%d) use 30 "
+    "minutes as default",
+    "[CSWGeneralSettings::InitializeCommonFolderIdCache] failed to instantiate the Cache Object",
+    "[CSWGeneralSettings::InitializeRecipientSmtpCache] CreateCache failed"};
+
+const CCacheTexts* TextsOf(const char* pszName) {
+    const std::string_view sName = pszName;
+    return sName == "CommonFolderID" ? &COMMON_FOLDER_CACHE_TEXTS
+           : sName == "RecipientSmtp" ? &RECIPIENT_CACHE_TEXTS
+                                      : &SW_CACHE_TEXTS;
 }
+
+}  // namespace
 
 BOOL CSWGeneralSettings::Init(const char* pszProductName, const char* pszModuleName,
                               const char* pszResourceModuleName, const char* pszRegistryKey, int nLevelsUp) {
     InitUserConfigIds();
     const CRevertToSelf processIdentity;
-    const BOOL bResult =
+    BOOL bResult =
         CGeneralSettings::Init(pszProductName, pszModuleName, pszResourceModuleName, pszRegistryKey, nLevelsUp);
-    if (bResult) InitEWSUrl();
+    if (bResult) {
+        InitEWSUrl();
+        bResult = InitializeCache(m_hiddenMessageCache, "HiddenMessage", 16, 17) &&
+                  InitializeCache(m_adUserConfigCache, "ADUserConfig", 60, 61) && InitializeCommonFolderIdCache() &&
+                  InitializeRecipientSmtpCache();
+    }
     return bResult;
+}
+
+bool CSWGeneralSettings::InitializeCache(CQVCache& cache, const char* pszName, int nItemsId, int nLifetimeId) {
+    const CCacheTexts& texts = *TextsOf(pszName);
+    int nItems = DEFAULT_CACHE_ITEMS, nLifetime = DEFAULT_CACHE_LIFETIME;
+    if (!GetSettingFromID(nItemsId, nItems, 0)) {
+        nItems = DEFAULT_CACHE_ITEMS;
+        Trace(texts.pszItemsDefault, nItemsId);
+    }
+    if (!GetSettingFromID(nLifetimeId, nLifetime, 0)) {
+        nLifetime = DEFAULT_CACHE_LIFETIME;
+        Trace(texts.pszLifetimeDefault, nLifetimeId);
+    }
+    if (cache.Init() < 0) {
+        Trace("%s", texts.pszNotInstantiated);
+        return false;
+    }
+    if (cache.CreateCache(pszName, nItems, nLifetime) < 0) {
+        Trace("%s", texts.pszCreateFailed);
+        return false;
+    }
+    return true;
+}
+
+bool CSWGeneralSettings::InitializeCommonFolderIdCache() {
+    return InitializeCache(m_commonFolderIdCache, "CommonFolderID", 62, 63);
+}
+
+bool CSWGeneralSettings::InitializeRecipientSmtpCache() {
+    return InitializeCache(m_recipientSmtpCache, "RecipientSmtp", 64, 65);
 }
 
 bool CSWGeneralSettings::InitEWSUrl() {
@@ -29,3 +108,178 @@ bool CSWGeneralSettings::InitEWSUrl() {
 }
 
 std::string CSWGeneralSettings::EwsUrl() const { return m_settings.EwsUrl(); }
+
+bool CSWGeneralSettings::ExtractUserName(std::string& sUser) {
+    if (sUser.empty()) {
+        Trace("[CGeneralSettings::ExtractUserName] Username is empty.");
+        return false;
+    }
+    const auto keepAfter = [&](size_t nSeparator) {
+        if (nSeparator + 1 == sUser.size()) {
+            Trace("CGeneralSettings::ExtractUserName got an invalid Username format %s ", sUser.c_str());
+            return false;
+        }
+        sUser.erase(0, nSeparator + 1);
+        return true;
+    };
+    if (const size_t nBackslash = sUser.find('\\'); nBackslash != std::string::npos) return keepAfter(nBackslash);
+    if (const size_t nAt = sUser.find('@'); nAt != std::string::npos) {
+        if (nAt + 1 != sUser.size()) sUser.erase(nAt);
+        return true;
+    }
+    if (const size_t nSlash = sUser.find('/'); nSlash != std::string::npos) return keepAfter(nSlash);
+    return true;
+}
+
+bool CSWGeneralSettings::GetSessionId(const std::string& sUser, const std::string& sCookieHeader,
+                                      std::string& sSessionId) {
+    if (sUser.empty()) {
+        Trace("[CSWGeneralSettings::GetSessionId] Username is empty.");
+        return false;
+    }
+    constexpr const char* USER_CONTEXT_KEY = "UserContext=";
+    std::string sValue;
+    if (!CCookies::extractCookie(sCookieHeader, USER_CONTEXT_KEY, sValue) || sValue.empty()) {
+        Trace("[CSWGeneralSettings::GetADProperty] Warning!: couldn't retrieve cookie or the cookie (%s) value is "
+              "empty",
+              USER_CONTEXT_KEY);
+        sValue.clear();
+        if (!CCookies::extractCookie(sCookieHeader, "sessionid=", sValue) || sValue.empty()) {
+            Trace("[CSWGeneralSettings::GetADProperty] Warning!: couldn't retrieve cookie or the cookie (%s) value is "
+                  "empty, go with user name",
+                  "sessionid=");
+            sValue = sUser;
+        }
+    }
+    sSessionId = sValue;
+    Trace("[CSWGeneralSettings::GetSessionId] method returned %s, session id:%s", "TRUE", sSessionId.c_str());
+    return true;
+}
+
+HRESULT CSWGeneralSettings::ReadDirectory(const std::string& sKey, DWORD dwKeyType, const std::string& sAttribute,
+                                          std::string& sValue) {
+    if (m_pUserDirectory == nullptr) {
+        Trace("[CSWGeneralSettings::ReadDirectory] no directory reader is installed");
+        return E_POINTER;
+    }
+    int nConfigurationType = IUserDirectory::DEFAULT_CONFIGURATION;
+    if (!GetSettingFromID(SETTING_AD_CONFIGURATION_TYPE, nConfigurationType, -1))
+        nConfigurationType = IUserDirectory::DEFAULT_CONFIGURATION;
+    return m_pUserDirectory->ReadAttribute(sKey, dwKeyType, nConfigurationType, sAttribute, sValue);
+}
+
+HRESULT CSWGeneralSettings::GetADProperty(const std::string& sUserIn, const std::string& sCookieHeader,
+                                          const std::string& sAttribute, std::string& sValue,
+                                          const std::string& sMailbox, const std::string& sOtherKey) {
+    std::string sUser = sUserIn, sSessionId;
+    if (!sUser.empty()) {
+        if (!ExtractUserName(sUser)) return E_INVALIDARG;
+        if (!GetSessionId(sUser, sCookieHeader, sSessionId))
+            Trace("[CSWGeneralSettings::GetADProperty] Warning!: got an invalid Session id format %s for Prop: %s, "
+                  "continue anyway",
+                  sSessionId.c_str(), sAttribute.c_str());
+        Trace("[CSWGeneralSettings::GetADProperty] Get property from cache, User: %s, SessionId: %s, Parameter Name: "
+              "%s, Mailbox: %s",
+              sUser.c_str(), sSessionId.c_str(), sAttribute.c_str(), sMailbox.c_str());
+        std::string sCached;
+        if (m_adUserConfigCache.GetItem("ADUserConfig", sUser, sCached, sSessionId, sAttribute) == S_OK) {
+            sValue = sCached;
+            Trace("[CSWGeneralSettings::GetADProperty] Get property from cache successfull, Value: %s !",
+                  sValue.c_str());
+            return S_OK;
+        }
+    } else if (sMailbox.empty() || sAttribute != "sAMAccountName") {
+        return E_INVALIDARG;
+    }
+    const HRESULT hr = !sMailbox.empty()    ? ReadDirectory(sMailbox, IUserDirectory::KEY_SMTP_ADDRESS, sAttribute, sValue)
+                       : !sOtherKey.empty() ? ReadDirectory(sOtherKey, IUserDirectory::KEY_SID, sAttribute, sValue)
+                                            : ReadDirectory(sUser, IUserDirectory::KEY_ACCOUNT_NAME, sAttribute, sValue);
+    if (hr < 0) {
+        Trace("[CSWGeneralSettings::GetADProperty] Getting property %s for user %s from AD failed. Session %s  Mailbox "
+              "%s hr: 0x%x",
+              sAttribute.c_str(), sUser.c_str(), sSessionId.c_str(), sMailbox.c_str(), hr);
+        if (sAttribute != "msExchUserCulture") {
+            Trace("CSWGeneralSettings::GetADProperty failed to get %s for sUser %s sSession %s Mailbox %s",
+                  sAttribute.c_str(), sUser.c_str(), sSessionId.c_str(), sMailbox.c_str());
+            m_eventLog.ReportErrorf(static_cast<DWORD>(hr), EVENTLOG_ERROR_TYPE,
+                                    "CSWGeneralSettings::GetADProperty failed to get %s for sUser %s sSession %s "
+                                    "Mailbox %s",
+                                    sAttribute.c_str(), sUser.c_str(), sSessionId.c_str(), sMailbox.c_str());
+        }
+        return hr;
+    }
+    Trace("[CSWGeneralSettings::GetADProperty] Get property from AD successfull, Value: %s.! Add to cache.",
+          sValue.c_str());
+    if (!sUser.empty() && m_adUserConfigCache.AddItem("ADUserConfig", sUser, sValue, sSessionId, sAttribute) < 0) {
+        Trace("CSWGeneralSettings::GetADProperty failed to add Item to cache Prop %s for sUser %s, val %s, Session %s",
+              sAttribute.c_str(), sUser.c_str(), sValue.c_str(), sSessionId.c_str());
+        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE,
+                                "CSWGeneralSettings::GetADProperty failed to add Item to cache Prop %s for sUser %s, "
+                                "val %s, Session %s",
+                                sAttribute.c_str(), sUser.c_str(), sValue.c_str(), sSessionId.c_str());
+    }
+    return S_OK;
+}
+
+HRESULT CSWGeneralSettings::GetSharedADProperty(const std::string& sKey, DWORD dwKeyType,
+                                                const std::string& sAttribute, std::string& sValue) {
+    if (sKey.empty() || sAttribute.empty()) {
+        Trace("[CSWGeneralSettings::GetSharedADProperty] Invalid parameters: id: %s, property: %s ", sKey.c_str(),
+              sAttribute.c_str());
+        return E_INVALIDARG;
+    }
+    if (sAttribute != "displayName" && sAttribute != "legacyExchangeDN") {
+        Trace("[CSWGeneralSettings::GetSharedADProperty] ERROR!: Property: %s forbidden to be shared",
+              sAttribute.c_str());
+        return E_INVALIDARG;
+    }
+    HRESULT hr = S_OK;
+    if (m_recipientSmtpCache.GetItem("RecipientSmtp", sKey, sValue, {}, sAttribute) == S_OK) {
+        Trace("[CSWGeneralSettings::GetSharedADProperty] Get property from cache successfull, Value: %s !",
+              sValue.c_str());
+    } else {
+        Trace("[CSWGeneralSettings::DetectRecipientPrimarSmtpAddress] Warning!: Get property from cache FAILED, query "
+              "AD");
+        hr = ReadDirectory(sKey, dwKeyType, sAttribute, sValue);
+        if (hr < 0) {
+            Trace("[CSWGeneralSettings::GetSharedADProperty] Getting property %s for user key %s from AD failed.  hr: "
+                  "0x%x",
+                  sAttribute.c_str(), sKey.c_str(), hr);
+            m_eventLog.ReportErrorf(static_cast<DWORD>(hr), EVENTLOG_ERROR_TYPE,
+                                    "CSWGeneralSettings::GetSharedADProperty failed to get %s for user key %s",
+                                    sAttribute.c_str(), sKey.c_str());
+        } else {
+            Trace("[CSWGeneralSettings::GetSharedADProperty] Get property from AD successfull, Value: %s.! Add to "
+                  "cache.",
+                  sValue.c_str());
+            if (m_recipientSmtpCache.AddItem("RecipientSmtp", sKey, sValue, {}, sAttribute) < 0) {
+                Trace("CSWGeneralSettings::GetSharedADProperty failed to add Item to cache Prop %s for user key %s, "
+                      "val %s",
+                      sAttribute.c_str(), sKey.c_str(), sValue.c_str());
+                m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE,
+                                        "CSWGeneralSettings::GetSharedADProperty failed to add Item to cache Prop %s "
+                                        "for user key %s, val %s",
+                                        sAttribute.c_str(), sKey.c_str(), sValue.c_str());
+            }
+        }
+    }
+    Trace("[CSWGeneralSettings::GetSharedADProperty] returned hr: 0x%x, value: %s", hr, sValue.c_str());
+    return hr;
+}
+
+HRESULT CSWGeneralSettings::DetectPrimarSmtpAddress(const std::string& sUser, const std::string& sCookieHeader,
+                                                    std::string& sSmtp, const std::string& sMailbox,
+                                                    const std::string& sOtherKey) {
+    std::string sAddresses;
+    const HRESULT hr = GetADProperty(sUser, sCookieHeader, "proxyAddresses", sAddresses, sMailbox, sOtherKey);
+    if (hr >= 0) {
+        const size_t nPrimary = sAddresses.find("SMTP:");
+        if (nPrimary != std::string::npos && sAddresses.size() >= 6) {
+            const size_t nStart = nPrimary + 5;
+            const size_t nEnd = sAddresses.find(';', nStart);
+            sSmtp = sAddresses.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart);
+        }
+    }
+    Trace("CSWGeneralSettings::DetectPrimarSmtpAddress() returned hr: 0x%x, SMTP: %s", hr, sSmtp.c_str());
+    return hr;
+}

@@ -1,0 +1,54 @@
+// An Exchange Web Services client: the operations the components need,
+// each one SOAP exchange, with the last failure's text kept and, when
+// tracing, the exchanges kept for the caller's log.
+#ifndef KX_COMPONENTS_EWS_CLIENT_H
+#define KX_COMPONENTS_EWS_CLIENT_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "components/ews_soap.h"
+#include "components/ews_transport.h"
+
+class CEwsClient {
+public:
+    explicit CEwsClient(CEwsTransportOptions options) : m_options(std::move(options)) {}
+
+    // False (E_INVALIDARG in LastError) for an address that is not http(s).
+    bool Connect(const std::string& sUrl, CEwsCredentials credentials);
+    // 8 writes requests for Exchange 2010, anything else for 2007 SP1.
+    void SetServerVersion(long nVersion);
+    void SetMailbox(const std::string& sMailbox) { m_header.sImpersonated = sMailbox; }
+    void EnableTracing() { m_bTracing = true; }
+    // The exchanges kept since the last call.
+    std::string TakeTrace() { return std::exchange(m_sTrace, {}); }
+    const CEwsError& LastError() const { return m_lastError; }
+
+    // S_OK, S_FALSE when Exchange answered with an error code, or a
+    // negative HRESULT (LastError says why).
+    HRESULT GetReminder(const std::string& sItemId, bool& bReminderSet, long& nMinutes);
+    HRESULT SetReminder(const std::string& sItemId, bool bReminderSet, long nMinutes);
+    HRESULT ConvertId(const std::string& sOwaId, const std::string& sMailbox, std::vector<std::string>& ids);
+    HRESULT GetUserConfiguration(const std::string& sName, const char* pszFolder,
+                                 std::vector<std::pair<std::string, std::string>>& values);
+    HRESULT GetFolderProperties(const char* pszFolder, std::vector<CEwsExtendedProperty>& properties);
+
+    // Adds a line to the kept exchanges when tracing.
+    void Note(const std::string& sLine);
+
+private:
+    template <class TRead>
+    HRESULT Exchange(const char* pszOperation, bool bBuilt, const std::string& sBody, TRead read);
+
+    CEwsTransportOptions m_options;
+    CEwsTransport m_transport;
+    std::string m_sUrl;
+    CEwsCredentials m_credentials;
+    CEwsHeader m_header{"Exchange2007_SP1", {}};
+    bool m_bTracing = false;
+    std::string m_sTrace;
+    CEwsError m_lastError;
+};
+
+#endif  // KX_COMPONENTS_EWS_CLIENT_H

@@ -1,0 +1,90 @@
+#include "components/register_components.h"
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "components/cache_component.h"
+#include "components/exchange_access_component.h"
+#include "components/kx_exchange_access_component.h"
+#include "components/memory_cache_store.h"
+#include "components/redis_cache_store.h"
+#include "diagnostics/trace.h"
+#include "diagnostics/trace_log.h"
+#include "platform/secret_file.h"
+
+namespace {
+
+constexpr int SETTING_CACHE_URI = 201;            // "redis://host:port/db"; empty: in-process
+constexpr int SETTING_EWS_CA_FILE = 202;          // trusted certificates for EWS; empty: the system's
+constexpr int SETTING_EWS_CONNECT_SECONDS = 203;  // default 10
+constexpr int SETTING_EWS_TIMEOUT_SECONDS = 204;  // default 30
+constexpr int SETTING_EWS_MAX_ANSWER_KB = 205;    // default 4096
+constexpr int SETTING_EWS_CREDENTIALS = 206;      // file of user=, password=, domain=
+
+long PositiveSetting(ITraceSettings& settings, int nId, long nDefault) {
+    int nValue = 0;
+    return settings.GetSettingFromID(nId, nValue, 0) && nValue > 0 ? nValue : nDefault;
+}
+
+CEwsTransportOptions TransportOptions(ITraceSettings& settings) {
+    CEwsTransportOptions options;
+    settings.GetSettingFromID(SETTING_EWS_CA_FILE, options.sCaFile, 0);
+    options.nConnectTimeoutMs = PositiveSetting(settings, SETTING_EWS_CONNECT_SECONDS, 10) * 1000;
+    options.nTimeoutMs = PositiveSetting(settings, SETTING_EWS_TIMEOUT_SECONDS, 30) * 1000;
+    options.cbMaxAnswer = static_cast<size_t>(PositiveSetting(settings, SETTING_EWS_MAX_ANSWER_KB, 4096)) * 1024;
+    return options;
+}
+
+// The service account of the credentials file; none (Negotiate with the
+// process's Kerberos credential) when no file is set or it is refused.
+CEwsCredentials ServiceCredentials(ITraceSettings& settings) {
+    std::string sPath;
+    if (!settings.GetSettingFromID(SETTING_EWS_CREDENTIALS, sPath, 0) || sPath.empty()) return {};
+    std::map<std::string, std::string> values;
+    std::string sWhyNot;
+    if (!ReadSecretFile(sPath, values, sWhyNot)) {
+        Trace("[RegisterComponents] EWS credentials not used: %s", sWhyNot.c_str());
+        return {};
+    }
+    return {values["user"], values["password"], values["domain"]};
+}
+
+std::shared_ptr<ICacheStore> ChooseCacheStore(ITraceSettings& settings) {
+    std::string sUri;
+    if (const char* pszUri = std::getenv("QV_CACHE_URI"); pszUri != nullptr && *pszUri != '\0')
+        sUri = pszUri;
+    else
+        settings.GetSettingFromID(SETTING_CACHE_URI, sUri, 0);
+    if (sUri.empty()) return std::make_shared<CMemoryCacheStore>();
+    CRedisAddress address;
+    if (!CRedisAddress::Parse(sUri, address)) {
+        Trace("[RegisterComponents] the cache address <%s> is not redis://host:port/db; the cache stays in-process",
+              sUri.c_str());
+        return std::make_shared<CMemoryCacheStore>();
+    }
+    Trace("[RegisterComponents] the cache is in Redis at %s:%d, database %d", address.sHost.c_str(), address.nPort,
+          address.nDatabase);
+    return std::make_shared<CRedisCacheStore>(std::move(address));
+}
+
+}  // namespace
+
+void RegisterComponents(ITraceSettings& settings) {
+    ITraceSettings* pSettings = &settings;
+    RegisterComponent(CLSID_QVCache, [pSettings] {
+        // Chosen when the first cache is made, once the settings are read.
+        static std::once_flag s_storeChosen;
+        static std::shared_ptr<ICacheStore> s_spStore;
+        std::call_once(s_storeChosen, [&] { s_spStore = ChooseCacheStore(*pSettings); });
+        return std::make_shared<CCacheComponent>(s_spStore);
+    });
+    RegisterComponent(CLSID_KXExchangeAccess, [pSettings] {
+        return std::make_shared<CKXExchangeAccessComponent>(TransportOptions(*pSettings),
+                                                            ServiceCredentials(*pSettings));
+    });
+    RegisterComponent(CLSID_ExchangeAccess, [pSettings] {
+        return std::make_shared<CExchangeAccessComponent>(TransportOptions(*pSettings), ServiceCredentials(*pSettings));
+    });
+}

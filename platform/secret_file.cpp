@@ -1,0 +1,35 @@
+#include "platform/secret_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/file_io.h"
+
+namespace {
+constexpr off_t MAX_SECRET_FILE_SIZE = 64 * 1024;
+}
+
+bool ReadSecretFile(const std::string& sPath, std::map<std::string, std::string>& values, std::string& sWhyNot) {
+    const int fd = ::open(sPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat st{};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & 077) != 0 ||
+        (st.st_uid != 0 && st.st_uid != ::geteuid()) || st.st_size > MAX_SECRET_FILE_SIZE) {
+        if (fd >= 0) ::close(fd);
+        sWhyNot = sPath + " must be a regular file of root's (or ours) that only its owner can read";
+        return false;
+    }
+    std::string sText(static_cast<size_t>(st.st_size), '\0');
+    sText.resize(ReadAt(fd, sText.data(), sText.size(), 0));
+    ::close(fd);
+    for (size_t nStart = 0; nStart < sText.size();) {
+        size_t nEnd = sText.find('\n', nStart);
+        if (nEnd == std::string::npos) nEnd = sText.size();
+        std::string sLine = sText.substr(nStart, nEnd - nStart);
+        if (!sLine.empty() && sLine.back() == '\r') sLine.pop_back();
+        if (const size_t nEquals = sLine.find('='); nEquals != std::string::npos && nEquals > 0)
+            values[sLine.substr(0, nEquals)] = sLine.substr(nEquals + 1);
+        nStart = nEnd + 1;
+    }
+    return true;
+}

@@ -1,0 +1,107 @@
+#include "settings/qv_cache.h"
+
+#include "base/win_errors.h"
+#include "diagnostics/event_log.h"
+#include "diagnostics/trace.h"
+#include "platform/component_interfaces.h"
+#include "platform/utf.h"
+#include "settings/component_call.h"
+
+namespace {
+const HRESULT HR_MISS = HResultFromWin32(ERROR_NOT_FOUND);
+}
+
+std::shared_ptr<IQVCacheComponent> CQVCache::Instance() {
+    std::shared_ptr<IQVCacheComponent> spCache;
+    if (const HRESULT hr = CoCreateInstance(CLSID_QVCache, spCache); hr < 0) throw CHResultError(hr);
+    return spCache;
+}
+
+HRESULT CQVCache::Failed(const char* pszOperation, const CComponentFailure& failure) {
+    switch (failure.kind) {
+        case CComponentFailure::COM_ERROR:
+            Trace("%s got EXCEPTION HR 0x%x %s", pszOperation, failure.hr, failure.sMessage.c_str());
+            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Cache component  %s failed COM Exception with 0x%x %s",
+                                    pszOperation, failure.hr, failure.sMessage.c_str());
+            break;
+        case CComponentFailure::STD_EXCEPTION:
+            Trace("%s cache component got STD EXCEPTION %s", pszOperation, failure.sMessage.c_str());
+            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "%s Cache component failed STD %s", pszOperation,
+                                    failure.sMessage.c_str());
+            break;
+        default:
+            Trace("%s cache component got GENERAL EXCEPTION", pszOperation);
+            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "%s Cache component failed GE", pszOperation);
+            break;
+    }
+    return failure.hr;
+}
+
+HRESULT CQVCache::Init() {
+    std::shared_ptr<IQVCacheComponent> spCache;
+    HRESULT hr = CoCreateInstance(CLSID_QVCache, spCache);
+    if (hr < 0) {
+        Trace("[CQVCache::Init( ] m_spCache.CoCreateInstance failed hr: 0X%x", hr);
+        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Cache component failed to instantiate HRESULT: 0X%x", hr);
+        return hr;
+    }
+    CComponentFailure failure;
+    if (!RunComponentCall([&] { hr = spCache->Initialize(); }, failure)) return Failed("Init", failure);
+    if (hr < 0) {
+        Trace("[CQVCache::Init( ] Initialize failed hr: 0X%x", hr);
+        return hr;
+    }
+    m_bInitialized = true;
+    return S_OK;
+}
+
+HRESULT CQVCache::CreateCache(const std::string& sCacheName, long nMaxItems, long nLifetimeMinutes) {
+    if (!m_bInitialized) {
+        Trace("CreateCache QVCache is not initialized");
+        return E_UNEXPECTED;
+    }
+    HRESULT hr = S_OK;
+    CComponentFailure failure;
+    if (!RunComponentCall(
+            [&] { hr = Instance()->CreateCache(Utf8ToUtf16(sCacheName), nMaxItems, nLifetimeMinutes); }, failure))
+        return Failed("CreateCache", failure);
+    if (hr < 0) Trace("[CQVCache::CreateCache() ] failed Cache %s hr: 0X%x", sCacheName.c_str(), hr);
+    return hr;
+}
+
+HRESULT CQVCache::AddItem(const std::string& sCacheName, const std::string& sKey, const std::string& sData,
+                          const std::string& sSession, const std::string& sPropertyName) {
+    HRESULT hr = S_OK;
+    CComponentFailure failure;
+    if (!RunComponentCall(
+            [&] {
+                hr = Instance()->AddItem(Utf8ToUtf16(sCacheName), Utf8ToUtf16(sKey), Utf8ToUtf16(sData),
+                                         Utf8ToUtf16(sSession), Utf8ToUtf16(sPropertyName));
+            },
+            failure))
+        return Failed("AddItem", failure);
+    if (hr < 0)
+        Trace("[CQVCache::AddItem() ]  failed Key %s Data %s Session %s PropName %s hr: 0X%x", sKey.c_str(),
+              sData.c_str(), sSession.c_str(), sPropertyName.c_str(), hr);
+    return hr;
+}
+
+HRESULT CQVCache::GetItem(const std::string& sCacheName, const std::string& sKey, std::string& sData,
+                          const std::string& sSession, const std::string& sPropertyName) {
+    HRESULT hr = S_OK;
+    std::u16string sValue;
+    CComponentFailure failure;
+    if (!RunComponentCall(
+            [&] {
+                hr = Instance()->GetItem(Utf8ToUtf16(sCacheName), Utf8ToUtf16(sKey), sValue, Utf8ToUtf16(sSession),
+                                         Utf8ToUtf16(sPropertyName));
+            },
+            failure))
+        return Failed("GetItem", failure);
+    if (hr == S_OK)
+        sData = Utf16ToUtf8(sValue);
+    else if (hr != HR_MISS)
+        Trace("[CQVCache::GetItem() ]  failed Key %s Session %s PropName %s hr: 0X%x", sKey.c_str(), sSession.c_str(),
+              sPropertyName.c_str(), hr);
+    return hr;
+}
