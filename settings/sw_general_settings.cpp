@@ -59,11 +59,15 @@ BOOL CSWGeneralSettings::Init(const char* pszProductName, const char* pszModuleN
         CGeneralSettings::Init(pszProductName, pszModuleName, pszResourceModuleName, pszRegistryKey, nLevelsUp);
     if (bResult) {
         InitEWSUrl();
-        bResult = InitializeCache(m_hiddenMessageCache, "HiddenMessage", 16, 17) &&
-                  InitializeCache(m_adUserConfigCache, "ADUserConfig", 60, 61) && InitializeCommonFolderIdCache() &&
-                  InitializeRecipientSmtpCache();
+        bResult = InitializeCaches();
     }
     return bResult;
+}
+
+bool CSWGeneralSettings::InitializeCaches() {
+    return InitializeCache(m_hiddenMessageCache, "HiddenMessage", 16, 17) &&
+           InitializeCache(m_adUserConfigCache, "ADUserConfig", 60, 61) && InitializeCommonFolderIdCache() &&
+           InitializeRecipientSmtpCache();
 }
 
 bool CSWGeneralSettings::InitializeCache(CQVCache& cache, const char* pszName, int nItemsId, int nLifetimeId) {

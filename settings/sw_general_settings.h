@@ -60,6 +60,9 @@ public:
     CQVCache& CommonFolderIdCache() { return m_commonFolderIdCache; }
 
 protected:
+    // The four caches in order, stopping at the first failure.
+    bool InitializeCaches();
+
     std::vector<CUserPropertyDefinition> m_userProperties;
     std::string m_hiddenMessageCacheName = "HiddenMessage";
     CQVCache m_hiddenMessageCache{m_eventLog};

@@ -1,0 +1,82 @@
+// A fake Exchange Web Services server for tests: cpp-httplib on a free
+// loopback port. It checks the shape of every SOAP request (envelope and
+// namespaces, operation, the ids and values passed), answers from a small
+// in-memory mailbox, and can misbehave on request.
+#ifndef KX_TESTS_FAKE_EWS_SERVER_H
+#define KX_TESTS_FAKE_EWS_SERVER_H
+
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+class CFakeEwsServer {
+public:
+    enum class Mode {
+        NORMAL,
+        SOAP_FAULT,       // HTTP 500 with a SOAP fault
+        ERROR_RESPONSE,   // ResponseClass="Error", ErrorItemNotFound
+        UNAUTHORIZED,     // HTTP 401 whatever the credentials
+        SERVER_ERROR,     // HTTP 500 with a plain body
+        ENDLESS_BODY,     // a chunked body that never ends
+        SLOW,             // answers after 5 s
+        REDIRECT,         // 302 to another host
+        HUGE_BODY,        // 1 MB of answer
+        INVALID_UTF8,     // a well-formed answer with a byte that is not UTF-8
+        WRONG_NAMESPACE,  // the messages in another namespace
+        MISSING_ELEMENTS  // a success without the asked values
+    };
+    struct CItem {
+        bool bReminderSet = false;
+        long nMinutes = 15;
+    };
+
+    CFakeEwsServer();
+    ~CFakeEwsServer();
+    CFakeEwsServer(const CFakeEwsServer&) = delete;
+    CFakeEwsServer& operator=(const CFakeEwsServer&) = delete;
+
+    std::string Url() const;  // "http://127.0.0.1:<port>/EWS/exchange.asmx"
+    void SetMode(Mode mode);
+    // Asks for Basic authentication with these credentials ("domain\\user").
+    void RequireBasic(const std::string& sUser, const std::string& sPassword);
+
+    // The mailbox; change it only while no request runs.
+    std::map<std::string, CItem> m_items;                // EWS id -> calendar item
+    std::map<std::string, std::string> m_owaToEws;       // OWA id -> EWS id
+    std::map<std::string, std::vector<std::pair<std::string, std::string>>> m_configurations;  // name -> dictionary
+    // Impersonated mailbox -> "guid|name" -> value of the calendar folder's properties.
+    std::map<std::string, std::map<std::string, std::string>> m_folderProperties;
+
+    int Requests(const std::string& sOperation) const;
+    // Requests that broke the expected shape, with what was wrong.
+    std::vector<std::string> ShapeErrors() const;
+    std::string LastImpersonated() const;
+    std::string LastRequest() const;
+
+private:
+    std::string Answer(const std::string& sRequest, int& nStatus);
+
+    std::unique_ptr<httplib::Server> m_spServer;
+    std::thread m_thread;
+    int m_nPort = 0;
+    mutable std::mutex m_lock;
+    std::condition_variable m_stopped;
+    bool m_bStopping = false;
+    Mode m_mode = Mode::NORMAL;
+    std::string m_sAuthorization;
+    std::map<std::string, int> m_requests;
+    std::vector<std::string> m_shapeErrors;
+    std::string m_sLastImpersonated;
+    std::string m_sLastRequest;
+};
+
+#endif  // KX_TESTS_FAKE_EWS_SERVER_H

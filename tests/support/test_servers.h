@@ -1,0 +1,18 @@
+// What the tests need to run servers of their own on loopback ports.
+#ifndef KX_TESTS_TEST_SERVERS_H
+#define KX_TESTS_TEST_SERVERS_H
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// A loopback port that was free a moment ago; throws when there is none.
+int FreeLoopbackPort();
+// Whether something accepts connections on the loopback port.
+bool Accepts(int nPort);
+// Starts a program (searched on PATH) with its output appended to sLog;
+// throws when it cannot be started.
+pid_t Spawn(const std::vector<std::string>& arguments, const std::string& sLog);
+
+#endif  // KX_TESTS_TEST_SERVERS_H
