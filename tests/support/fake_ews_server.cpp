@@ -174,7 +174,9 @@ std::string CFakeEwsServer::Answer(const std::string& sRequest, int& nStatus) {
     if (!version || std::string(version.attribute("Version").value()).rfind("Exchange20", 0) != 0)
         return shapeError("no RequestServerVersion");
     const pugi::xml_node impersonation = Find(envelope, "ExchangeImpersonation", NS_TYPES);
-    m_sLastImpersonated = impersonation ? Find(impersonation, "PrimarySmtpAddress", NS_TYPES).child_value() : "";
+    m_sLastImpersonated.clear();
+    for (const char* pszKind : {"PrimarySmtpAddress", "PrincipalName"})
+        if (const pugi::xml_node who = Find(impersonation, pszKind, NS_TYPES)) m_sLastImpersonated = who.child_value();
     const pugi::xml_node body = Find(envelope, "Body", NS_SOAP);
     const pugi::xml_node operation = body.first_child();
     if (!operation || NamespaceOf(operation) != NS_MESSAGES) return shapeError("no operation in the messages namespace");

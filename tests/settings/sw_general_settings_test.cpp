@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include "components/redis_cache_store.h"
+#include "tests/settings/sw_settings_support.h"
+#include "tests/support/event_capture.h"
+#include "tests/support/fake_ews_server.h"
+#include "tests/support/redis_server.h"
+#include "tests/support/trace_capture.h"
+
+namespace {
+
+constexpr const char* GUID = "{11111111-2222-3333-4444-555555555555}";
+constexpr DWORD VIEW_TYPE = 0x10;
+constexpr DWORD REMINDER = 0x11;
+
+class SWSettings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_settings.InitializeCaches());
+        m_settings.SetUserDirectory(&m_directory);
+        m_directory.m_attributes["alice"] = {{"displayName", "Alice Archer"},
+                                             {"proxyAddresses", "smtp:aa@old.test;SMTP:alice@kalyxa.test;X400:c=US"}};
+        m_directory.m_attributes["alice@kalyxa.test"] = {{"sAMAccountName", "alice"}};
+        m_settings.Define(VIEW_TYPE, "View Type", "day");
+        m_settings.Define(REMINDER, "Reminder On", "0");
+        m_server.m_folderProperties["alice"][std::string(GUID) + "|View Type"] = "week";
+    }
+    std::string UserProp(TestSWSettings& settings, DWORD dwId, const std::string& sSession = "s1",
+                         bool bInvalidate = false) {
+        std::string sValue;
+        EXPECT_TRUE(settings.GetUserProp("KALYXA\\alice", dwId, sValue, m_server.Url(), sSession, bInvalidate, "",
+                                         false));
+        return sValue;
+    }
+
+    ComponentsForTest m_components{std::make_shared<CMemoryCacheStore>()};
+    TestSWSettings m_settings;
+    FakeDirectory m_directory;
+    CFakeEwsServer m_server;
+};
+
+TEST(UserNames, QualifiedNamesAreReducedAndMalformedOnesRefused) {
+    TestSWSettings settings;
+    for (const auto& [sIn, sOut] : std::vector<std::pair<std::string, std::string>>{
+             {"KALYXA\\alice", "alice"}, {"alice@kalyxa.test", "alice"}, {"kalyxa/alice", "alice"},
+             {"alice@", "alice@"}, {"alice", "alice"}, {"a\\b@c", "b@c"}}) {
+        std::string sUser = sIn;
+        EXPECT_TRUE(settings.ExtractUserName(sUser)) << sIn;
+        EXPECT_EQ(sUser, sOut) << sIn;
+    }
+    for (const char* pszBad : {"", "KALYXA\\", "kalyxa/"}) {
+        std::string sUser = pszBad;
+        EXPECT_FALSE(settings.ExtractUserName(sUser)) << pszBad;
+    }
+}
+
+TEST(SessionIds, UserContextThenSessionIdThenTheUserName) {
+    TestSWSettings settings;
+    std::string sSession;
+    ASSERT_TRUE(settings.GetSessionId("alice", "a=1; UserContext=ctx42; sessionid=abc", sSession));
+    EXPECT_EQ(sSession, "ctx42");
+    ASSERT_TRUE(settings.GetSessionId("alice", "sessionid=abc", sSession));
+    EXPECT_EQ(sSession, "abc");
+    ASSERT_TRUE(settings.GetSessionId("alice", "UserContext=; other=1", sSession));
+    EXPECT_EQ(sSession, "alice");
+    EXPECT_FALSE(settings.GetSessionId("", "sessionid=abc", sSession));
+}
+
+TEST_F(SWSettings, DirectoryAttributesAreCachedPerUserAndSession) {
+    std::string sValue;
+    ASSERT_EQ(m_settings.GetADProperty("KALYXA\\alice", "UserContext=c1", "displayName", sValue, "", ""), S_OK);
+    EXPECT_EQ(sValue, "Alice Archer");
+    EXPECT_EQ(m_directory.m_dwLastKeyType, IUserDirectory::KEY_ACCOUNT_NAME);
+    sValue.clear();
+    ASSERT_EQ(m_settings.GetADProperty("alice@kalyxa.test", "UserContext=c1", "displayName", sValue, "", ""), S_OK);
+    EXPECT_EQ(sValue, "Alice Archer");
+    EXPECT_EQ(m_directory.m_nReads, 1) << "the second read comes from the cache";
+    ASSERT_EQ(m_settings.GetADProperty("alice", "UserContext=c2", "displayName", sValue, "", ""), S_OK);
+    EXPECT_EQ(m_directory.m_nReads, 2) << "another session reads again";
+    ASSERT_EQ(m_settings.GetADProperty("", "", "sAMAccountName", sValue, "alice@kalyxa.test", ""), S_OK);
+    EXPECT_EQ(sValue, "alice");
+    EXPECT_EQ(m_directory.m_dwLastKeyType, IUserDirectory::KEY_SMTP_ADDRESS);
+    EXPECT_EQ(m_settings.GetADProperty("", "", "displayName", sValue, "alice@kalyxa.test", ""), E_INVALIDARG);
+    EXPECT_EQ(m_settings.GetADProperty("KALYXA\\", "", "displayName", sValue, "", ""), E_INVALIDARG);
+}
+
+TEST_F(SWSettings, ADirectoryFailureIsReportedWithTheSystemText) {
+    EventCapture events;
+    std::string sValue;
+    EXPECT_EQ(m_settings.GetADProperty("nobody", "", "displayName", sValue, "", ""),
+              HResultFromWin32(ERROR_DS_NO_SUCH_OBJECT));
+    EXPECT_TRUE(events.Contains("ERROR: There is no such object on the server.. CSWGeneralSettings::GetADProperty "
+                                "failed to get displayName for sUser nobody"));
+    const size_t nEvents = events.Count();
+    EXPECT_LT(m_settings.GetADProperty("nobody", "", "msExchUserCulture", sValue, "", ""), 0);
+    EXPECT_EQ(events.Count(), nEvents) << "a missing culture is no error worth an event";
+}
+
+TEST_F(SWSettings, OnlyTwoAttributesAreShared) {
+    TraceCapture trace;
+    std::string sValue;
+    EXPECT_EQ(m_settings.GetSharedADProperty("alice", 0, "mail", sValue), E_INVALIDARG);
+    EXPECT_TRUE(trace.Contains("[CSWGeneralSettings::GetSharedADProperty] ERROR!: Property: mail forbidden to be shared"));
+    EXPECT_EQ(m_settings.GetSharedADProperty("", 0, "displayName", sValue), E_INVALIDARG);
+    ASSERT_EQ(m_settings.GetSharedADProperty("alice", 0, "displayName", sValue), S_OK);
+    ASSERT_EQ(m_settings.GetSharedADProperty("alice", 0, "displayName", sValue), S_OK);
+    EXPECT_EQ(sValue, "Alice Archer");
+    EXPECT_EQ(m_directory.m_nReads, 1);
+}
+
+TEST_F(SWSettings, ThePrimarySmtpAddressIsTheUpperCaseEntry) {
+    std::string sSmtp;
+    ASSERT_EQ(m_settings.DetectPrimarSmtpAddress("alice", "", sSmtp, "", ""), S_OK);
+    EXPECT_EQ(sSmtp, "alice@kalyxa.test");
+}
+
+TEST_F(SWSettings, UserPropertiesComeFromExchangeThenTheCacheUntilInvalidated) {
+    EXPECT_EQ(UserProp(m_settings, VIEW_TYPE), "week");
+    EXPECT_EQ(m_server.Requests("GetFolder"), 1);
+    EXPECT_EQ(m_server.LastImpersonated(), "alice");
+    EXPECT_EQ(UserProp(m_settings, REMINDER), "0") << "a property Exchange lacks has its default";
+    EXPECT_EQ(UserProp(m_settings, VIEW_TYPE), "week");
+    EXPECT_EQ(m_server.Requests("GetFolder"), 1) << "both came from the cached XML";
+    m_server.m_folderProperties["alice"][std::string(GUID) + "|View Type"] = "month";
+    m_settings.InvalidateUserProp("alice", VIEW_TYPE, "s1");
+    EXPECT_EQ(UserProp(m_settings, REMINDER), "0");
+    EXPECT_EQ(m_server.Requests("GetFolder"), 1) << "only the invalidated property is gone";
+    EXPECT_EQ(UserProp(m_settings, VIEW_TYPE), "month");
+    EXPECT_EQ(m_server.Requests("GetFolder"), 2);
+    EXPECT_EQ(UserProp(m_settings, VIEW_TYPE, "s1", true), "month");
+    EXPECT_EQ(m_server.Requests("GetFolder"), 3) << "invalidate asks Exchange again";
+    EXPECT_TRUE(m_server.ShapeErrors().empty());
+}
+
+TEST_F(SWSettings, APropertyWithoutDefinitionStillAsksExchange) {
+    TraceCapture trace;
+    std::string sValue = "unchanged";
+    EXPECT_TRUE(m_settings.GetUserProp("alice", 0x99, sValue, m_server.Url(), "s1", false, "", false));
+    EXPECT_TRUE(trace.Contains("[CSWGeneralSettings::GetUserProp] Warning!: No defaults for Property Id: 0x99."));
+    EXPECT_EQ(m_server.Requests("GetFolder"), 1);
+    EXPECT_EQ(sValue, "unchanged");
+}
+
+TEST_F(SWSettings, ExchangeUnavailableGivesTheDefault) {
+    m_server.SetMode(CFakeEwsServer::Mode::SERVER_ERROR);
+    EXPECT_EQ(UserProp(m_settings, VIEW_TYPE), "day");
+    m_server.SetMode(CFakeEwsServer::Mode::NORMAL);
+    EXPECT_EQ(UserProp(m_settings, VIEW_TYPE), "week") << "a failure is not cached";
+}
+
+TEST_F(SWSettings, PropertyXmlWithBlanksInNames) {
+    std::vector<CUserPropertyDefinition> definitions = m_settings.UserPropertyDefinitions();
+    std::string sXml;
+    m_settings.BuildXMLProperties(sXml, definitions);
+    EXPECT_EQ(sXml, "<SETTINGS><View Type>day</View Type><Reminder On>0</Reminder On></SETTINGS>");
+    definitions[0].sDefaultValue = "week";
+    m_settings.BuildXMLProperties(sXml, definitions);
+    EXPECT_EQ(sXml, "<SETTINGS><View Type>week</View Type><Reminder On>0</Reminder On></SETTINGS>");
+    ASSERT_TRUE(m_settings.RemovePropertyFromXML(sXml, definitions, VIEW_TYPE));
+    EXPECT_EQ(sXml, "<SETTINGS><Reminder On>0</Reminder On></SETTINGS>");
+    EXPECT_FALSE(m_settings.FindPropertyInXML(sXml, definitions, VIEW_TYPE));
+    m_settings.BuildXMLProperties(sXml, definitions);  // a missing element goes before the end
+    EXPECT_EQ(sXml, "<SETTINGS><Reminder On>0</Reminder On><View Type>week</View Type></SETTINGS>");
+    definitions[0].sDefaultValue.clear();
+    ASSERT_TRUE(m_settings.FindPropertyInXML(sXml, definitions, VIEW_TYPE));
+    EXPECT_EQ(definitions[0].sDefaultValue, "week");
+    EventCapture events;
+    EXPECT_FALSE(m_settings.RemovePropertyFromXML(sXml, definitions, 0x77));
+    EXPECT_TRUE(events.Contains("RemovePropertyFromXML didn't find the item 119"));
+    std::string sShort = "<S/>";
+    m_settings.BuildXMLProperties(sShort, definitions);
+    EXPECT_EQ(sShort, "<S/>");
+    EXPECT_TRUE(events.Contains("User Property wasn't updated. BuildXMLProperties got an invalid XML <S/>"));
+}
+
+class SharedUserProperties : public SWSettings {
+protected:
+    std::shared_ptr<CRedisCacheStore> Store() {
+        CRedisAddress address;
+        CRedisAddress::Parse(m_redis.Uri(), address);
+        return std::make_shared<CRedisCacheStore>(address, 200);
+    }
+    CRedisServer m_redis;
+};
+
+TEST_F(SharedUserProperties, TwoWorkersOnRedisSeeEachOthersInvalidation) {
+    // Two workers: each its own store object over the same Redis.
+    auto spFirstStore = Store(), spSecondStore = Store();
+    TestSWSettings second;
+    second.Define(VIEW_TYPE, "View Type", "day");
+    second.Define(REMINDER, "Reminder On", "0");
+    {
+        ComponentsForTest components(spFirstStore);
+        ASSERT_TRUE(m_settings.InitializeCaches());
+        EXPECT_EQ(UserProp(m_settings, VIEW_TYPE), "week");
+    }
+    EXPECT_EQ(m_server.Requests("GetFolder"), 1);
+    {
+        ComponentsForTest components(spSecondStore);
+        ASSERT_TRUE(second.InitializeCaches());
+        EXPECT_EQ(UserProp(second, VIEW_TYPE), "week");
+        EXPECT_EQ(m_server.Requests("GetFolder"), 1) << "the second worker found the first one's cache entry";
+        m_server.m_folderProperties["alice"][std::string(GUID) + "|View Type"] = "month";
+        second.InvalidateUserProp("alice", VIEW_TYPE, "s1");
+    }
+    {
+        ComponentsForTest components(spFirstStore);
+        EXPECT_EQ(UserProp(m_settings, VIEW_TYPE), "month");
+        EXPECT_EQ(m_server.Requests("GetFolder"), 2);
+        m_redis.Kill();
+        std::string sValue;
+        m_settings.GetUserProp("alice", VIEW_TYPE, sValue, m_server.Url(), "s1", false, "", false);
+        EXPECT_EQ(sValue, "month") << "without Redis every read goes to Exchange";
+        EXPECT_EQ(m_server.Requests("GetFolder"), 3);
+    }
+}
+
+}  // namespace
