@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <shared_mutex>
 #include <new>
 #include <string>
 
@@ -10,7 +11,7 @@
 namespace {
 
 struct CRegistry {
-    std::mutex lock;
+    std::shared_mutex lock;  // creations share it; registrations take it alone
     std::map<std::string, ComponentFactory, std::less<>> factories;
 };
 
@@ -23,7 +24,7 @@ CRegistry& Registry() {
 
 void RegisterComponent(std::string_view sClassId, ComponentFactory factory) {
     CRegistry& registry = Registry();
-    const std::lock_guard<std::mutex> guard(registry.lock);
+    const std::unique_lock<std::shared_mutex> guard(registry.lock);
     if (factory)
         registry.factories.insert_or_assign(std::string(sClassId), std::move(factory));
     else if (const auto it = registry.factories.find(sClassId); it != registry.factories.end())
@@ -34,7 +35,7 @@ HRESULT CreateComponent(std::string_view sClassId, std::shared_ptr<IComponent>& 
     ComponentFactory factory;
     {
         CRegistry& registry = Registry();
-        const std::lock_guard<std::mutex> guard(registry.lock);
+        const std::shared_lock<std::shared_mutex> guard(registry.lock);
         const auto it = registry.factories.find(sClassId);
         if (it == registry.factories.end()) return REGDB_E_CLASSNOTREG;
         factory = it->second;
