@@ -33,4 +33,23 @@ bool RunComponentCall(TCall&& call, CComponentFailure& failure) {
     return false;
 }
 
+class CEventLog;
+
+// A wrapper's texts for each kind of failure: trace line and event. Every
+// format takes the operation's name first; the COM-error ones then the
+// HRESULT, the system's text and the component's description, the others
+// what() (standard exception) or nothing more.
+struct CComponentTexts {
+    const char* pszComTrace;
+    const char* pszComEvent;
+    const char* pszStdTrace;
+    const char* pszStdEvent;
+    const char* pszGeneralTrace;
+    const char* pszGeneralEvent;
+};
+
+// Writes the failure's trace line and error event; its HRESULT.
+HRESULT ReportComponentFailure(CEventLog& eventLog, const CComponentTexts& texts, const char* pszOperation,
+                               const CComponentFailure& failure);
+
 #endif  // KX_SETTINGS_COMPONENT_CALL_H

@@ -7,25 +7,19 @@
 #include "platform/utf.h"
 #include "settings/component_call.h"
 
+namespace {
+constexpr CComponentTexts ACCESS_TEXTS = {
+    "CExchangeAccess::%s got EXCEPTION HR 0x%x, %s %s",
+    "Exchange Access %s failed with 0x%x to access WS %s %s",
+    "CExchangeAccess::%s got STD EXCEPTION  %s",
+    "Exchange Access %s failed with to access WS STD %s",
+    "CExchangeAccess::%s got GENERAL EXCEPTION",
+    "Exchange Access %s failed",
+};
+}  // namespace
+
 HRESULT CExchangeAccess::Failed(const char* pszOperation, const CComponentFailure& failure) {
-    switch (failure.kind) {
-        case CComponentFailure::COM_ERROR:
-            Trace("CExchangeAccess::%s got EXCEPTION HR 0x%x, %s %s", pszOperation, failure.hr,
-                  failure.sMessage.c_str(), failure.sDescription.c_str());
-            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Exchange Access %s failed with 0x%x to access WS %s %s",
-                                    pszOperation, failure.hr, failure.sMessage.c_str(), failure.sDescription.c_str());
-            break;
-        case CComponentFailure::STD_EXCEPTION:
-            Trace("CExchangeAccess::%s got STD EXCEPTION  %s", pszOperation, failure.sMessage.c_str());
-            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Exchange Access %s failed with to access WS STD %s",
-                                    pszOperation, failure.sMessage.c_str());
-            break;
-        default:
-            Trace("CExchangeAccess::%s got GENERAL EXCEPTION", pszOperation);
-            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Exchange Access %s failed", pszOperation);
-            break;
-    }
-    return failure.hr;
+    return ReportComponentFailure(m_eventLog, ACCESS_TEXTS, pszOperation, failure);
 }
 
 std::string CExchangeAccess::GetErrorInfo() {

@@ -7,25 +7,19 @@
 #include "platform/utf.h"
 #include "settings/component_call.h"
 
+namespace {
+constexpr CComponentTexts KX_ACCESS_TEXTS = {
+    "CKXExAccess::%s got EXCEPTION HR 0x%x, %s %s",
+    "KX Exchange Access %s failed with 0x%x to access WS %s %s",
+    "CKXExAccess::%s got STD EXCEPTION  %s",
+    "KX Exchange Access %s failed with to access WS STD %s",
+    "CKXExAccess::%s got GENERAL EXCEPTION",
+    "KX Exchange Access %s failed",
+};
+}  // namespace
+
 HRESULT CKXExAccess::Failed(const char* pszOperation, const CComponentFailure& failure) {
-    switch (failure.kind) {
-        case CComponentFailure::COM_ERROR:
-            Trace("CKXExAccess::%s got EXCEPTION HR 0x%x, %s %s", pszOperation, failure.hr, failure.sMessage.c_str(),
-                  failure.sDescription.c_str());
-            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "KX Exchange Access %s failed with 0x%x to access WS %s %s",
-                                    pszOperation, failure.hr, failure.sMessage.c_str(), failure.sDescription.c_str());
-            break;
-        case CComponentFailure::STD_EXCEPTION:
-            Trace("CKXExAccess::%s got STD EXCEPTION  %s", pszOperation, failure.sMessage.c_str());
-            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "KX Exchange Access %s failed with to access WS STD %s",
-                                    pszOperation, failure.sMessage.c_str());
-            break;
-        default:
-            Trace("CKXExAccess::%s got GENERAL EXCEPTION", pszOperation);
-            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "KX Exchange Access %s failed", pszOperation);
-            break;
-    }
-    return failure.hr;
+    return ReportComponentFailure(m_eventLog, KX_ACCESS_TEXTS, pszOperation, failure);
 }
 
 void CKXExAccess::Check(HRESULT hr) {

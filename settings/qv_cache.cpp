@@ -8,6 +8,14 @@
 #include "settings/component_call.h"
 
 namespace {
+constexpr CComponentTexts CACHE_TEXTS = {
+    "%s got EXCEPTION HR 0x%x %s",
+    "Cache component  %s failed COM Exception with 0x%x %s",
+    "%s cache component got STD EXCEPTION %s",
+    "%s Cache component failed STD %s",
+    "%s cache component got GENERAL EXCEPTION",
+    "%s Cache component failed GE",
+};
 const HRESULT HR_MISS = HResultFromWin32(ERROR_NOT_FOUND);
 }
 
@@ -18,23 +26,7 @@ std::shared_ptr<IQVCacheComponent> CQVCache::Instance() {
 }
 
 HRESULT CQVCache::Failed(const char* pszOperation, const CComponentFailure& failure) {
-    switch (failure.kind) {
-        case CComponentFailure::COM_ERROR:
-            Trace("%s got EXCEPTION HR 0x%x %s", pszOperation, failure.hr, failure.sMessage.c_str());
-            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Cache component  %s failed COM Exception with 0x%x %s",
-                                    pszOperation, failure.hr, failure.sMessage.c_str());
-            break;
-        case CComponentFailure::STD_EXCEPTION:
-            Trace("%s cache component got STD EXCEPTION %s", pszOperation, failure.sMessage.c_str());
-            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "%s Cache component failed STD %s", pszOperation,
-                                    failure.sMessage.c_str());
-            break;
-        default:
-            Trace("%s cache component got GENERAL EXCEPTION", pszOperation);
-            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "%s Cache component failed GE", pszOperation);
-            break;
-    }
-    return failure.hr;
+    return ReportComponentFailure(m_eventLog, CACHE_TEXTS, pszOperation, failure);
 }
 
 HRESULT CQVCache::Init() {
