@@ -26,7 +26,7 @@ bool CEwsClient::Connect(const std::string& sUrl, CEwsCredentials credentials) {
 }
 
 void CEwsClient::SetServerVersion(long nVersion) {
-    m_header.sServerVersion = nVersion == 8 ? "Exchange2010" : "Exchange2007_SP1";
+    m_header.sServerVersion = nVersion == 4 ? "Exchange2007_SP1" : "Exchange2010";
 }
 
 void CEwsClient::Note(const std::string& sLine) {

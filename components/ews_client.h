@@ -17,7 +17,7 @@ public:
 
     // False (E_INVALIDARG in LastError) for an address that is not http(s).
     bool Connect(const std::string& sUrl, CEwsCredentials credentials);
-    // 8 writes requests for Exchange 2010, anything else for 2007 SP1.
+    // 4 writes requests for Exchange 2007 SP1, anything else for 2010.
     void SetServerVersion(long nVersion);
     void SetMailbox(const std::string& sMailbox) { m_header.sImpersonated = sMailbox; }
     void EnableTracing() { m_bTracing = true; }
@@ -45,7 +45,7 @@ private:
     CEwsTransport m_transport;
     std::string m_sUrl;
     CEwsCredentials m_credentials;
-    CEwsHeader m_header{"Exchange2007_SP1", {}};
+    CEwsHeader m_header{"Exchange2010", {}};
     bool m_bTracing = false;
     std::string m_sTrace;
     CEwsError m_lastError;

@@ -38,7 +38,7 @@ public:
     virtual HRESULT InitConnection(long nConnectionType, const std::u16string& sUrl, const std::u16string& sCookie,
                                    const std::u16string& sUser, const std::u16string& sPassword,
                                    const std::u16string& sDomain) = 0;
-    // The Exchange version code the requests are written for (4 for 2007, 8 for 2010).
+    // The Exchange version the requests are written for: 4 for 2007 SP1, else 2010.
     virtual HRESULT SetServerVersion(long nVersion) = 0;
     // Acts on another user's mailbox from now on.
     virtual HRESULT SetMailbox(const std::u16string& sMailbox) = 0;
