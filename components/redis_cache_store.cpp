@@ -26,7 +26,7 @@ local excess = redis.call('ZCARD', KEYS[2]) - tonumber(ARGV[3])
 if excess > 0 then
   local old = redis.call('ZRANGE', KEYS[2], 0, excess - 1)
   redis.call('ZREMRANGEBYRANK', KEYS[2], 0, excess - 1)
-  redis.call('DEL', unpack(old))
+  for _, key in ipairs(old) do redis.call('DEL', key) end
 end
 redis.call('EXPIRE', KEYS[2], ttl)
 return 1

@@ -150,6 +150,10 @@ TEST_F(RedisCache, LifetimeIsKeyExpiryAndTheBoundDropsTheLeastRecentlyUsed) {
     const long long nTtl = Integer("TTL kx:1:c:i:a");
     EXPECT_GT(nTtl, 100);
     EXPECT_LE(nTtl, 120);
+    ASSERT_EQ(store.CreateCache("c", 1, 2), S_OK);  // a smaller bound applies at the next add
+    ASSERT_EQ(store.Add("c", "e", "e"), S_OK);
+    EXPECT_EQ(store.Get("c", "e", sValue), S_OK);
+    EXPECT_EQ(Integer("DBSIZE"), 2);
 }
 
 TEST_F(RedisCache, AnOutageCostsABoundedWaitAndGivesMisses) {
