@@ -5,7 +5,6 @@
 
 #include "base/win_errors.h"
 #include "components/register_components.h"
-#include "directory/user_directory_reader.h"
 #include "diagnostics/trace.h"
 #include "entry/notifications.h"
 #include "kx/host_abi.h"
@@ -29,9 +28,7 @@ BOOL InitializeSettings(HTTP_FILTER_VERSION* pVer) {
     DebugOutput("\nInitialize Settings");
     Trace("[GetFilterVersion]Initialize Settings");
     CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
-    static CUserDirectoryReader s_userDirectory;
     RegisterComponents(*pSettings);
-    pSettings->SetUserDirectory(&s_userDirectory);
     pSettings->SetProductNumber(PRODUCT_NUMBER);
     pSettings->SetEventIds(EVENT_ID_SUCCESS, EVENT_ID_FAILURE, EVENT_ID_ERROR);
     if (!pSettings->Init("Quorvane Kalyxa", "KX_ServiceWorker.dll", "KXRes.dll", "Software\\Quorvane\\Kalyxa", 1))

@@ -2,6 +2,7 @@
 
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
+#include "directory/ad_user_config.h"
 #include "platform/error_text.h"
 #include "platform/impersonation.h"
 #include "settings/cookies.h"
@@ -12,6 +13,7 @@ constexpr int SETTING_EWS_URL = 38;
 constexpr int SETTING_AD_CONFIGURATION_TYPE = 84;
 constexpr int DEFAULT_CACHE_ITEMS = 3000;
 constexpr int DEFAULT_CACHE_LIFETIME = 60;
+constexpr DWORD KEY_ACCOUNT_NAME = 0;  // any kind SetFilter does not name: sAMAccountName
 
 // The texts of one cache's start: a missing items or lifetime setting (with
 // the setting id), no wrapper, no cache.
@@ -162,14 +164,11 @@ bool CSWGeneralSettings::GetSessionId(const std::string& sUser, const std::strin
 
 HRESULT CSWGeneralSettings::ReadDirectory(const std::string& sKey, DWORD dwKeyType, const std::string& sAttribute,
                                           std::string& sValue) {
-    if (m_pUserDirectory == nullptr) {
-        Trace("[CSWGeneralSettings::ReadDirectory] no directory reader is installed");
-        return E_POINTER;
-    }
-    int nConfigurationType = IUserDirectory::DEFAULT_CONFIGURATION;
-    if (!GetSettingFromID(SETTING_AD_CONFIGURATION_TYPE, nConfigurationType, -1))
-        nConfigurationType = IUserDirectory::DEFAULT_CONFIGURATION;
-    return m_pUserDirectory->ReadAttribute(sKey, dwKeyType, nConfigurationType, sAttribute, sValue);
+    CADUserConfig lookup;
+    if (int nConfigurationType = 0; GetSettingFromID(SETTING_AD_CONFIGURATION_TYPE, nConfigurationType, -1))
+        lookup.m_dwConfigurationType = static_cast<DWORD>(nConfigurationType);
+    lookup.SetFilter(sKey, dwKeyType);
+    return lookup.GetProperty(sAttribute, sValue);
 }
 
 HRESULT CSWGeneralSettings::GetADProperty(const std::string& sUserIn, const std::string& sCookieHeader,
@@ -195,9 +194,10 @@ HRESULT CSWGeneralSettings::GetADProperty(const std::string& sUserIn, const std:
     } else if (sMailbox.empty() || sAttribute != "sAMAccountName") {
         return E_INVALIDARG;
     }
-    const HRESULT hr = !sMailbox.empty()    ? ReadDirectory(sMailbox, IUserDirectory::KEY_SMTP_ADDRESS, sAttribute, sValue)
-                       : !sOtherKey.empty() ? ReadDirectory(sOtherKey, IUserDirectory::KEY_SID, sAttribute, sValue)
-                                            : ReadDirectory(sUser, IUserDirectory::KEY_ACCOUNT_NAME, sAttribute, sValue);
+    const HRESULT hr =
+        !sMailbox.empty()    ? ReadDirectory(sMailbox, CADUserConfig::ID_SMTP_ADDRESS, sAttribute, sValue)
+        : !sOtherKey.empty() ? ReadDirectory(sOtherKey, CADUserConfig::ID_SID_OR_MASTER_ACCOUNT_SID, sAttribute, sValue)
+                             : ReadDirectory(sUser, KEY_ACCOUNT_NAME, sAttribute, sValue);
     if (hr < 0) {
         Trace("[CSWGeneralSettings::GetADProperty] Getting property %s for user %s from AD failed. Session %s  Mailbox "
               "%s hr: 0x%x",

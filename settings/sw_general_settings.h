@@ -12,7 +12,6 @@
 #include "settings/handle_sw_settings.h"
 #include "settings/qv_cache.h"
 #include "settings/resource.h"
-#include "settings/user_directory.h"
 #include "settings/user_property_definition.h"
 
 class CSWGeneralSettings : public CGeneralSettings<CHandleSWSettings, CResource, CEventLog> {
@@ -27,9 +26,6 @@ public:
 
     // The EWS address of setting 38 as last read; empty when it is not set.
     std::string EwsUrl() const;
-
-    // Where directory attributes are read; null until the worker installs it.
-    void SetUserDirectory(IUserDirectory* pDirectory) { m_pUserDirectory = pDirectory; }
 
     // The session of the cookie text (UserContext, else sessionid, else the
     // user name); false for an empty user.
@@ -74,10 +70,9 @@ private:
     bool InitializeCache(CQVCache& cache, const char* pszName, int nItemsId, int nLifetimeId);
     bool InitializeCommonFolderIdCache();
     bool InitializeRecipientSmtpCache();
+    // One attribute of the user found by the key (a kind of CADUserConfig::SetFilter).
     HRESULT ReadDirectory(const std::string& sKey, DWORD dwKeyType, const std::string& sAttribute,
                           std::string& sValue);
-
-    IUserDirectory* m_pUserDirectory = nullptr;
 };
 
 #endif  // KX_SETTINGS_SW_GENERAL_SETTINGS_H

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "components/redis_cache_store.h"
+#include "tests/directory/directory_test_support.h"
 #include "tests/settings/sw_settings_support.h"
 #include "tests/support/event_capture.h"
 #include "tests/support/fake_ews_server.h"
@@ -13,14 +14,11 @@ constexpr const char* GUID = "{11111111-2222-3333-4444-555555555555}";
 constexpr DWORD VIEW_TYPE = 0x10;
 constexpr DWORD REMINDER = 0x11;
 
-class SWSettings : public ::testing::Test {
+// The users are those of the test directory (tests/data/ldap/directory.ldif).
+class SWSettings : public DirectoryTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_settings.InitializeCaches());
-        m_settings.SetUserDirectory(&m_directory);
-        m_directory.m_attributes["alice"] = {{"displayName", "Alice Archer"},
-                                             {"proxyAddresses", "smtp:aa@old.test;SMTP:alice@kalyxa.test;X400:c=US"}};
-        m_directory.m_attributes["alice@kalyxa.test"] = {{"sAMAccountName", "alice"}};
         m_settings.Define(VIEW_TYPE, "View Type", "day");
         m_settings.Define(REMINDER, "Reminder On", "0");
         m_server.m_folderProperties["alice"][std::string(GUID) + "|View Type"] = "week";
@@ -35,7 +33,6 @@ protected:
 
     ComponentsForTest m_components{std::make_shared<CMemoryCacheStore>()};
     TestSWSettings m_settings;
-    FakeDirectory m_directory;
     CFakeEwsServer m_server;
 };
 
@@ -68,29 +65,29 @@ TEST(SessionIds, UserContextThenSessionIdThenTheUserName) {
 
 TEST_F(SWSettings, DirectoryAttributesAreCachedPerUserAndSession) {
     std::string sValue;
-    ASSERT_EQ(m_settings.GetADProperty("KALYXA\\alice", "UserContext=c1", "displayName", sValue, "", ""), S_OK);
-    EXPECT_EQ(sValue, "Alice Archer");
-    EXPECT_EQ(m_directory.m_dwLastKeyType, IUserDirectory::KEY_ACCOUNT_NAME);
+    long nSearches = Directory().CompletedSearches();
+    ASSERT_EQ(m_settings.GetADProperty("KALYXA\\jdoe", "UserContext=c1", "displayName", sValue, "", ""), S_OK);
+    EXPECT_EQ(sValue, "Jane Doe");
+    EXPECT_GT(Directory().CompletedSearches(), nSearches);
+    nSearches = Directory().CompletedSearches();
     sValue.clear();
-    ASSERT_EQ(m_settings.GetADProperty("alice@kalyxa.test", "UserContext=c1", "displayName", sValue, "", ""), S_OK);
-    EXPECT_EQ(sValue, "Alice Archer");
-    EXPECT_EQ(m_directory.m_nReads, 1) << "the second read comes from the cache";
-    ASSERT_EQ(m_settings.GetADProperty("alice", "UserContext=c2", "displayName", sValue, "", ""), S_OK);
-    EXPECT_EQ(m_directory.m_nReads, 2) << "another session reads again";
-    ASSERT_EQ(m_settings.GetADProperty("", "", "sAMAccountName", sValue, "alice@kalyxa.test", ""), S_OK);
-    EXPECT_EQ(sValue, "alice");
-    EXPECT_EQ(m_directory.m_dwLastKeyType, IUserDirectory::KEY_SMTP_ADDRESS);
-    EXPECT_EQ(m_settings.GetADProperty("", "", "displayName", sValue, "alice@kalyxa.test", ""), E_INVALIDARG);
+    ASSERT_EQ(m_settings.GetADProperty("jdoe@kalyxa.test", "UserContext=c1", "displayName", sValue, "", ""), S_OK);
+    EXPECT_EQ(sValue, "Jane Doe");
+    EXPECT_EQ(Directory().CompletedSearches(), nSearches) << "the second read comes from the cache";
+    ASSERT_EQ(m_settings.GetADProperty("jdoe", "UserContext=c2", "displayName", sValue, "", ""), S_OK);
+    EXPECT_GT(Directory().CompletedSearches(), nSearches) << "another session reads again";
+    ASSERT_EQ(m_settings.GetADProperty("", "", "sAMAccountName", sValue, "jane.doe@kalyxa.test", ""), S_OK);
+    EXPECT_EQ(sValue, "jdoe") << "found by the mailbox's SMTP address";
+    EXPECT_EQ(m_settings.GetADProperty("", "", "displayName", sValue, "jane.doe@kalyxa.test", ""), E_INVALIDARG);
     EXPECT_EQ(m_settings.GetADProperty("KALYXA\\", "", "displayName", sValue, "", ""), E_INVALIDARG);
 }
 
 TEST_F(SWSettings, ADirectoryFailureIsReportedWithTheSystemText) {
     EventCapture events;
     std::string sValue;
-    EXPECT_EQ(m_settings.GetADProperty("nobody", "", "displayName", sValue, "", ""),
-              HResultFromWin32(ERROR_DS_NO_SUCH_OBJECT));
-    EXPECT_TRUE(events.Contains("ERROR: There is no such object on the server.. CSWGeneralSettings::GetADProperty "
-                                "failed to get displayName for sUser nobody"));
+    EXPECT_EQ(m_settings.GetADProperty("nobody", "", "displayName", sValue, "", ""), E_FAIL);
+    EXPECT_TRUE(events.Contains("ERROR: Unspecified error. CSWGeneralSettings::GetADProperty failed to get "
+                                "displayName for sUser nobody"));
     const size_t nEvents = events.Count();
     EXPECT_LT(m_settings.GetADProperty("nobody", "", "msExchUserCulture", sValue, "", ""), 0);
     EXPECT_EQ(events.Count(), nEvents) << "a missing culture is no error worth an event";
@@ -99,19 +96,23 @@ TEST_F(SWSettings, ADirectoryFailureIsReportedWithTheSystemText) {
 TEST_F(SWSettings, OnlyTwoAttributesAreShared) {
     TraceCapture trace;
     std::string sValue;
-    EXPECT_EQ(m_settings.GetSharedADProperty("alice", 0, "mail", sValue), E_INVALIDARG);
+    EXPECT_EQ(m_settings.GetSharedADProperty("rroe", 0, "mail", sValue), E_INVALIDARG);
     EXPECT_TRUE(trace.Contains("[CSWGeneralSettings::GetSharedADProperty] ERROR!: Property: mail forbidden to be shared"));
     EXPECT_EQ(m_settings.GetSharedADProperty("", 0, "displayName", sValue), E_INVALIDARG);
-    ASSERT_EQ(m_settings.GetSharedADProperty("alice", 0, "displayName", sValue), S_OK);
-    ASSERT_EQ(m_settings.GetSharedADProperty("alice", 0, "displayName", sValue), S_OK);
-    EXPECT_EQ(sValue, "Alice Archer");
-    EXPECT_EQ(m_directory.m_nReads, 1);
+    ASSERT_EQ(m_settings.GetSharedADProperty("rroe", 0, "displayName", sValue), S_OK);
+    const long nSearches = Directory().CompletedSearches();
+    ASSERT_EQ(m_settings.GetSharedADProperty("rroe", 0, "displayName", sValue), S_OK);
+    EXPECT_EQ(sValue, "Richard Roe");
+    EXPECT_EQ(Directory().CompletedSearches(), nSearches);
 }
 
 TEST_F(SWSettings, ThePrimarySmtpAddressIsTheUpperCaseEntry) {
+    Directory().Modify("dn: CN=Richard Roe,CN=Users,DC=kalyxa,DC=test\nchangetype: modify\nreplace: proxyAddresses\n"
+                       "proxyAddresses: smtp:rr@old.kalyxa.test\nproxyAddresses: SMTP:richard.roe@kalyxa.test\n"
+                       "proxyAddresses: X400:c=US;a= ;p=Kalyxa\n");
     std::string sSmtp;
-    ASSERT_EQ(m_settings.DetectPrimarSmtpAddress("alice", "", sSmtp, "", ""), S_OK);
-    EXPECT_EQ(sSmtp, "alice@kalyxa.test");
+    ASSERT_EQ(m_settings.DetectPrimarSmtpAddress("rroe", "", sSmtp, "", ""), S_OK);
+    EXPECT_EQ(sSmtp, "richard.roe@kalyxa.test");
 }
 
 TEST_F(SWSettings, UserPropertiesComeFromExchangeThenTheCacheUntilInvalidated) {

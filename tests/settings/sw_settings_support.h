@@ -25,25 +25,6 @@ public:
     }
 };
 
-// Attributes by key; counts the reads.
-class FakeDirectory : public IUserDirectory {
-public:
-    std::map<std::string, std::map<std::string, std::string>> m_attributes;
-    int m_nReads = 0;
-    DWORD m_dwLastKeyType = 99;
-    HRESULT m_hrFailure = HResultFromWin32(ERROR_DS_NO_SUCH_OBJECT);
-
-    HRESULT ReadAttribute(const std::string& sKey, DWORD dwKeyType, int, const std::string& sAttribute,
-                          std::string& sValue) override {
-        ++m_nReads;
-        m_dwLastKeyType = dwKeyType;
-        const auto user = m_attributes.find(sKey);
-        if (user == m_attributes.end() || user->second.count(sAttribute) == 0) return m_hrFailure;
-        sValue = user->second.at(sAttribute);
-        return S_OK;
-    }
-};
-
 // Registers the cache component over the store, and both Exchange-access
 // components with short timeouts; unregisters them again.
 class ComponentsForTest {
