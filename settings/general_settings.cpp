@@ -75,7 +75,9 @@ bool CGeneralSettings<TSettings, TResource, TEventLog>::RefreshSettings(bool& bC
     }
     if (!bChanged) return true;
     InitEWSUrl();
-    return InitHandlerVirDir();
+    const bool bVirDir = InitHandlerVirDir();
+    SettingsChanged();
+    return bVirDir;
 }
 
 template <class TSettings, class TResource, class TEventLog>

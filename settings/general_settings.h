@@ -70,6 +70,9 @@ public:
 
 protected:
     CGeneralSettings() = default;
+    // Runs after a refresh that changed the settings, once the base's own
+    // steps are done.
+    virtual void SettingsChanged() {}
     // The registry stand-in as it is now; a file that cannot be read is
     // reported (once) as an event and gives no keys.
     CRegistryFile LoadRegistry();

@@ -15,15 +15,6 @@ constexpr int DEFAULT_CACHE_ITEMS = 3000;
 constexpr int DEFAULT_CACHE_LIFETIME = 60;
 constexpr DWORD KEY_ACCOUNT_NAME = 0;  // any kind SetFilter does not name: sAMAccountName
 
-// The texts of one cache's start: a missing items or lifetime setting (with
-// the setting id), no wrapper, no cache.
-struct CCacheTexts {
-    const char* pszItemsDefault;
-    const char* pszLifetimeDefault;
-    const char* pszNotInstantiated;
-    const char* pszCreateFailed;
-};
-
 constexpr CCacheTexts SW_CACHE_TEXTS = {
     "CCoreGeneralSettings::Init could find ID_MAX_CACHE_ITEMS use 3000 as default",
     "CCoreGeneralSettings::Init could find ID_CACHE_LIFETIME use 30 minutes as default",
@@ -44,13 +35,6 @@ constexpr CCacheTexts RECIPIENT_CACHE_TEXTS = {
     "[CSWGeneralSettings::InitializeCommonFolderIdCache] failed to instantiate the Cache Object",
     "[CSWGeneralSettings::InitializeRecipientSmtpCache] CreateCache failed"};
 
-const CCacheTexts* TextsOf(const char* pszName) {
-    const std::string_view sName = pszName;
-    return sName == "CommonFolderID" ? &COMMON_FOLDER_CACHE_TEXTS
-           : sName == "RecipientSmtp" ? &RECIPIENT_CACHE_TEXTS
-                                      : &SW_CACHE_TEXTS;
-}
-
 }  // namespace
 
 BOOL CSWGeneralSettings::Init(const char* pszProductName, const char* pszModuleName,
@@ -67,13 +51,13 @@ BOOL CSWGeneralSettings::Init(const char* pszProductName, const char* pszModuleN
 }
 
 bool CSWGeneralSettings::InitializeCaches() {
-    return InitializeCache(m_hiddenMessageCache, "HiddenMessage", 16, 17) &&
-           InitializeCache(m_adUserConfigCache, "ADUserConfig", 60, 61) && InitializeCommonFolderIdCache() &&
-           InitializeRecipientSmtpCache();
+    return InitializeCache(m_hiddenMessageCache, "HiddenMessage", 16, 17, SW_CACHE_TEXTS) &&
+           InitializeCache(m_adUserConfigCache, "ADUserConfig", 60, 61, SW_CACHE_TEXTS) &&
+           InitializeCommonFolderIdCache() && InitializeRecipientSmtpCache();
 }
 
-bool CSWGeneralSettings::InitializeCache(CQVCache& cache, const char* pszName, int nItemsId, int nLifetimeId) {
-    const CCacheTexts& texts = *TextsOf(pszName);
+bool CSWGeneralSettings::InitializeCache(CQVCache& cache, const char* pszName, int nItemsId, int nLifetimeId,
+                                         const CCacheTexts& texts) {
     int nItems = DEFAULT_CACHE_ITEMS, nLifetime = DEFAULT_CACHE_LIFETIME;
     if (!GetSettingFromID(nItemsId, nItems, 0)) {
         nItems = DEFAULT_CACHE_ITEMS;
@@ -95,11 +79,11 @@ bool CSWGeneralSettings::InitializeCache(CQVCache& cache, const char* pszName, i
 }
 
 bool CSWGeneralSettings::InitializeCommonFolderIdCache() {
-    return InitializeCache(m_commonFolderIdCache, "CommonFolderID", 62, 63);
+    return InitializeCache(m_commonFolderIdCache, "CommonFolderID", 62, 63, COMMON_FOLDER_CACHE_TEXTS);
 }
 
 bool CSWGeneralSettings::InitializeRecipientSmtpCache() {
-    return InitializeCache(m_recipientSmtpCache, "RecipientSmtp", 64, 65);
+    return InitializeCache(m_recipientSmtpCache, "RecipientSmtp", 64, 65, RECIPIENT_CACHE_TEXTS);
 }
 
 bool CSWGeneralSettings::InitEWSUrl() {

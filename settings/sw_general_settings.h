@@ -4,15 +4,27 @@
 #ifndef KX_SETTINGS_SW_GENERAL_SETTINGS_H
 #define KX_SETTINGS_SW_GENERAL_SETTINGS_H
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "diagnostics/event_log.h"
 #include "settings/general_settings.h"
 #include "settings/handle_sw_settings.h"
+#include "settings/page_char_set.h"
 #include "settings/qv_cache.h"
 #include "settings/resource.h"
 #include "settings/user_property_definition.h"
+
+// The texts of one cache's start: a missing items or lifetime setting
+// (formats that may take the setting id), no wrapper, no cache.
+struct CCacheTexts {
+    const char* pszItemsDefault;
+    const char* pszLifetimeDefault;
+    const char* pszNotInstantiated;
+    const char* pszCreateFailed;
+};
 
 class CSWGeneralSettings : public CGeneralSettings<CHandleSWSettings, CResource, CEventLog> {
 public:
@@ -52,13 +64,34 @@ public:
     bool RemovePropertyFromXML(std::string& sXml, const std::vector<CUserPropertyDefinition>& definitions,
                                DWORD dwPropertyId);
 
+    // The string resId of the resource module in langId, in the page's
+    // character set; false when it is missing or cannot be converted.
+    bool GetResource(uint32_t resId, std::string& sText, LANGID langId, const std::string& sCharSet) const;
+    // Each id's string (UTF-8 when bUtf8); false when any is missing, the others are still given.
+    bool GetResources(const std::vector<uint32_t>& ids, std::map<uint32_t, std::string>& texts, bool bUtf8,
+                      LANGID langId, const std::string& sCharSet) const;
+    // The user's language: the directory's culture, else the browser's list;
+    // English when neither names a language of the resource module. Always true.
+    bool DetectUserLanguage(const std::string& sUser, const std::string& sCookieHeader,
+                            const std::string& sBrowserLanguages, std::string& sLanguage, LANGID& langId,
+                            const std::string& sMailbox, const std::string& sOtherKey);
+    void ResolveLanguage(const std::string& sList, std::string& sLanguage, LANGID& langId) const;
+    // The code of the first browser-map tag that begins a piece of the
+    // ";"-separated list ("en" otherwise); false when none matched.
+    bool MatchLanguage(const std::string& sList, std::string& sLanguage) const;
+
     const std::vector<CUserPropertyDefinition>& UserPropertyDefinitions() const { return m_userProperties; }
     CQVCache& CommonFolderIdCache() { return m_commonFolderIdCache; }
 
 protected:
     // The four caches in order, stopping at the first failure.
     bool InitializeCaches();
+    // Makes the cache with the bounds of the two settings (3000 items and 60
+    // minutes when missing); false, with its text, when it cannot be made.
+    bool InitializeCache(CQVCache& cache, const char* pszName, int nItemsId, int nLifetimeId,
+                         const CCacheTexts& texts);
 
+    CPageCharSet m_pageCharSets;
     std::vector<CUserPropertyDefinition> m_userProperties;
     std::string m_hiddenMessageCacheName = "HiddenMessage";
     CQVCache m_hiddenMessageCache{m_eventLog};
@@ -67,7 +100,6 @@ protected:
     CQVCache m_recipientSmtpCache{m_eventLog};
 
 private:
-    bool InitializeCache(CQVCache& cache, const char* pszName, int nItemsId, int nLifetimeId);
     bool InitializeCommonFolderIdCache();
     bool InitializeRecipientSmtpCache();
     // One attribute of the user found by the key (a kind of CADUserConfig::SetFilter).
