@@ -6,6 +6,7 @@
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "diagnostics/trace_log.h"
+#include "platform/adsi.h"
 #include "platform/impersonation.h"
 #include "platform/utf.h"
 #include "settings/kx_ex_access.h"
@@ -61,7 +62,9 @@ bool CKXGeneralSettings::ReadOWAAD() {
     const CRevertToSelf processIdentity;
     m_owaConfiguration.m_sServerName = Utf8ToUtf16(ServerName());
     const HRESULT hr = m_owaConfiguration.ReadProperties(Utf8ToUtf16(FullyQualifiedName()), u"");
-    if (hr < 0) {
+    // A full read answers the last attribute's result: that attribute not
+    // being set is no failure of the read.
+    if (hr < 0 && hr != E_ADS_PROPERTY_NOT_FOUND) {
         Trace("Reading OWA configuration failed 0x%x for %s", hr, ServerName().c_str());
         return false;
     }

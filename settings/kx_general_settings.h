@@ -17,7 +17,7 @@
 #include "directory/owa_ad_config.h"
 #include "settings/sw_general_settings.h"
 
-class CKXGeneralSettings final : public CSWGeneralSettings, public CSingleton<CKXGeneralSettings> {
+class CKXGeneralSettings : public CSWGeneralSettings, public CSingleton<CKXGeneralSettings> {
 public:
     // The product's start-up: the computer name and the directory read
     // first, then the service-worker and base layers, then the product's
@@ -62,15 +62,16 @@ public:
     DWORD ProductNumber() const { return m_dwProductNumber; }
 
 protected:
-    void SettingsChanged() override { ProcessHolidaySections(); }
-
-private:
     friend class CSingleton<CKXGeneralSettings>;
+    // The process's instance is GetInstance()'s; tests make their own.
     CKXGeneralSettings() = default;
 
+    void SettingsChanged() override { ProcessHolidaySections(); }
     // Reads this server's OWA configuration once per process.
     bool ReadOWAAD();
     void ProcessHolidaySections();
+
+private:
 
     DWORD m_dwProductNumber = 0;
     std::string m_sErrorLogPath;

@@ -1,0 +1,78 @@
+// The worker's whole start-up against a real directory. libldap reads its
+// default server once per process, so each case needs a process of its own
+// (ctest runs every case so).
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "host/worker_module.h"
+#include "tests/directory/directory_test_support.h"
+#include "tests/integration/worker_fixture.h"
+#include "tests/support/slapd_directory.h"
+
+namespace {
+
+// This machine's short name: the server whose OWA configuration the worker reads.
+std::string HostName() {
+    char szName[256] = {};
+    ::gethostname(szName, sizeof szName - 1);
+    std::string sName = szName;
+    return sName.substr(0, sName.find('.'));
+}
+
+// Adds this machine as an Exchange server with an OWA virtual directory.
+void AddThisServer(CSlapdDirectory& directory) {
+    const std::string sServers = "CN=Servers,CN=Exchange Administrative Group (FYDIBOHF23SPDLT),CN=Administrative "
+                                 "Groups,CN=Quorvane Test,CN=Microsoft Exchange,CN=Services,CN=Configuration,"
+                                 "DC=kalyxa,DC=test";
+    const std::string sServer = "CN=" + HostName() + "," + sServers;
+    const std::string sOwa = "CN=owa (Default Web Site),CN=HTTP,CN=Protocols," + sServer;
+    std::string sLdif;
+    for (const auto& [sDn, sCn] : {std::pair{sServer, HostName()}, std::pair{"CN=Protocols," + sServer, std::string("Protocols")},
+                                   std::pair{"CN=HTTP,CN=Protocols," + sServer, std::string("HTTP")}})
+        sLdif += "dn: " + sDn + "\nchangetype: add\nobjectClass: container\ncn: " + sCn + "\nobjectCategory: container\n\n";
+    sLdif += "dn: " + sOwa + "\nchangetype: add\nobjectClass: msExchOWAVirtualDirectory\ncn: owa (Default Web Site)\n"
+             "objectCategory: msExchOWAVirtualDirectory\ndistinguishedName: " + sOwa +
+             "\nmsExchOWAVersion: 8\nmsExchOWADefaultTheme: 1\nmsExchOWABlockedFileTypes: .exe\n";
+    directory.Modify(sLdif);
+}
+
+void UseDirectory(const std::string& sUri) {
+    ::setenv("LDAPURI", sUri.c_str(), 1);
+    ::setenv("QV_GC_URI", sUri.c_str(), 1);
+    ::setenv("QV_LDAP_TIMEOUT", "1", 1);
+}
+
+TEST(Startup, ReadsTheOwaConfigurationOnceFromTheDirectory) {
+    CSlapdDirectory directory;
+    AddThisServer(directory);
+    UseDirectory(directory.Uri());
+    TemporaryProduct product(/*bWithSettingsFolder=*/true);
+    kxhost::WorkerModule worker(product.WorkerCopy());
+    ASSERT_TRUE(worker.IsLoaded()) << worker.Error();
+    const long nBefore = directory.CompletedSearches();
+    HTTP_FILTER_VERSION version{};
+    ASSERT_TRUE(worker.GetFilterVersion(&version));
+    const long nRead = directory.CompletedSearches();
+    EXPECT_GE(nRead - nBefore, 3) << "the naming context, the organisation, the OWA directory and its attributes";
+    ASSERT_TRUE(worker.TerminateFilter(0));
+    ASSERT_TRUE(worker.GetFilterVersion(&version)) << "a second start";
+    EXPECT_EQ(directory.CompletedSearches(), nRead) << "the configuration is read once per process";
+}
+
+TEST(Startup, AnUnansweringDirectoryCostsABoundedWaitAndTheWorkerStarts) {
+    MisbehavingPeer peer(/*bHang=*/true);
+    UseDirectory("ldap://" + peer.HostPort());
+    TemporaryProduct product(/*bWithSettingsFolder=*/true);
+    kxhost::WorkerModule worker(product.WorkerCopy());
+    ASSERT_TRUE(worker.IsLoaded()) << worker.Error();
+    HTTP_FILTER_VERSION version{};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(worker.GetFilterVersion(&version)) << "the directory read is not needed to start";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(version.dwFilterVersion, 0x00070000u);
+}
+
+}  // namespace
