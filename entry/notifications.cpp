@@ -4,9 +4,12 @@
 #include <memory>
 #include <stdexcept>
 
+#include "base/ascii_case.h"
 #include "base/shared_holder.h"
+#include "base/text_search.h"
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
+#include "entry/subscription_types.h"
 #include "forms/kx_form_factory.h"
 #include "forms/sw_form_context.h"
 #include "record/buffer_instruction_list.h"
@@ -45,6 +48,20 @@ BOOL ChangeHeader(CDLLContext* pContext, bool bAdd, const char* pszName, const c
 }
 
 }  // namespace
+
+bool HasControlCharacters(std::string_view sText) {
+    for (const char ch : sText)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) return true;
+    return false;
+}
+
+BOOL AddRequestHeader(CDLLContext* pContext, const char* pszName, const std::string& sValue) {
+    if (HasControlCharacters(sValue)) {
+        Trace("[AddWorkerHeader] header %s not added: its value holds control characters", pszName);
+        return 0;
+    }
+    return CBaseNotifications::AddWorkerHeader(pContext, pszName, sValue.c_str());
+}
 
 BOOL CBaseNotifications::AddWorkerHeader(CDLLContext* pContext, const char* pszName, const char* pszValue) {
     const BOOL bResult = ChangeHeader(pContext, true, pszName, pszValue);
@@ -97,9 +114,74 @@ DWORD CBaseNotifications::GetWorkerServerVariable(CDLLContext* pContext, const c
     return ERROR_SUCCESS;
 }
 
-// Request pre-processing and auth-complete routing are not handled yet.
-DWORD CNotifications::NotifyPreProcHeaders(CDLLContext*) { return ERROR_SUCCESS; }
-DWORD CNotifications::NotifyAuthComplete(CDLLContext*) { return ERROR_SUCCESS; }
+DWORD CNotifications::NotifyPreProcHeaders(CDLLContext* pContext) {
+    if (pContext == nullptr) {
+        Trace("[CNotifications::NotifyPreProcHeaders] CDLLContext pointer is NULL.");
+        TraceFinished("NotifyPreProcHeaders", ERROR_INVALID_DATA, nullptr);
+        return ERROR_INVALID_DATA;
+    }
+    if (RequestInfo(pContext) == nullptr) {
+        Trace("[CNotifications::NotifyPreProcHeaders] CDLLContext.m_spRequestInfo is NULL.");
+        pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
+        TraceFinished("NotifyPreProcHeaders", ERROR_INVALID_DATA, pContext);
+        return ERROR_INVALID_DATA;
+    }
+    pContext->m_dwFeatureFlags = 0;
+    pContext->m_pMyOwnContext = nullptr;
+    pContext->m_cbReplaceBuffer = 0;
+    pContext->m_pReplaceBuffer = nullptr;
+    std::string sUrl;
+    if (!GetRequestHeader(pContext, "HTTP_URL", sUrl)) {
+        Trace("[CNotifications::NotifyPreProcHeaders] Reading HTTP_URL header failed.");
+        pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
+        TraceFinished("NotifyPreProcHeaders", ERROR_ARENA_TRASHED, pContext);
+        return ERROR_ARENA_TRASHED;
+    }
+    for (const std::string& sTrouble : CKXGeneralSettings::GetInstance()->GetTroubleEndRequestUrls())
+        if (FindNoCaseIn(sUrl, sTrouble, 0) != std::string_view::npos) {
+            pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
+            Trace("[CNotifications::NotifyPreProcHeaders] URL <%s> in the TroubleEndRequestURL list. Ignore.",
+                  sUrl.c_str());
+            TraceFinished("NotifyPreProcHeaders", ERROR_SUCCESS, pContext);
+            return ERROR_SUCCESS;
+        }
+    if (pContext->m_dwSubscriptionType == SUBSCRIPTION_POLL) {
+        std::string sOeh, sNs, sEv;
+        GetQueryParameter(pContext, "oeh", sOeh);
+        GetQueryParameter(pContext, "ns", sNs);
+        GetQueryParameter(pContext, "ev", sEv);
+        if (SameNoCase(sOeh, "1") && SameNoCase(sNs, "Notify") && SameNoCase(sEv, "Poll")) {
+            pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
+            Trace("[CNotifications::NotifyPreProcHeaders] HTTP URL <%s> Subscription type <%d>. This is a Poll "
+                  "request. Ignore.",
+                  sUrl.c_str(), pContext->m_dwSubscriptionType);
+        }
+    }
+    TraceFinished("NotifyPreProcHeaders", ERROR_SUCCESS, pContext);
+    return ERROR_SUCCESS;
+}
+
+BOOL CNotifications::AddKXSpecificHeaders(CDLLContext* pContext) {
+    Trace("[CNotifications::AddKXSpecificHeaders] Begins");
+    const CExchangeURL* pUrls = pContext != nullptr ? ExchangeURL(pContext) : nullptr;
+    const std::string sRoot = pUrls != nullptr ? KxHostStringData(&pUrls->m_sRoot) : "";
+    const std::string sBase = pUrls != nullptr ? KxHostStringData(&pUrls->m_sBase) : "";
+    if (sRoot.empty() || sBase.empty()) {
+        Trace("[CNotifications::AddKXSpecificHeaders] invalid context. aborting.");
+        return 0;
+    }
+    // A "/" after the value unless its last character other than a blank is one.
+    const auto withSlash = [](std::string sValue) {
+        const size_t nLast = sValue.find_last_not_of(" \n\r\t");
+        if (nLast != std::string::npos && sValue[nLast] != '/') sValue += '/';
+        return sValue;
+    };
+    BOOL bResult = AddRequestHeader(pContext, "x-qvkxroot:", withSlash(sRoot));
+    if (bResult) bResult = AddRequestHeader(pContext, "x-qvkxintroot:", withSlash(KxHostStringData(&pUrls->m_sIntRoot)));
+    if (bResult) bResult = AddRequestHeader(pContext, "x-qvkxbase:", sBase);
+    Trace("[CNotifications::AddKXSpecificHeaders] return %s", bResult ? "successful" : "failed");
+    return bResult;
+}
 
 DWORD CNotifications::NotifyEndOfRequest(CDLLContext* pContext) {
     if (pContext == nullptr) {

@@ -3,6 +3,7 @@
 #define KX_ENTRY_NOTIFICATIONS_H
 
 #include <string>
+#include <string_view>
 
 #include "kx/win_types.h"
 
@@ -40,6 +41,13 @@ public:
     static DWORD GetWorkerServerVariable(CDLLContext* pContext, const char* pszName, std::string& sValue);
 };
 
+// Whether the text holds a byte below 0x20 or DEL: such a value never goes
+// into a request header or a rewritten URL.
+bool HasControlCharacters(std::string_view sText);
+// AddWorkerHeader of a value from the request; 0 (and a trace line) for a
+// value with control characters.
+BOOL AddRequestHeader(CDLLContext* pContext, const char* pszName, const std::string& sValue);
+
 // One per HttpFilterProc call; keeps nothing between calls.
 class CNotifications : public CBaseNotifications {
 public:
@@ -48,6 +56,11 @@ public:
     DWORD NotifySendResponse(CDLLContext* pContext) override;
     DWORD NotifySendRawData(CDLLContext* pContext) override;
     DWORD NotifyEndOfRequest(CDLLContext* pContext) override;
+
+    // Adds "x-qvkxroot:", "x-qvkxintroot:" and "x-qvkxbase:" from the
+    // Exchange URL record for the worker's own pages; the last header
+    // operation's result, 0 at the first refusal.
+    static BOOL AddKXSpecificHeaders(CDLLContext* pContext);
 
 protected:
     // Runs the page modifiers on a status 200 page; they fill the context's list.

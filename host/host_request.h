@@ -17,7 +17,9 @@ namespace kxhost {
 struct RequestSpec {
     std::string sMethod = "GET";
     std::string sUrl = "/owa/";  // path and optional "?query"
-    std::vector<std::pair<std::string, std::string>> headers;  // as sent: "Cookie", "a=b"
+    // As sent: "Cookie", "a=b". A browser always names itself.
+    std::vector<std::pair<std::string, std::string>> headers = {
+        {"User-Agent", "Mozilla/5.0 (Windows NT 10.0; Win64; x64; rv:128.0) Gecko/20100101 Firefox/128.0"}};
     std::map<std::string, std::string> serverVariables;        // by IIS name: "LOCAL_ADDR"
     std::string sUser;                                         // whose user properties apply
     int32_t nSubscriptionType = 0;

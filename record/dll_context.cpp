@@ -91,3 +91,19 @@ DWORD SubmitBufferCommands(CDLLContext* pContext, CBufferInstructionList* pList)
     Trace("[SubmitBufferCommands] returned %u", dwResult);
     return dwResult;
 }
+
+bool GetRequestHeader(const CDLLContext* pContext, const char* pszName, std::string& sValue) {
+    const IRequestInfo* pRequestInfo = pContext != nullptr ? RequestInfo(pContext) : nullptr;
+    KxStringView value{};
+    if (pRequestInfo == nullptr || !pRequestInfo->GetRequestHeader(pszName, &value)) return false;
+    sValue.assign(value.pData != nullptr ? value.pData : "", value.pData != nullptr ? value.cbSize : 0);
+    return true;
+}
+
+bool GetQueryParameter(const CDLLContext* pContext, const char* pszName, std::string& sValue) {
+    const IRequestInfo* pRequestInfo = pContext != nullptr ? RequestInfo(pContext) : nullptr;
+    KxStringView value{};
+    if (pRequestInfo == nullptr || !pRequestInfo->GetQueryParameter(pszName, &value)) return false;
+    sValue.assign(value.pData != nullptr ? value.pData : "", value.pData != nullptr ? value.cbSize : 0);
+    return true;
+}

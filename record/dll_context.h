@@ -20,6 +20,12 @@ inline const CExchangeURL* ExchangeURL(const CDLLContext* pContext) {
     return static_cast<const CExchangeURL*>(pContext->m_spExchangeURL.pObject);
 }
 
+// A request header or server variable the host parsed (its exact name, then
+// with ':' appended); false when it is missing or the record has no request info.
+bool GetRequestHeader(const CDLLContext* pContext, const char* pszName, std::string& sValue);
+// A query parameter of the request URL as it stands (not decoded); false when missing.
+bool GetQueryParameter(const CDLLContext* pContext, const char* pszName, std::string& sValue);
+
 // "None", "Ignore", "Handled/Redirected", "Replace", "Completed" or "Unknown".
 const char* ControlMessageName(DWORD dwControlMessage);
 // The same for a record; "N/A" without one.

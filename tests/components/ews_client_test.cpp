@@ -100,10 +100,13 @@ TEST_F(EwsClient, RequestValuesAreEscapedNeverPasted) {
 }
 
 struct CBadAnswer {
+    const char* pszName;
     Mode mode;
     HRESULT hr;
     const char* pszText;
 };
+
+void PrintTo(const CBadAnswer& answer, std::ostream* pStream) { *pStream << answer.pszName; }
 
 class EwsClientBadAnswers : public EwsClient, public ::testing::WithParamInterface<CBadAnswer> {};
 
@@ -120,17 +123,18 @@ TEST_P(EwsClientBadAnswers, BecomeAClearFailureWithinTheTimeout) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, EwsClientBadAnswers,
-    ::testing::Values(CBadAnswer{Mode::SOAP_FAULT, E_FAIL, "SOAP fault: The request failed schema validation"},
-                      CBadAnswer{Mode::UNAUTHORIZED, HResultFromWin32(ERROR_ACCESS_DENIED), "HTTP 401"},
-                      CBadAnswer{Mode::SERVER_ERROR, E_FAIL, "HTTP 500"},
-                      CBadAnswer{Mode::ENDLESS_BODY, HResultFromWin32(ERROR_TIMEOUT), "did not answer in time"},
-                      CBadAnswer{Mode::SLOW, HResultFromWin32(ERROR_TIMEOUT), "did not answer in time"},
-                      CBadAnswer{Mode::REDIRECT, HResultFromWin32(ERROR_ACCESS_DENIED), "elsewhere.invalid"},
-                      CBadAnswer{Mode::HUGE_BODY, HResultFromWin32(ERROR_FILE_TOO_LARGE), "larger than 65536"},
-                      CBadAnswer{Mode::INVALID_UTF8, HResultFromWin32(ERROR_INVALID_DATA), "not UTF-8"},
-                      CBadAnswer{Mode::WRONG_NAMESPACE, HResultFromWin32(ERROR_INVALID_DATA),
+    ::testing::Values(CBadAnswer{"SoapFault", Mode::SOAP_FAULT, E_FAIL, "SOAP fault: The request failed schema validation"},
+                      CBadAnswer{"Unauthorized", Mode::UNAUTHORIZED, HResultFromWin32(ERROR_ACCESS_DENIED), "HTTP 401"},
+                      CBadAnswer{"ServerError", Mode::SERVER_ERROR, E_FAIL, "HTTP 500"},
+                      CBadAnswer{"EndlessBody", Mode::ENDLESS_BODY, HResultFromWin32(ERROR_TIMEOUT), "did not answer in time"},
+                      CBadAnswer{"Slow", Mode::SLOW, HResultFromWin32(ERROR_TIMEOUT), "did not answer in time"},
+                      CBadAnswer{"Redirect", Mode::REDIRECT, HResultFromWin32(ERROR_ACCESS_DENIED), "elsewhere.invalid"},
+                      CBadAnswer{"HugeBody", Mode::HUGE_BODY, HResultFromWin32(ERROR_FILE_TOO_LARGE), "larger than 65536"},
+                      CBadAnswer{"InvalidUtf8", Mode::INVALID_UTF8, HResultFromWin32(ERROR_INVALID_DATA), "not UTF-8"},
+                      CBadAnswer{"WrongNamespace", Mode::WRONG_NAMESPACE, HResultFromWin32(ERROR_INVALID_DATA),
                                  "no GetItemResponseMessage"},
-                      CBadAnswer{Mode::MISSING_ELEMENTS, HResultFromWin32(ERROR_INVALID_DATA), "ReminderIsSet"}));
+                      CBadAnswer{"MissingElements", Mode::MISSING_ELEMENTS, HResultFromWin32(ERROR_INVALID_DATA), "ReminderIsSet"}),
+    [](const ::testing::TestParamInfo<CBadAnswer>& info) { return std::string(info.param.pszName); });
 
 TEST_F(EwsClient, NoServerAndNoAddressAreFailuresToo) {
     CKXExchangeAccessComponent access(m_options, {});

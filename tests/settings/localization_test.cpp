@@ -127,6 +127,8 @@ struct CCharSetSample {
     std::u16string sText;
 };
 
+void PrintTo(const CCharSetSample& sample, std::ostream* pStream) { *pStream << sample.pszName; }
+
 class PageCharSetRoundTrips : public ::testing::TestWithParam<CCharSetSample> {};
 
 TEST_P(PageCharSetRoundTrips, TextTheCharacterSetHoldsComesBackWhole) {
@@ -150,7 +152,13 @@ INSTANTIATE_TEST_SUITE_P(
                       CCharSetSample{"iso-8859-6", "WINDOWS-1256", u"\u0645\u0631\u062d\u0628\u0627"},
                       CCharSetSample{"shift_jis", "SHIFT_JIS", u"\u65e5\u672c\u8a9e"},
                       CCharSetSample{"big5", "BIG5", u"\u81fa\u7063 \u65e5\u66c6"},
-                      CCharSetSample{"gb2312", "GBK", u"\u4e2d\u6587"}));
+                      CCharSetSample{"gb2312", "GBK", u"\u4e2d\u6587"}),
+    [](const ::testing::TestParamInfo<CCharSetSample>& info) {
+        std::string sName;
+        for (const char* p = info.param.pszName; *p != '\0'; ++p)
+            if (IsAsciiAlpha(*p) || IsAsciiDigit(*p)) sName += *p;
+        return sName;
+    });
 
 TEST(PageCharSets, NamesWithoutAConverterAreRefused) {
     CPageCharSet charSets;
