@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string_view>
 
 #include "host/instruction_apply.h"
 
@@ -135,6 +136,11 @@ DWORD HostRequest::Notify(PFN_HTTP_FILTER_PROC pfnHttpFilterProc, DWORD dwNotifi
             break;
         default: m_context.m_pvNotification = nullptr; break;
     }
+    // Once the worker has said "Ignore" or "Handled", only the end of the
+    // request is its business.
+    if (dwNotification != SF_NOTIFY_END_OF_REQUEST && dwNotification != SF_NOTIFY_PREPROC_HEADERS &&
+        (m_context.m_dwControlMessage == KX_CONTROL_IGNORE || m_context.m_dwControlMessage == KX_CONTROL_HANDLED))
+        return 0;
     const DWORD dwResult = pfnHttpFilterProc(&m_context);
     if (dwNotification == SF_NOTIFY_SEND_RAW_DATA && m_context.m_dwControlMessage == KX_CONTROL_REPLACE &&
         m_context.m_pReplaceBuffer != nullptr)
@@ -163,11 +169,14 @@ void HostRequest::ClearUserProperties() {
 
 void HostRequest::LoadUserProperties() {
     ClearUserProperties();
-    const auto itUser = m_services.m_userProperties.find(m_spec.sUser);
-    if (itUser == m_services.m_userProperties.end() || itUser->second.empty()) return;
-    m_userProperties.resize(itUser->second.size());
+    std::map<DWORD, std::string> values;
+    for (const DWORD dwId : m_services.m_knownPropertyIds) values[dwId];
+    if (const auto itUser = m_services.m_userProperties.find(m_spec.sUser); itUser != m_services.m_userProperties.end())
+        for (const auto& [dwId, sValue] : itUser->second) values[dwId] = sValue;
+    if (values.empty()) return;
+    m_userProperties.resize(values.size());
     size_t nEntry = 0;
-    for (const auto& [dwId, sValue] : itUser->second) {
+    for (const auto& [dwId, sValue] : values) {
         CUserPropertyEntry& entry = m_userProperties[nEntry++];
         std::memset(&entry, 0, sizeof(entry));
         entry.dwId = dwId;
@@ -230,7 +239,14 @@ BOOL HostRequest::RecordHeader(const char* pszAction, LPSTR lpszName, LPSTR lpsz
     }
     const std::string sValue = lpszValue != nullptr ? lpszValue : "";
     m_headerActions.push_back(HeaderAction{m_context.m_dwNotificationType, pszAction, lpszName, sValue});
-    if (m_context.m_dwNotificationType != SF_NOTIFY_SEND_RESPONSE) m_pRequestInfo->SetRawHeader(lpszName, sValue);
+    if (m_context.m_dwNotificationType == SF_NOTIFY_AUTH_COMPLETE && std::string_view(pszAction) == "set" &&
+        std::string_view(lpszName) == "URL") {
+        // IIS's rule: setting "URL" now replaces the request URL.
+        m_spec.sUrl = sValue;
+        m_pRequestInfo->SetUrl(sValue);
+    } else if (m_context.m_dwNotificationType != SF_NOTIFY_SEND_RESPONSE) {
+        m_pRequestInfo->SetRawHeader(lpszName, sValue);
+    }
     return TRUE;
 }
 

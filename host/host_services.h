@@ -5,6 +5,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "kx/host_abi.h"
@@ -21,6 +22,9 @@ public:
 
     // User properties by user, then id.
     std::map<std::string, std::map<DWORD, std::string>> m_userProperties;
+    // The ids every load gives an entry for (empty when the user has no
+    // value): the product's user properties.
+    std::set<DWORD> m_knownPropertyIds = {0x8601, 0x8602, 0x8109, 0x810A, 0x810B};
 
     // Test switches.
     bool m_bFailLoads = false;                 // LoadUserProperties answers 0

@@ -30,19 +30,23 @@ bool Put(const std::string* pFound, KxStringView* pValue) {
 RequestInfo::RequestInfo(const std::string& sMethod, const std::string& sUrl,
                          const std::vector<std::pair<std::string, std::string>>& headers,
                          const std::map<std::string, std::string>& serverVariables) {
-    const size_t nQuery = sUrl.find('?');
-    const std::string sQuery = nQuery == std::string::npos ? std::string() : sUrl.substr(nQuery + 1);
-    m_variables["HTTP_URL"] = sUrl;
-    m_variables["URL"] = sUrl.substr(0, nQuery);
-    m_variables["QUERY_STRING"] = sQuery;
     m_variables["HTTP_METHOD"] = sMethod;
     m_variables["REQUEST_METHOD"] = sMethod;
     for (const auto& [sName, sValue] : headers) {
         m_variables[WithColon(sName)] = sValue;
         m_variables[ServerVariableName(sName)] = sValue;
     }
+    SetUrl(sUrl);
     for (const auto& [sName, sValue] : serverVariables) m_variables[sName] = sValue;
+}
 
+void RequestInfo::SetUrl(const std::string& sUrl) {
+    const size_t nQuery = sUrl.find('?');
+    const std::string sQuery = nQuery == std::string::npos ? std::string() : sUrl.substr(nQuery + 1);
+    m_variables["HTTP_URL"] = sUrl;
+    m_variables["URL"] = sUrl.substr(0, nQuery);
+    m_variables["QUERY_STRING"] = sQuery;
+    m_queryParameters.clear();
     size_t nStart = 0;
     while (nStart < sQuery.size()) {
         size_t nEnd = sQuery.find('&', nStart);

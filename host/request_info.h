@@ -28,6 +28,8 @@ public:
     const std::string* FindRawHeader(const std::string& sName) const;
 
     void SetRawHeader(const std::string& sName, const std::string& sValue);
+    // The request URL (path and optional "?query") with its query parameters.
+    void SetUrl(const std::string& sUrl);
 
 private:
     // Exact names: IIS server variables ("HTTP_COOKIE") and raw headers ("Cookie:").

@@ -10,8 +10,10 @@ namespace {
 constexpr DWORD VIEW_TYPE = 0x8602;
 constexpr DWORD SHARED_CALENDARS = 0x8601;
 
+// A host that loads only the entries the user has stored.
 class UserProperties : public ::testing::Test {
 protected:
+    UserProperties() { m_services.m_knownPropertyIds.clear(); }
     kxhost::HostRequest& Request() {
         if (!m_pRequest) {
             kxhost::RequestSpec spec;
