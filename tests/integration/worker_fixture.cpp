@@ -5,6 +5,9 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <sstream>
 
 const char* WorkerPath() { return KX_WORKER_PATH; }
@@ -24,7 +27,7 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& sLibrary) {
     return symbols;
 }
 
-TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder) {
+TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder, const std::map<int, std::string>& settings) {
     char szTemplate[] = "/tmp/kx-product-XXXXXX";
     m_sRoot = mkdtemp(szTemplate);
     const std::filesystem::path product = std::filesystem::path(m_sRoot) / "Quorvane" / "Kalyxa";
@@ -34,7 +37,17 @@ TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder) {
         const std::filesystem::path common = std::filesystem::path(m_sRoot) / "Quorvane" / "Common Files" / "Settings";
         std::filesystem::create_directories(product / "Settings");
         std::filesystem::create_directories(common);
-        std::filesystem::copy_file(samples / "SWSettings.xml", product / "Settings" / "SWSettings.xml");
+        std::ifstream sample(samples / "SWSettings.xml");
+        std::string sText((std::istreambuf_iterator<char>(sample)), std::istreambuf_iterator<char>());
+        for (const auto& [nId, sValue] : settings) {
+            const std::regex item("<ITEM ID=\"" + std::to_string(nId) + "\"[^>]*/>");
+            const std::string sItem = "<ITEM ID=\"" + std::to_string(nId) + "\" DESCR=\"test\" VALUE=\"" + sValue + "\"/>";
+            if (std::regex_search(sText, item))
+                sText = std::regex_replace(sText, item, sItem);
+            else
+                sText.insert(sText.find("</GENERALSETTINGS>"), sItem + "\n");
+        }
+        std::ofstream(product / "Settings" / "SWSettings.xml") << sText;
         std::filesystem::copy_file(samples / "LinkCriteriaSettings.xml", common / "LinkCriteriaSettings.xml");
         std::filesystem::create_directories(product / "Resource");
         std::filesystem::copy_file(KX_RESOURCE_MODULE, product / "Resource" / "KXRes.dll");

@@ -2,6 +2,7 @@
 #ifndef KX_TESTS_WORKER_FIXTURE_H
 #define KX_TESTS_WORKER_FIXTURE_H
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -18,7 +19,9 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& sLibrary);
 // and, when asked, the sample settings files; removed again on destruction.
 class TemporaryProduct {
 public:
-    explicit TemporaryProduct(bool bWithSettingsFolder);
+    // settings replaces the values of those sample settings (by id; an id
+    // the sample lacks is added).
+    explicit TemporaryProduct(bool bWithSettingsFolder, const std::map<int, std::string>& settings = {});
     ~TemporaryProduct();
     const std::string& WorkerCopy() const { return m_sWorker; }
 
