@@ -71,8 +71,10 @@ int RunDemo(const std::string& sWorker, const std::string& sPage, const std::str
     spec.headers = {{"Host", "mail.example.test"},
                     {"User-Agent", "Mozilla/5.0 (X11; Linux x86_64)"},
                     {"Cookie", "UserContext=0f3c9a6d2b5e4c1a8d7e6f5a4b3c2d1e; sessionid=1"}};
-    spec.serverVariables = {{"LOCAL_ADDR", "192.0.2.10"}, {"HTTPS", "on"}, {"LOGON_USER", "EXAMPLE\\ana.lima"}};
-    spec.nSubscriptionType = 2;
+    spec.serverVariables = {{"LOCAL_ADDR", "127.0.0.1"}, {"HTTPS", "on"}, {"LOGON_USER", "EXAMPLE\\ana.lima"},
+                            {"QV_USERNAME", "EXAMPLE\\ana.lima"}};
+    spec.nSubscriptionType = 4;  // an OWA page
+    services.m_userProperties[spec.sUser][0x8602] = "2";  // she chose the work-week view
     kxhost::HostRequest request(services, spec);
     std::printf("Request: %s %s (%zu-byte page)\n", spec.sMethod.c_str(), spec.sUrl.c_str(), spec.sBody.size());
     for (DWORD dwNotification : {SF_NOTIFY_PREPROC_HEADERS, SF_NOTIFY_AUTH_COMPLETE, SF_NOTIFY_SEND_RESPONSE,
@@ -82,6 +84,7 @@ int RunDemo(const std::string& sWorker, const std::string& sPage, const std::str
         std::printf("  %-26s returned %u, control message %u (%s)\n", NotificationName(dwNotification), dwResult,
                     dwControl, ControlName(dwControl));
     }
+    std::printf("Routing: the request URL after authentication-complete is %s\n", request.Spec().sUrl.c_str());
     std::printf("Headers the worker set or added:\n");
     if (request.HeaderActions().empty()) std::printf("  (none)\n");
     for (const kxhost::HeaderAction& action : request.HeaderActions())
