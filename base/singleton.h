@@ -20,9 +20,11 @@ struct CSingletonStorage {
 template <class T>
 class CSingleton {
 public:
+    // After the first call the instance is found without the lock.
     static T* GetInstance() {
+        if (T* pInstance = s_pInstance.load(std::memory_order_acquire)) return pInstance;
         CCritSecLock guard(s_lock);
-        if (s_pInstance == nullptr) {
+        if (s_pInstance.load(std::memory_order_relaxed) == nullptr) {
             s_dwPublications.fetch_add(1, std::memory_order_relaxed);
             if (!s_bConstructed) {
                 s_bConstructed = true;
@@ -38,9 +40,10 @@ public:
                 // only under some runtimes, after the library is gone.
                 static CDestroyAtUnload s_destroyAtUnload;
             }
-            s_pInstance = std::launder(reinterpret_cast<T*>(CSingletonStorage<T>::s_bytes));
+            s_pInstance.store(std::launder(reinterpret_cast<T*>(CSingletonStorage<T>::s_bytes)),
+                              std::memory_order_release);
         }
-        return s_pInstance;
+        return s_pInstance.load(std::memory_order_relaxed);
     }
 
     // How often an instance was published (once per process).
@@ -59,11 +62,11 @@ private:
         if (!s_bConstructed) return;
         std::launder(reinterpret_cast<T*>(CSingletonStorage<T>::s_bytes))->~T();
         s_bConstructed = false;
-        s_pInstance = nullptr;
+        s_pInstance.store(nullptr, std::memory_order_release);
     }
 
     static inline CCritSec s_lock;
-    static inline T* s_pInstance = nullptr;
+    static inline std::atomic<T*> s_pInstance{nullptr};
     static inline bool s_bConstructed = false;
     static inline std::atomic<DWORD> s_dwPublications{0};
 };
