@@ -1,4 +1,4 @@
-// The worker's whole start-up against a real directory. libldap reads its
+// The built worker against a real directory: its start-up and the routing that reads it.
 // default server once per process, so each case needs a process of its own
 // (ctest runs every case so).
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 
 #include <chrono>
 
+#include "host/host_request.h"
 #include "host/worker_module.h"
 #include "tests/directory/directory_test_support.h"
 #include "tests/integration/worker_fixture.h"
@@ -60,6 +61,35 @@ TEST(Startup, ReadsTheOwaConfigurationOnceFromTheDirectory) {
     ASSERT_TRUE(worker.TerminateFilter(0));
     ASSERT_TRUE(worker.GetFilterVersion(&version)) << "a second start";
     EXPECT_EQ(directory.CompletedSearches(), nRead) << "the configuration is read once per process";
+}
+
+TEST(Startup, ADelegatesCalendarCarriesTheDelegatesLegacyExchangeDn) {
+    CSlapdDirectory directory;
+    UseDirectory(directory.Uri());
+    TemporaryProduct product(/*bWithSettingsFolder=*/true);
+    kxhost::WorkerModule worker(product.WorkerCopy());
+    ASSERT_TRUE(worker.IsLoaded()) << worker.Error();
+    HTTP_FILTER_VERSION version{};
+    ASSERT_TRUE(worker.GetFilterVersion(&version));
+    kxhost::HostServices services;
+    services.m_userProperties["rroe"][0x8602] = "3";
+    kxhost::RequestSpec spec;
+    spec.sUser = "rroe";
+    spec.serverVariables["QV_USERNAME"] = "KALYXA\\rroe";
+    spec.nSubscriptionType = 4;
+    spec.sUrl = "/owa/?ae=Folder&t=IPF.Appointment&a=QvDgView&qvdgmx=jane.doe@kalyxa.test";
+    kxhost::HostRequest request(services, spec);
+    request.Notify(worker.FilterProc(), SF_NOTIFY_PREPROC_HEADERS);
+    ASSERT_EQ(request.Notify(worker.FilterProc(), SF_NOTIFY_AUTH_COMPLETE), 0u);
+    // Base64 of "/o=Quorvane/ou=First Administrative Group/cn=Recipients/cn=jdoe".
+    const std::string sEncoded = "L289UXVvcnZhbmUvb3U9Rmlyc3QgQWRtaW5pc3RyYXRpdmUgR3JvdXAvY249UmVjaXBpZW50cy9jbj1qZG9l";
+    std::string sHeader, sUrl;
+    for (const kxhost::HeaderAction& action : request.HeaderActions()) {
+        if (action.sName == "X-QVLgExDN:") sHeader = action.sValue;
+        if (action.sName == "URL") sUrl = action.sValue;
+    }
+    EXPECT_EQ(sHeader, sEncoded);
+    EXPECT_EQ(sUrl, "/owa/?ae=Folder&t=IPF.Appointment&a=QvDgView3&qvdgmx=jane.doe@kalyxa.test&qvdglgx=" + sEncoded);
 }
 
 TEST(Startup, AnUnansweringDirectoryCostsABoundedWaitAndTheWorkerStarts) {
