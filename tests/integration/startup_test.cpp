@@ -1,6 +1,6 @@
-// The built worker against a real directory: its start-up and the routing that reads it.
-// default server once per process, so each case needs a process of its own
-// (ctest runs every case so).
+// The built worker against a real directory: its start-up and the routing
+// that reads it. libldap reads its default server once per process, so each
+// case needs a process of its own (ctest runs every case so).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
