@@ -92,18 +92,24 @@ DWORD SubmitBufferCommands(CDLLContext* pContext, CBufferInstructionList* pList)
     return dwResult;
 }
 
-bool GetRequestHeader(const CDLLContext* pContext, const char* pszName, std::string& sValue) {
+namespace {
+
+// One of the request info's look-ups, its value copied.
+bool LookUp(const CDLLContext* pContext, bool (IRequestInfo::*pfnLookUp)(const char*, KxStringView*) const,
+            const char* pszName, std::string& sValue) {
     const IRequestInfo* pRequestInfo = pContext != nullptr ? RequestInfo(pContext) : nullptr;
     KxStringView value{};
-    if (pRequestInfo == nullptr || !pRequestInfo->GetRequestHeader(pszName, &value)) return false;
+    if (pRequestInfo == nullptr || !(pRequestInfo->*pfnLookUp)(pszName, &value)) return false;
     sValue.assign(value.pData != nullptr ? value.pData : "", value.pData != nullptr ? value.cbSize : 0);
     return true;
 }
 
+}  // namespace
+
+bool GetRequestHeader(const CDLLContext* pContext, const char* pszName, std::string& sValue) {
+    return LookUp(pContext, &IRequestInfo::GetRequestHeader, pszName, sValue);
+}
+
 bool GetQueryParameter(const CDLLContext* pContext, const char* pszName, std::string& sValue) {
-    const IRequestInfo* pRequestInfo = pContext != nullptr ? RequestInfo(pContext) : nullptr;
-    KxStringView value{};
-    if (pRequestInfo == nullptr || !pRequestInfo->GetQueryParameter(pszName, &value)) return false;
-    sValue.assign(value.pData != nullptr ? value.pData : "", value.pData != nullptr ? value.cbSize : 0);
-    return true;
+    return LookUp(pContext, &IRequestInfo::GetQueryParameter, pszName, sValue);
 }
