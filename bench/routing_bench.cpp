@@ -37,7 +37,7 @@ kxhost::RequestSpec CalendarRequest() {
     return spec;
 }
 
-constexpr int REQUESTS_PER_BATCH = 400;
+constexpr int REQUESTS_PER_BATCH = 2000;
 
 // nRequests calendar requests' four notifications on one record, used again
 // as the host uses a connection's: pre-processing starts each request afresh

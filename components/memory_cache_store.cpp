@@ -13,10 +13,11 @@ int64_t CMemoryCacheStore::SteadyMilliseconds() {
         .count();
 }
 
-CMemoryCacheStore::CNamedCache* CMemoryCacheStore::Find(const std::string& sName) {
-    const std::lock_guard<std::mutex> guard(m_cachesLock);
-    const auto it = m_caches.find(sName);
-    return it == m_caches.end() ? nullptr : it->second.get();
+CMemoryCacheStore::CNamedCache* CMemoryCacheStore::Find(const std::string& sName) const {
+    const size_t nCaches = m_nCaches.load(std::memory_order_acquire);
+    for (size_t n = 0; n < nCaches; ++n)
+        if (m_caches[n].sName == sName) return m_caches[n].spCache.get();
+    return nullptr;
 }
 
 HRESULT CMemoryCacheStore::CreateCache(const std::string& sName, long nMaxItems, long nLifetimeMinutes) {
@@ -24,9 +25,14 @@ HRESULT CMemoryCacheStore::CreateCache(const std::string& sName, long nMaxItems,
     CNamedCache* pCache;
     {
         const std::lock_guard<std::mutex> guard(m_cachesLock);
-        std::unique_ptr<CNamedCache>& spCache = m_caches[sName];
-        if (!spCache) spCache = std::make_unique<CNamedCache>();
-        pCache = spCache.get();
+        pCache = Find(sName);
+        if (pCache == nullptr) {
+            const size_t nCaches = m_nCaches.load(std::memory_order_relaxed);
+            if (nCaches == MAX_CACHES) return E_OUTOFMEMORY;
+            m_caches[nCaches] = {sName, std::make_unique<CNamedCache>()};
+            pCache = m_caches[nCaches].spCache.get();
+            m_nCaches.store(nCaches + 1, std::memory_order_release);
+        }
     }
     const std::lock_guard<std::mutex> guard(pCache->lock);
     pCache->nMaxItems = static_cast<size_t>(nMaxItems);

@@ -4,9 +4,10 @@
 #ifndef KX_COMPONENTS_MEMORY_CACHE_STORE_H
 #define KX_COMPONENTS_MEMORY_CACHE_STORE_H
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <list>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -39,11 +40,19 @@ private:
         std::list<CItem> items;
         std::unordered_map<std::string, std::list<CItem>::iterator> index;
     };
-    CNamedCache* Find(const std::string& sName);
+    // Caches are found without a lock: they are published once, in order,
+    // and never removed.
+    struct CEntry {
+        std::string sName;
+        std::unique_ptr<CNamedCache> spCache;
+    };
+    static constexpr size_t MAX_CACHES = 32;
+    CNamedCache* Find(const std::string& sName) const;
 
     Clock m_pfnNow;
-    std::mutex m_cachesLock;
-    std::map<std::string, std::unique_ptr<CNamedCache>> m_caches;
+    std::mutex m_cachesLock;  // creations
+    std::array<CEntry, MAX_CACHES> m_caches;
+    std::atomic<size_t> m_nCaches{0};
 };
 
 #endif  // KX_COMPONENTS_MEMORY_CACHE_STORE_H

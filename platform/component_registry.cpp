@@ -32,16 +32,12 @@ void RegisterComponent(std::string_view sClassId, ComponentFactory factory) {
 }
 
 HRESULT CreateComponent(std::string_view sClassId, std::shared_ptr<IComponent>& spInstance) {
-    ComponentFactory factory;
-    {
-        CRegistry& registry = Registry();
-        const std::shared_lock<std::shared_mutex> guard(registry.lock);
-        const auto it = registry.factories.find(sClassId);
-        if (it == registry.factories.end()) return REGDB_E_CLASSNOTREG;
-        factory = it->second;
-    }
+    CRegistry& registry = Registry();
+    const std::shared_lock<std::shared_mutex> guard(registry.lock);  // the factory runs under it, uncopied
+    const auto it = registry.factories.find(sClassId);
+    if (it == registry.factories.end()) return REGDB_E_CLASSNOTREG;
     try {
-        spInstance = factory();
+        spInstance = it->second();
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {

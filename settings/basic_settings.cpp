@@ -53,6 +53,8 @@ bool CBasicSettings::PeekRefreshNeeded() const {
            GetFileDate(m_path, fileDate) == 0 && fileDate > m_fileDate;
 }
 
+bool CBasicSettings::IsCheckDue() const { return IntervalPassed(m_lastCheck, FileTimeNow(), m_refreshMinutes); }
+
 HRESULT CBasicSettings::IsRefreshNeeded(bool& bReload, FILETIME& newFileDate) {
     bReload = false;
     const FILETIME now = FileTimeNow();

@@ -46,6 +46,8 @@ public:
     // The same question without a trace line or a stored time, safe while
     // another thread checks or reloads.
     bool PeekRefreshNeeded() const;
+    // Whether the refresh interval has passed since the last check; no lock.
+    bool IsCheckDue() const;
     void CommitCheck(FILETIME newFileDate);
     // Loads the file again; whatever the outcome, the file is not tried
     // again until its date changes.

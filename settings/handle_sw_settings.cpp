@@ -43,7 +43,8 @@ HRESULT CHandleSWSettings::LoadSettings(const std::string& sSettingsFolder) {
 
 HRESULT CHandleSWSettings::Refresh(bool& bChanged) {
     bChanged = false;
-    if (!m_bRefreshEnabled.load()) return 0;
+    // Between checks a request takes no lock.
+    if (!m_bRefreshEnabled.load() || !m_swSettings.IsCheckDue()) return 0;
     if (!m_reloadLock.TryLock()) {
         // Another thread checks or reloads; nothing is stored here, so the
         // next request checks again.
