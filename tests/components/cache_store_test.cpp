@@ -54,6 +54,9 @@ TEST(MemoryCache, CachesAreSeparateAndUnknownOnesMiss) {
     EXPECT_EQ(store.Get("two", "k", sValue), HR_MISS);
     EXPECT_EQ(store.Add("none", "k", "1"), HR_MISS);
     EXPECT_EQ(store.CreateCache("bad", 0, 60), E_INVALIDARG);
+    for (int n = 0; n < 30; ++n) ASSERT_EQ(store.CreateCache("extra" + std::to_string(n), 1, 1), S_OK);
+    EXPECT_EQ(store.CreateCache("one", 5, 60), S_OK) << "an existing cache takes new bounds";
+    EXPECT_EQ(store.CreateCache("one more", 5, 60), E_OUTOFMEMORY) << "at most 32 caches";
 }
 
 TEST(MemoryCache, ConcurrentAddsAndGetsKeepTheBound) {
