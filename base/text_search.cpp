@@ -4,7 +4,6 @@
 #include <string.h>
 
 #include <cstring>
-#include <string>
 #include <vector>
 
 namespace {
@@ -98,22 +97,51 @@ size_t FindLastByte(const char* pText, size_t nFrom, size_t nDownTo, unsigned ch
     return nBest;
 }
 
-// Knuth-Morris-Pratt failure table over the folded pattern.
-std::vector<size_t> FailureTable(std::string_view pattern) {
-    std::vector<size_t> failure(pattern.size(), 0);
-    for (size_t n = 1, k = 0; n < pattern.size(); ++n) {
-        const unsigned char ch = FoldAscii(static_cast<unsigned char>(pattern[n]));
-        while (k > 0 && FoldAscii(static_cast<unsigned char>(pattern[k])) != ch) k = failure[k - 1];
-        if (FoldAscii(static_cast<unsigned char>(pattern[k])) == ch) ++k;
-        failure[n] = k;
+// The folded bytes of a pattern, read from its start or from its end.
+class CFoldedPattern {
+public:
+    CFoldedPattern(std::string_view pattern, bool bReversed) : m_pattern(pattern), m_bReversed(bReversed) {}
+    size_t size() const { return m_pattern.size(); }
+    unsigned char operator[](size_t k) const {
+        return FoldAscii(static_cast<unsigned char>(m_pattern[m_bReversed ? m_pattern.size() - 1 - k : k]));
     }
-    return failure;
-}
+
+private:
+    std::string_view m_pattern;
+    bool m_bReversed;
+};
+
+// Knuth-Morris-Pratt failure table; kept in place (no allocation) for
+// patterns of up to 64 bytes.
+class CFailureTable {
+public:
+    explicit CFailureTable(const CFoldedPattern& pattern) {
+        if (pattern.size() > IN_PLACE) m_large.resize(pattern.size());
+        m_pTable = pattern.size() > IN_PLACE ? m_large.data() : m_inPlace;
+        m_pTable[0] = 0;
+        for (size_t n = 1, k = 0; n < pattern.size(); ++n) {
+            const unsigned char ch = pattern[n];
+            while (k > 0 && pattern[k] != ch) k = m_pTable[k - 1];
+            if (pattern[k] == ch) ++k;
+            m_pTable[n] = k;
+        }
+    }
+    CFailureTable(const CFailureTable&) = delete;
+    CFailureTable& operator=(const CFailureTable&) = delete;
+    size_t operator[](size_t n) const { return m_pTable[n]; }
+
+private:
+    static constexpr size_t IN_PLACE = 64;
+    size_t m_inPlace[IN_PLACE];
+    std::vector<size_t> m_large;
+    size_t* m_pTable;
+};
 
 // Long patterns: KMP, linear in the text; while no prefix is matched it
 // jumps to the next candidate start.
 size_t FindLong(const char* pText, size_t nFrom, size_t nTo, std::string_view pattern) {
-    const std::vector<size_t> failure = FailureTable(pattern);
+    const CFoldedPattern folded(pattern, false);
+    const CFailureTable failure(folded);
     const CCandidates candidates(pText, pattern);
     const size_t nLastStart = nTo - pattern.size();
     size_t k = 0;
@@ -123,8 +151,8 @@ size_t FindLong(const char* pText, size_t nFrom, size_t nTo, std::string_view pa
             if (n == NOT_FOUND) return NOT_FOUND;
         }
         const unsigned char ch = FoldAscii(static_cast<unsigned char>(pText[n]));
-        while (k > 0 && FoldAscii(static_cast<unsigned char>(pattern[k])) != ch) k = failure[k - 1];
-        if (FoldAscii(static_cast<unsigned char>(pattern[k])) == ch) ++k;
+        while (k > 0 && folded[k] != ch) k = failure[k - 1];
+        if (folded[k] == ch) ++k;
         if (k == pattern.size()) return n + 1 - pattern.size();
     }
     return NOT_FOUND;
@@ -133,8 +161,8 @@ size_t FindLong(const char* pText, size_t nFrom, size_t nTo, std::string_view pa
 // Long patterns backwards: KMP over the reversed pattern, reading the text
 // downwards from the last byte a match starting at nStart would cover.
 size_t FindLastLong(const char* pText, size_t nStart, size_t nDownTo, std::string_view pattern) {
-    const std::string reversed(pattern.rbegin(), pattern.rend());
-    const std::vector<size_t> failure = FailureTable(reversed);
+    const CFoldedPattern reversed(pattern, true);
+    const CFailureTable failure(reversed);
     const CCandidates candidates(pText, pattern);
     const size_t cbTail = pattern.size() - 1;
     size_t k = 0;
@@ -146,8 +174,8 @@ size_t FindLastLong(const char* pText, size_t nStart, size_t nDownTo, std::strin
             n = nCandidate + cbTail;
         }
         const unsigned char ch = FoldAscii(static_cast<unsigned char>(pText[n]));
-        while (k > 0 && FoldAscii(static_cast<unsigned char>(reversed[k])) != ch) k = failure[k - 1];
-        if (FoldAscii(static_cast<unsigned char>(reversed[k])) == ch) ++k;
+        while (k > 0 && reversed[k] != ch) k = failure[k - 1];
+        if (reversed[k] == ch) ++k;
         if (k == pattern.size()) return n;
         if (n == nDownTo) return NOT_FOUND;
     }
