@@ -17,6 +17,9 @@ using VARIANT_BOOL = int16_t;
 constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 
+// The connection type every caller of the Exchange-access components passes.
+constexpr long CONNECTION_EWS = 2;
+
 constexpr std::string_view CLSID_KXExchangeAccess = "{ABDA9E8C-5CD8-40CE-8102-F7D0090A6882}";
 constexpr std::string_view CLSID_ExchangeAccess = "{C1DEDE10-F5B9-4EB0-BE7D-823CCBF241FA}";
 constexpr std::string_view CLSID_QVCache = "{67EA23E7-C621-4890-827D-72111D82417C}";

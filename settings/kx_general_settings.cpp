@@ -5,6 +5,7 @@
 
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
+#include "platform/component_interfaces.h"
 #include "diagnostics/trace_log.h"
 #include "platform/adsi.h"
 #include "platform/impersonation.h"
@@ -15,14 +16,12 @@
 namespace {
 
 constexpr int SETTING_TROUBLE_URLS = 6;
-constexpr int SETTING_EXCHANGE_ACCESS_VERSION = 37;
 constexpr int SETTING_VIRTUAL_FOLDER = 100;
 constexpr int SETTING_HOLIDAY_SECTIONS = 141;
 constexpr const char* DEFAULT_TROUBLE_URL = "logoff.aspx?cmd=logoff";
 constexpr const char* DEFAULT_VIRTUAL_FOLDER = "X-Kalyxa";
 constexpr const char* OWA_USER_OPTIONS = "OWA.UserOptions";
 constexpr long MAILBOX_ROOT = -1;
-constexpr long CONNECTION_EWS = 2;
 
 constexpr CCacheTexts CD_ACCESS_CACHE_TEXTS = {
     "CKXGeneralSettings::InitializeCdAccessCache could find ID_MAX_CACHE_ITEMS use 3000 as default",
@@ -90,7 +89,7 @@ BOOL CKXGeneralSettings::Init(const char* pszProductName, const char* pszModuleN
     bool bResult = bBase && InitHandlerVirDir() && InitTroubleEndRequestUrls();
     if (bResult) {
         m_sErrorLogPath = GetTraceLogConfig().sLogPath;
-        bResult = InitializeCache(m_productCache, "Kalyxa", 16, 17, CD_ACCESS_CACHE_TEXTS) &&
+        bResult = InitializeCache(m_productCache, "Kalyxa", SETTING_CACHE_ITEMS, SETTING_CACHE_LIFETIME, CD_ACCESS_CACHE_TEXTS) &&
                   InitializeCache(m_owaUserConfigCache, "OwaUserConfig", 101, 102, OWA_USER_CONFIG_CACHE_TEXTS);
     }
     if (bResult) {
@@ -188,10 +187,8 @@ HRESULT CKXGeneralSettings::GetOwaUserConfig(const std::string& sUserIn, const s
               sValue.c_str());
         return S_OK;
     }
-    int nFirstValue = 1;
-    if (!GetSettingFromID(SETTING_EXCHANGE_ACCESS_VERSION, nFirstValue, 0)) nFirstValue = 1;
     CKXExAccess access(m_eventLog);
-    HRESULT hr = access.Initialize(nFirstValue, CONNECTION_EWS, sEwsUrl, sCookie, "", "", "");
+    HRESULT hr = access.Initialize(ExchangeAccessVersion(), CONNECTION_EWS, sEwsUrl, sCookie, "", "", "");
     if (hr >= 0 && !sMailbox.empty()) hr = access.SetMailbox(sMailbox);
     std::vector<std::pair<std::string, std::string>> values;
     if (hr >= 0) hr = access.GetOwaUserConfiguration(sConfigName, nParentFolder, values);

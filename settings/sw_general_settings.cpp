@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int SETTING_EWS_URL = 38;
+constexpr int SETTING_EXCHANGE_ACCESS_VERSION = 37;
 constexpr int SETTING_AD_CONFIGURATION_TYPE = 84;
 constexpr int DEFAULT_CACHE_ITEMS = 3000;
 constexpr int DEFAULT_CACHE_LIFETIME = 60;
@@ -51,7 +52,7 @@ BOOL CSWGeneralSettings::Init(const char* pszProductName, const char* pszModuleN
 }
 
 bool CSWGeneralSettings::InitializeCaches() {
-    return InitializeCache(m_hiddenMessageCache, "HiddenMessage", 16, 17, SW_CACHE_TEXTS) &&
+    return InitializeCache(m_hiddenMessageCache, "HiddenMessage", SETTING_CACHE_ITEMS, SETTING_CACHE_LIFETIME, SW_CACHE_TEXTS) &&
            InitializeCache(m_adUserConfigCache, "ADUserConfig", 60, 61, SW_CACHE_TEXTS) &&
            InitializeCommonFolderIdCache() && InitializeRecipientSmtpCache();
 }
@@ -98,6 +99,12 @@ bool CSWGeneralSettings::InitEWSUrl() {
 }
 
 std::string CSWGeneralSettings::EwsUrl() const { return m_settings.EwsUrl(); }
+
+int CSWGeneralSettings::ExchangeAccessVersion() {
+    int nVersion = 1;
+    if (!GetSettingFromID(SETTING_EXCHANGE_ACCESS_VERSION, nVersion, 0)) nVersion = 1;
+    return nVersion;
+}
 
 bool CSWGeneralSettings::ExtractUserName(std::string& sUser) {
     if (sUser.empty()) {

@@ -38,6 +38,8 @@ public:
 
     // The EWS address of setting 38 as last read; empty when it is not set.
     std::string EwsUrl() const;
+    // Setting 37, the first value handed to the Exchange-access components (1 when missing).
+    int ExchangeAccessVersion();
 
     // The session of the cookie text (UserContext, else sessionid, else the
     // user name); false for an empty user.
@@ -84,6 +86,10 @@ public:
     CQVCache& CommonFolderIdCache() { return m_commonFolderIdCache; }
 
 protected:
+    // Items and lifetime of the "HiddenMessage" cache and of the product cache.
+    static constexpr int SETTING_CACHE_ITEMS = 16;
+    static constexpr int SETTING_CACHE_LIFETIME = 17;
+
     // The four caches in order, stopping at the first failure.
     bool InitializeCaches();
     // Makes the cache with the bounds of the two settings (3000 items and 60

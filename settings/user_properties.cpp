@@ -5,13 +5,12 @@
 
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
+#include "platform/component_interfaces.h"
 #include "settings/exchange_access.h"
 #include "settings/sw_general_settings.h"
 
 namespace {
 
-constexpr int SETTING_EXCHANGE_ACCESS_VERSION = 37;
-constexpr long CONNECTION_EWS = 2;
 constexpr std::string_view SETTINGS_END = "</SETTINGS>";
 
 const CUserPropertyDefinition* FindDefinition(const std::vector<CUserPropertyDefinition>& definitions,
@@ -106,10 +105,8 @@ bool CSWGeneralSettings::GetUserProperties(std::vector<CUserPropertyDefinition>&
     Trace("[CSWGeneralSettings::GetUserProperties] Get data using EWS starts for User: %s, url: %s SomeBodyElse "
           "Mailbox %s",
           sUser.c_str(), sEwsUrl.c_str(), sMailbox.c_str());
-    int nVersion = 0;
-    GetSettingFromID(SETTING_EXCHANGE_ACCESS_VERSION, nVersion, 0);
     CExchangeAccess access(m_eventLog);
-    HRESULT hr = access.Initialize(nVersion, CONNECTION_EWS, sEwsUrl, sMailbox.empty() ? sUser : sMailbox, {}, {});
+    HRESULT hr = access.Initialize(ExchangeAccessVersion(), CONNECTION_EWS, sEwsUrl, sMailbox.empty() ? sUser : sMailbox, {}, {});
     if (hr < 0) {
         Trace("GetUserProperties access to EWS failed hr 0x%x", hr);
         m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE,
