@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <sstream>
 
 const char* WorkerPath() { return KX_WORKER_PATH; }
@@ -40,10 +39,11 @@ TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder, const std::map<int,
         std::ifstream sample(samples / "SWSettings.xml");
         std::string sText((std::istreambuf_iterator<char>(sample)), std::istreambuf_iterator<char>());
         for (const auto& [nId, sValue] : settings) {
-            const std::regex item("<ITEM ID=\"" + std::to_string(nId) + "\"[^>]*/>");
-            const std::string sItem = "<ITEM ID=\"" + std::to_string(nId) + "\" DESCR=\"test\" VALUE=\"" + sValue + "\"/>";
-            if (std::regex_search(sText, item))
-                sText = std::regex_replace(sText, item, sItem);
+            const std::string sOpen = "<ITEM ID=\"" + std::to_string(nId) + "\"";
+            const std::string sItem = sOpen + " DESCR=\"test\" VALUE=\"" + sValue + "\"/>";
+            const size_t nAt = sText.find(sOpen);
+            if (nAt != std::string::npos)
+                sText.replace(nAt, sText.find("/>", nAt) + 2 - nAt, sItem);
             else
                 sText.insert(sText.find("</GENERALSETTINGS>"), sItem + "\n");
         }
