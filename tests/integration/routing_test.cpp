@@ -37,10 +37,20 @@ protected:
     DWORD Route(int32_t nType, const std::string& sUrl) {
         m_spec.nSubscriptionType = nType;
         m_spec.sUrl = sUrl;
-        m_spRequest = std::make_unique<kxhost::HostRequest>(m_services, m_spec);
+        NewRequest();
         m_dwPreProc = m_spRequest->Notify(m_spWorker->FilterProc(), SF_NOTIFY_PREPROC_HEADERS);
         return m_spRequest->Notify(m_spWorker->FilterProc(), SF_NOTIFY_AUTH_COMPLETE);
     }
+    // Ends the request before (the worker frees what it made for it) and
+    // starts a new one.
+    void NewRequest() {
+        End();
+        m_spRequest = std::make_unique<kxhost::HostRequest>(m_services, m_spec);
+    }
+    void End() {
+        if (m_spRequest) m_spRequest->Notify(m_spWorker->FilterProc(), SF_NOTIFY_END_OF_REQUEST);
+    }
+    void TearDown() override { End(); }
     DWORD ControlMessage() const { return m_spRequest->Context()->m_dwControlMessage; }
     // The value of the last header action of that name, or "(none)".
     std::string Header(const std::string& sName) const {
@@ -147,7 +157,7 @@ TEST_F(Routing, FailuresAndHostileValues) {
     m_services.m_bFailLoads = false;
     m_spec.sUrl = "/owa/?ae=Folder&t=IPF.Appointment&a=QvView";
     m_spec.nSubscriptionType = 4;
-    m_spRequest = std::make_unique<kxhost::HostRequest>(m_services, m_spec);
+    NewRequest();
     m_spRequest->m_bRefuseHeaders = true;
     m_spRequest->Notify(m_spWorker->FilterProc(), SF_NOTIFY_PREPROC_HEADERS);
     EXPECT_EQ(m_spRequest->Notify(m_spWorker->FilterProc(), SF_NOTIFY_AUTH_COMPLETE), 7u);

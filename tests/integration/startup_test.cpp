@@ -90,6 +90,7 @@ TEST(Startup, ADelegatesCalendarCarriesTheDelegatesLegacyExchangeDn) {
     }
     EXPECT_EQ(sHeader, sEncoded);
     EXPECT_EQ(sUrl, "/owa/?ae=Folder&t=IPF.Appointment&a=QvDgView3&qvdgmx=jane.doe@kalyxa.test&qvdglgx=" + sEncoded);
+    request.Notify(worker.FilterProc(), SF_NOTIFY_END_OF_REQUEST);
 }
 
 TEST(Startup, AnUnansweringDirectoryCostsABoundedWaitAndTheWorkerStarts) {
