@@ -19,7 +19,6 @@ public:
     virtual ~CQVCache() = default;
 
     HRESULT Init();
-    bool IsInitialized() const { return m_bInitialized; }
     HRESULT CreateCache(const std::string& sCacheName, long nMaxItems, long nLifetimeMinutes);
     HRESULT AddItem(const std::string& sCacheName, const std::string& sKey, const std::string& sData,
                     const std::string& sSession, const std::string& sPropertyName = {});
