@@ -38,17 +38,26 @@ CEwsTransportOptions TransportOptions(ITraceSettings& settings) {
 }
 
 // The service account of the credentials file; none (Negotiate with the
-// process's Kerberos credential) when no file is set or it is refused.
+// process's Kerberos credential) when no file is set or it is refused. The
+// file is read once per path, not for every component made.
 CEwsCredentials ServiceCredentials(ITraceSettings& settings) {
     std::string sPath;
     if (!settings.GetSettingFromID(SETTING_EWS_CREDENTIALS, sPath, 0) || sPath.empty()) return {};
-    std::map<std::string, std::string> values;
-    std::string sWhyNot;
-    if (!ReadSecretFile(sPath, values, sWhyNot)) {
-        Trace("[RegisterComponents] EWS credentials not used: %s", sWhyNot.c_str());
-        return {};
+    static std::mutex s_lock;
+    static std::string s_sPath;
+    static CEwsCredentials s_credentials;
+    const std::lock_guard<std::mutex> guard(s_lock);
+    if (sPath != s_sPath) {
+        s_sPath = sPath;
+        s_credentials = {};
+        std::map<std::string, std::string> values;
+        std::string sWhyNot;
+        if (ReadSecretFile(sPath, values, sWhyNot))
+            s_credentials = {values["user"], values["password"], values["domain"]};
+        else
+            Trace("[RegisterComponents] EWS credentials not used: %s", sWhyNot.c_str());
     }
-    return {values["user"], values["password"], values["domain"]};
+    return s_credentials;
 }
 
 std::shared_ptr<ICacheStore> ChooseCacheStore(ITraceSettings& settings) {

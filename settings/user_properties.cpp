@@ -13,8 +13,9 @@ namespace {
 
 constexpr std::string_view SETTINGS_END = "</SETTINGS>";
 
-const CUserPropertyDefinition* FindDefinition(const std::vector<CUserPropertyDefinition>& definitions,
-                                              DWORD dwPropertyId) {
+// The definition of the property id in a list (const or not); null when none.
+template <class TDefinitions>
+auto* FindDefinition(TDefinitions& definitions, DWORD dwPropertyId) {
     const auto it = std::find_if(definitions.begin(), definitions.end(), [&](const CUserPropertyDefinition& d) {
         return d.dwPropertyId == dwPropertyId;
     });
@@ -66,11 +67,9 @@ bool CSWGeneralSettings::GetUserProp(const std::string& sUserIn, DWORD dwPropert
         } else {
             for (CUserPropertyDefinition& definition : definitions)
                 if (bRequestAll) definition.dwRequested = 1;
-            const auto it = std::find_if(definitions.begin(), definitions.end(),
-                                         [&](const CUserPropertyDefinition& d) { return d.dwPropertyId == dwPropertyId; });
-            if (it != definitions.end()) {
-                sValue = it->sDefaultValue;
-                it->dwRequested = 1;
+            if (CUserPropertyDefinition* pDefinition = FindDefinition(definitions, dwPropertyId)) {
+                sValue = pDefinition->sDefaultValue;
+                pDefinition->dwRequested = 1;
             } else {
                 Trace("[CSWGeneralSettings::GetUserProp] Warning!: No defaults for Property Id: 0x%x.", dwPropertyId);
             }
@@ -156,17 +155,16 @@ void CSWGeneralSettings::BuildXMLProperties(std::string& sXml, const std::vector
 bool CSWGeneralSettings::FindPropertyInXML(const std::string& sXml, std::vector<CUserPropertyDefinition>& definitions,
                                            DWORD dwPropertyId) {
     Trace("FindPropertyInXML begins %d", static_cast<int>(dwPropertyId));
-    const auto it = std::find_if(definitions.begin(), definitions.end(),
-                                 [&](const CUserPropertyDefinition& d) { return d.dwPropertyId == dwPropertyId; });
-    if (it == definitions.end()) {
+    CUserPropertyDefinition* pDefinition = FindDefinition(definitions, dwPropertyId);
+    if (pDefinition == nullptr) {
         Trace("FindPropertyInXML didn't find the item %d in %s", static_cast<int>(dwPropertyId), sXml.c_str());
         m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "FindPropertyInXML didn't find item %d %s",
                                 static_cast<int>(dwPropertyId), sXml.c_str());
         return false;
     }
     CElementSpan span{};
-    const bool bFound = !it->sPropertyName.empty() && FindElement(sXml, it->sPropertyName, span);
-    if (bFound) it->sDefaultValue = sXml.substr(span.nValue, span.nClose - span.nValue);
+    const bool bFound = !pDefinition->sPropertyName.empty() && FindElement(sXml, pDefinition->sPropertyName, span);
+    if (bFound) pDefinition->sDefaultValue = sXml.substr(span.nValue, span.nClose - span.nValue);
     Trace("FindPropertyInXML ends ID: %d, %s", static_cast<int>(dwPropertyId), bFound ? "found" : "not found");
     return bFound;
 }
