@@ -232,7 +232,6 @@ DWORD CNotifications::NotifySendResponse(CDLLContext* pContext) {
     return ERROR_SUCCESS;
 }
 
-// No page modifier exists yet: every page goes out unchanged.
 DWORD CNotifications::RunForms(CSWFormContext* pFormContext) { return CKXFormFactory::Process(pFormContext); }
 
 namespace {

@@ -1,14 +1,27 @@
 #include "forms/kx_form_factory.h"
 
+#include <string>
+
+#include "base/ascii_case.h"
+#include "base/text_search.h"
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "dom/dom_source.h"
+#include "forms/kx_form_calendar_view_b.h"
+#include "forms/kx_form_default.h"
 #include "forms/sw_form_context.h"
-#include "kx/host_abi.h"
+#include "record/dll_context.h"
+#include "settings/kx_general_settings.h"
 
 namespace {
 
 constexpr DWORD FEATURE_MASK = 0xFFFFFFF0;
+constexpr int FEATURE_OTHER_CALENDARS = 122;
+constexpr int FEATURE_DELEGATES = 123;
+
+// Pages of the maker's sibling products name themselves in the referrer;
+// they get no reminders link.
+constexpr std::string_view SIBLING_MARKERS[] = {"X-Fennick", "X-Ombrel", "X-Scrivlet"};
 
 // The first piece the context lacks, as its trace line; null when complete.
 const char* MissingPiece(const CSWFormContext* pFormContext) {
@@ -30,17 +43,77 @@ const char* MissingPiece(const CSWFormContext* pFormContext) {
     return nullptr;
 }
 
+bool IsFromSiblingProduct(const CDLLContext* pContext) {
+    std::string sReferrer;
+    GetRequestHeader(pContext, "HTTP_REFERER", sReferrer);
+    for (std::string_view sMarker : SIBLING_MARKERS)
+        if (FindNoCaseIn(sReferrer, sMarker, 0) != std::string_view::npos) return true;
+    return false;
+}
+
+CKXFormKind ChooseBasicForm(std::string_view sTemplate, DWORD dwFeature, int nOtherCalendars, int nDelegates) {
+    if ((dwFeature & KX_FEATURE_QVKXDGI_RB) != 0) {
+        Trace("[CKXFormFactory::Process] return instance of CKXFormRedir2CalendarViewB class.");
+        return CKXFormKind::REDIR_2_CALENDAR_VIEW_B;
+    }
+    if ((dwFeature & KX_FEATURE_OPTIONS) != 0 && SameNoCase(sTemplate, "ASP.forms_basic_basicoptions_aspx") &&
+        (nOtherCalendars != 0 || nDelegates != 0)) {
+        Trace("[CKXFormFactory::Process] return instance of CKXFormCalOptionsB class.");
+        return CKXFormKind::CAL_OPTIONS_B;
+    }
+    if (SameNoCase(sTemplate, "ASP.forms_basic_basiccalendarview_aspx") ||
+        SameNoCase(sTemplate, "ASP.forms_basic_qv_basiccalendarview_aspx"))
+        return CKXFormKind::CALENDAR_VIEW_B;
+    if (SameNoCase(sTemplate, "ASP.forms_basic_basiceditcalendaritem_aspx")) return CKXFormKind::EDIT_CALENDAR_ITEM_B;
+    if (SameNoCase(sTemplate, "ASP.forms_basic_qv_dgbasiccalendarview_aspx"))
+        return CKXFormKind::CALENDAR_DELEGATE_VIEW_B;
+    return CKXFormKind::NONE;
+}
+
 }  // namespace
+
+CKXFormKind CKXFormFactory::ChooseForm(std::string_view sTemplate, DWORD dwPageType, DWORD dwFeature,
+                                       int nOtherCalendars, int nDelegates) {
+    if (dwFeature == KX_FEATURE_SUBSCRIPTION_31 && nDelegates != 0) return CKXFormKind::CAL_OPTIONS_P;
+    switch (dwPageType) {
+        case CSWFormContext::PAGE_PREMIUM:
+            return SameNoCase(sTemplate, "ASP.forms_premium_calendarview_aspx") ? CKXFormKind::CALENDAR_VIEW_P
+                                                                               : CKXFormKind::NONE;
+        case CSWFormContext::PAGE_BASIC: return ChooseBasicForm(sTemplate, dwFeature, nOtherCalendars, nDelegates);
+        default: return CKXFormKind::NONE;
+    }
+}
+
+std::unique_ptr<CKXForm> CKXFormFactory::CreateForm(CKXFormKind kind) {
+    switch (kind) {
+        case CKXFormKind::CALENDAR_VIEW_B: return std::make_unique<CKXFormCalendarViewB>();
+        default: return nullptr;
+    }
+}
 
 DWORD CKXFormFactory::Process(CSWFormContext* pFormContext) {
     if (const char* pszMissing = MissingPiece(pFormContext)) {
         Trace("%s", pszMissing);
         return ERROR_ARENA_TRASHED;
     }
-    const DWORD dwFeature = pFormContext->m_pContext->m_dwFeatureFlags & FEATURE_MASK;
+    CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
+    const int nOtherCalendars = pSettings->GetFeatureSettingOn(FEATURE_OTHER_CALENDARS, 1);
+    const int nDelegates = pSettings->GetFeatureSettingOn(FEATURE_DELEGATES, 1);
+    CDLLContext* pContext = pFormContext->m_pContext;
+    const DWORD dwFeature = pContext->m_dwFeatureFlags & FEATURE_MASK;
+    const std::string_view sTemplate(pFormContext->m_csTemplate.data(), pFormContext->m_csTemplate.size());
     Trace("[CKXFormFactory::Process] Template: <%s>, Feature: %lu", pFormContext->m_csTemplate.c_str(),
           static_cast<unsigned long>(dwFeature));
-    // No page modifier is registered yet: every page goes out as it is.
-    Trace("[CKXFormFactory::Process] Unknown form, no need for modification. Return NULL.");
-    return ERROR_SUCCESS;
+    DWORD dwResult = ERROR_SUCCESS;
+    const CKXFormKind kind =
+        ChooseForm(sTemplate, pFormContext->m_nPageType, dwFeature, nOtherCalendars, nDelegates);
+    if (const std::unique_ptr<CKXForm> spForm = CreateForm(kind)) {
+        dwResult = spForm->Process(pFormContext);
+    } else {
+        Trace("[CKXFormFactory::Process] Unknown form, no need for modification. Return NULL.");
+    }
+    if (FindNoCaseIn(sTemplate, "_basic_", 0) != std::string_view::npos && dwResult == ERROR_SUCCESS &&
+        pContext->m_dwControlMessage == KX_CONTROL_NONE && !IsFromSiblingProduct(pContext))
+        dwResult = CKXFormDefault().Process(pFormContext);
+    return dwResult;
 }

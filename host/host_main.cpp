@@ -1,10 +1,10 @@
 // kx-host: the reference host on the command line.
 //
-//   kx-host demo [--worker PATH] [--page PATH] [--url URL]
+//   kx-host demo [--worker PATH] [--page PATH] [--url URL] [--language TAGS] [--out PATH]
 //
 // Loads the worker, asks for its filter version, sends one request through
 // all five notifications and prints what the worker answered and the
-// response as it would leave.
+// response as it would leave (or writes the response to --out).
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -43,11 +43,22 @@ bool ReadFile(const std::string& sPath, std::string& sText) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: kx-host demo [--worker PATH] [--page PATH] [--url URL]\n");
+    std::fprintf(stderr,
+                 "usage: kx-host demo [--worker PATH] [--page PATH] [--url URL] [--language TAGS] [--out PATH]\n");
     return 2;
 }
 
-int RunDemo(const std::string& sWorker, const std::string& sPage, const std::string& sUrl) {
+struct DemoOptions {
+    std::string sWorker = KX_DEFAULT_WORKER;
+    std::string sPage = KX_DEFAULT_PAGE;
+    std::string sUrl = "/owa/?ae=Folder&t=IPF.Appointment";
+    std::string sLanguages = "en-US,en;q=0.8";
+    std::string sOut;
+};
+
+int RunDemo(const DemoOptions& options) {
+    const std::string& sWorker = options.sWorker;
+    const std::string& sPage = options.sPage;
     kxhost::RequestSpec spec;
     if (!ReadFile(sPage, spec.sBody)) {
         std::fprintf(stderr, "cannot read page %s\n", sPage.c_str());
@@ -66,13 +77,20 @@ int RunDemo(const std::string& sWorker, const std::string& sPage, const std::str
     if (!bVersion) return 1;
 
     kxhost::HostServices services;
-    spec.sUrl = sUrl;
+    spec.sUrl = options.sUrl;
     spec.sUser = "ana.lima";
     spec.headers = {{"Host", "mail.example.test"},
                     {"User-Agent", "Mozilla/5.0 (X11; Linux x86_64)"},
+                    {"Accept-Language", options.sLanguages},
                     {"Cookie", "UserContext=0f3c9a6d2b5e4c1a8d7e6f5a4b3c2d1e; sessionid=1"}};
-    spec.serverVariables = {{"LOCAL_ADDR", "127.0.0.1"}, {"HTTPS", "on"}, {"LOGON_USER", "EXAMPLE\\ana.lima"},
-                            {"QV_USERNAME", "EXAMPLE\\ana.lima"}};
+    // What a production host passes: the user it identified and the folder
+    // under which it serves the product's scripts for browsers to cache.
+    spec.serverVariables = {{"LOCAL_ADDR", "127.0.0.1"},
+                            {"HTTPS", "on"},
+                            {"LOGON_USER", "EXAMPLE\\ana.lima"},
+                            {"QV_USERNAME", "EXAMPLE\\ana.lima"},
+                            {"HEADER_QV_CSMPREFIX", "c0a1f-20261206"}};
+    spec.sRoot = "https://mail.example.test";
     spec.nSubscriptionType = 4;  // an OWA page
     services.m_userProperties[spec.sUser][0x8602] = "2";  // she chose the work-week view
     kxhost::HostRequest request(services, spec);
@@ -92,7 +110,19 @@ int RunDemo(const std::string& sWorker, const std::string& sPage, const std::str
                     action.sName.c_str(), action.sValue.c_str());
     std::printf("Instructions submitted: %d time(s)%s%s\n", services.m_nSubmitCalls,
                 request.SubmitError().empty() ? "" : ", refused: ", request.SubmitError().c_str());
-    std::printf("Response as sent (%zu bytes):\n%s\n", request.SentResponse().size(), request.SentResponse().c_str());
+    if (options.sOut.empty()) {
+        std::printf("Response as sent (%zu bytes):\n%s\n", request.SentResponse().size(),
+                    request.SentResponse().c_str());
+    } else {
+        std::ofstream out(options.sOut, std::ios::binary);
+        out << request.SentResponse();
+        if (!out.flush()) {
+            std::fprintf(stderr, "cannot write %s\n", options.sOut.c_str());
+            return 1;
+        }
+        std::printf("Response as sent (%zu bytes) written to %s\n", request.SentResponse().size(),
+                    options.sOut.c_str());
+    }
     std::printf("TerminateFilter: %s\n", worker.TerminateFilter(0) ? "TRUE" : "FALSE");
     return 0;
 }
@@ -101,15 +131,15 @@ int RunDemo(const std::string& sWorker, const std::string& sPage, const std::str
 
 int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "demo") != 0) return Usage();
-    std::string sWorker = KX_DEFAULT_WORKER;
-    std::string sPage = KX_DEFAULT_PAGE;
-    std::string sUrl = "/owa/?ae=Folder&t=IPF.Appointment";
+    DemoOptions options;
     for (int n = 2; n < argc; n += 2) {
         if (n + 1 >= argc) return Usage();
-        if (std::strcmp(argv[n], "--worker") == 0) sWorker = argv[n + 1];
-        else if (std::strcmp(argv[n], "--page") == 0) sPage = argv[n + 1];
-        else if (std::strcmp(argv[n], "--url") == 0) sUrl = argv[n + 1];
+        if (std::strcmp(argv[n], "--worker") == 0) options.sWorker = argv[n + 1];
+        else if (std::strcmp(argv[n], "--page") == 0) options.sPage = argv[n + 1];
+        else if (std::strcmp(argv[n], "--url") == 0) options.sUrl = argv[n + 1];
+        else if (std::strcmp(argv[n], "--language") == 0) options.sLanguages = argv[n + 1];
+        else if (std::strcmp(argv[n], "--out") == 0) options.sOut = argv[n + 1];
         else return Usage();
     }
-    return RunDemo(sWorker, sPage, sUrl);
+    return RunDemo(options);
 }

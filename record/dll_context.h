@@ -4,6 +4,7 @@
 #define KX_RECORD_DLL_CONTEXT_H
 
 #include <string>
+#include <string_view>
 
 #include "kx/host_abi.h"
 
@@ -18,6 +19,11 @@ inline const COutboundContext* OutboundContext(const CDLLContext* pContext) {
 }
 inline const CExchangeURL* ExchangeURL(const CDLLContext* pContext) {
     return static_cast<const CExchangeURL*>(pContext->m_spExchangeURL.pObject);
+}
+
+// The text of a host string.
+inline std::string_view HostText(const KxHostString& sText) {
+    return std::string_view(KxHostStringData(&sText), sText.cbSize);
 }
 
 // A request header or server variable the host parsed (its exact name, then

@@ -10,6 +10,7 @@ packages=(
   libgumbo-dev libpugixml-dev
   libldap-dev slapd ldap-utils
   libcurl4-openssl-dev libcpp-httplib-dev libhiredis-dev redis-server
+  nodejs
 )
 
 missing=()

@@ -1,0 +1,60 @@
+// The base of the product's page modifiers: binds a form to its context,
+// finds the user's language and texts, reads the OWA build and theme from
+// the page's style sheets and writes the script variables through which
+// the injected scripts find the product's handler folder.
+#ifndef KX_FORMS_KX_FORM_H
+#define KX_FORMS_KX_FORM_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "forms/sw_form.h"
+#include "settings/resource.h"
+
+struct CDLLContext;
+
+class CKXForm : public CSWForm {
+public:
+    // Init, then the page's own work; the result is Init's (the page traces its own).
+    DWORD Process(CSWFormContext* pFormContext) override;
+    // The page's own work.
+    virtual DWORD Process() = 0;
+    virtual bool IsInit() const { return m_bInit; }
+    // Binds the form to the context; an incomplete context is traced, not refused.
+    virtual DWORD Init(CSWFormContext* pFormContext);
+    // Appends the handler-folder variable; 7 before Init or without the Exchange URLs.
+    virtual DWORD AppendJSVarHandlerVirPath(std::string& sText);
+
+    // The user's language, found once per form.
+    bool DetectUserLanguage(LANGID& langId, std::string& sLanguage);
+    // The texts of the ids in the user's language, as UTF-8 for the page.
+    bool LoadResources(const std::vector<uint32_t>& ids, std::map<uint32_t, std::string>& texts);
+    // The build and theme of the first text/css link in HEAD whose href ends
+    // in <build>/<folder>/<theme>/<name1 or name2>.
+    bool GetOWABuildAndCurrentOWAThemeFromCSSLinkTags(std::string_view sName1, std::string_view sName2,
+                                                      std::string& sBuild, std::string& sTheme);
+
+protected:
+    // The user's OWA option "enablereminders": true for "true", "1" or
+    // empty; false otherwise and when it cannot be read.
+    bool GetOptionRemindersEnabled();
+    // "\r\nvar <name>=\"<value>\";" with the value escaped for the string.
+    static void AppendJsVar(std::string& sScript, const char* pszName, std::string_view sValue);
+    // "\r\nvar <name>=<number>;".
+    static void AppendJsVar(std::string& sScript, const char* pszName, long nValue);
+    // The record of the bound context; null before Init.
+    CDLLContext* Context() const;
+    // A request value the host parsed; empty when it has none.
+    std::string RequestValue(const char* pszName) const;
+
+    CSWFormContext* m_pFormContext = nullptr;
+    bool m_bInit = false;
+    bool m_bLanguageDetected = false;
+    LANGID m_wLanguageId = 0;
+    std::string m_csLanguage = "en";
+};
+
+#endif  // KX_FORMS_KX_FORM_H
