@@ -156,6 +156,8 @@ def main():
         "basic-calendar-item-editor.html": basic_item_editor(rnd),
         "error-page.html": error_page(rnd),
     }
+    # One week of the same view, small enough to keep whole as expected output.
+    pages["basic-calendar-week.html"] = basic_calendar_view(random.Random(7), weeks=1)
     for name, text in pages.items():
         with open(os.path.join(HERE, name), "w", newline="\n") as f:
             f.write(text)

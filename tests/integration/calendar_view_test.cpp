@@ -1,0 +1,310 @@
+// The basic calendar view through the reference host and the built worker:
+// the exact page sent for the feature switches that matter, its structure as
+// an HTML5 parser sees it, and its script block run by a JavaScript engine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "host/host_request.h"
+#include "host/worker_module.h"
+#include "tests/integration/worker_fixture.h"
+#include "tests/support/fake_ews_server.h"
+#include "tests/support/html_tree.h"
+#include "tests/support/node_script.h"
+
+namespace {
+
+constexpr const char* PREFIX = "c0a1f-20261206";
+constexpr const char* SCRIPT_FOLDER = "QVScripts/Kalyxa/2.0/c0a1f-20261206/";
+
+std::string ReadData(const std::string& sName) {
+    std::ifstream file(std::string(KX_TEST_DATA) + "/" + sName, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// sText with its first sFrom replaced; fails the test when there is none.
+std::string Replaced(std::string sText, const std::string& sFrom, const std::string& sTo) {
+    const size_t nAt = sText.find(sFrom);
+    EXPECT_NE(nAt, std::string::npos) << sFrom;
+    if (nAt != std::string::npos) sText.replace(nAt, sFrom.size(), sTo);
+    return sText;
+}
+
+// What the page should hold, by feature.
+struct Expected {
+    bool bScriptBlock = true;
+    bool bViews = true;
+    bool bSearch = true;
+    bool bShareTable = true;
+    bool bOtherCalendars = true;
+    bool bDelegates = true;
+};
+
+class CalendarView : public ::testing::Test {
+protected:
+    void Start(std::map<int, std::string> settings = {}) {
+        settings.emplace(38, m_ews.Url());
+        m_spProduct = std::make_unique<TemporaryProduct>(true, settings);
+        m_spWorker = std::make_unique<kxhost::WorkerModule>(m_spProduct->WorkerCopy());
+        ASSERT_TRUE(m_spWorker->IsLoaded()) << m_spWorker->Error();
+        HTTP_FILTER_VERSION version{};
+        ASSERT_TRUE(m_spWorker->GetFilterVersion(&version));
+    }
+    void SetUp() override {
+        m_ews.m_configurations["OWA.UserOptions"] = {{"timezone", "W. Europe Standard Time"}};
+        m_spec.sUser = "ana.lima";
+        m_spec.nSubscriptionType = 4;
+        m_spec.sUrl = "/owa/?ae=Folder&t=IPF.Appointment";
+        m_spec.headers = {{"User-Agent", "Mozilla/5.0 (X11; Linux x86_64)"},
+                          {"Accept-Language", "en-US,en;q=0.8"},
+                          {"Cookie", "UserContext=c0ffee; sessionid=s1"}};
+        m_spec.serverVariables = {{"QV_USERNAME", "EXAMPLE\\ana.lima"}, {"HEADER_QV_CSMPREFIX", PREFIX}};
+        m_spec.sRoot = "https://mail.example.test";
+        m_spec.sBody = ReadData("basic-calendar-week.html");
+    }
+    // The body of the response as it leaves, after all five notifications.
+    std::string Send() {
+        kxhost::HostRequest request(m_services, m_spec);
+        for (DWORD dwNotification : {SF_NOTIFY_PREPROC_HEADERS, SF_NOTIFY_AUTH_COMPLETE, SF_NOTIFY_SEND_RESPONSE,
+                                     SF_NOTIFY_SEND_RAW_DATA, SF_NOTIFY_END_OF_REQUEST})
+            request.Notify(m_spWorker->FilterProc(), dwNotification);
+        EXPECT_EQ(request.SubmitError(), "");
+        const std::string& sSent = request.SentResponse();
+        return sSent.substr(sSent.find("\r\n\r\n") + 4);
+    }
+
+    CFakeEwsServer m_ews;
+    std::unique_ptr<TemporaryProduct> m_spProduct;
+    std::unique_ptr<kxhost::WorkerModule> m_spWorker;
+    kxhost::HostServices m_services;
+    kxhost::RequestSpec m_spec;
+};
+
+// The page compared byte for byte with tests/data/golden/<name>.html;
+// KX_UPDATE_GOLDEN=1 writes it instead.
+void ExpectGolden(const std::string& sName, const std::string& sPage) {
+    const std::string sPath = std::string(KX_TEST_DATA) + "/golden/" + sName + ".html";
+    if (std::getenv("KX_UPDATE_GOLDEN") != nullptr) {
+        std::ofstream(sPath, std::ios::binary) << sPage;
+        return;
+    }
+    const std::string sExpected = ReadData("golden/" + sName + ".html");
+    ASSERT_FALSE(sExpected.empty()) << sPath << " is missing";
+    size_t nDiffer = 0;
+    while (nDiffer < sPage.size() && nDiffer < sExpected.size() && sPage[nDiffer] == sExpected[nDiffer]) ++nDiffer;
+    EXPECT_EQ(sPage.size(), sExpected.size()) << sName;
+    EXPECT_EQ(nDiffer, std::max(sPage.size(), sExpected.size()))
+        << sName << " differs at " << nDiffer << ":\n  sent:     " << sPage.substr(nDiffer, 120)
+        << "\n  expected: " << sExpected.substr(nDiffer, 120);
+}
+
+// The inline script of HEAD whose text holds sMarker; empty when none.
+std::string HeadScript(const CHtmlTree& tree, const char* pszMarker) {
+    const GumboNode* pHead = tree.Child(tree.Root(), GUMBO_TAG_HEAD);
+    for (const GumboNode* pScript : CHtmlTree::ByTag(pHead, GUMBO_TAG_SCRIPT)) {
+        const std::string sText = CHtmlTree::Text(pScript);
+        if (sText.find(pszMarker) != std::string::npos) return sText;
+    }
+    return "";
+}
+
+// The structure of the sent page as an HTML5 parser builds it.
+void ExpectStructure(const std::string& sPage, const Expected& expected) {
+    const CHtmlTree tree(sPage);
+    const GumboNode* pHead = tree.Child(tree.Root(), GUMBO_TAG_HEAD);
+    ASSERT_NE(pHead, nullptr);
+    int nLinks = 0;
+    for (const GumboNode* pScript : CHtmlTree::ByTag(pHead, GUMBO_TAG_SCRIPT))
+        if (CHtmlTree::Attribute(pScript, "src") == std::string(SCRIPT_FOLDER) + "qv_kxutil.js") ++nLinks;
+    EXPECT_EQ(nLinks, 1) << "the client script link is in HEAD";
+    EXPECT_EQ(!HeadScript(tree, "var g_qvkx_VDir=").empty(), expected.bScriptBlock);
+    EXPECT_EQ(!HeadScript(tree, "function qvkx_OnClkChngView(vt)").empty(), expected.bScriptBlock);
+
+    // The buttons: cells of the toolbar row, right after the today cell and a copy of its separator.
+    const GumboNode* pToday = CHtmlTree::Parent(tree.ById("lnkHdrtoday"));
+    std::vector<std::string> buttons;
+    if (expected.bViews) buttons = {"qvdayview", "qvwkweekview", "qvweekview", "qvmonthview"};
+    if (expected.bSearch) buttons.push_back("qvcalsearch");
+    if (pToday != nullptr && expected.bScriptBlock) {
+        const GumboNode* pCell = CHtmlTree::NextElement(pToday);
+        EXPECT_EQ(CHtmlTree::Tag(pCell), GUMBO_TAG_TD);
+        EXPECT_EQ(CHtmlTree::Attribute(pCell, "class"), "dv");
+        for (const std::string& sId : buttons) {
+            pCell = CHtmlTree::NextElement(pCell);
+            EXPECT_EQ(CHtmlTree::Tag(pCell), GUMBO_TAG_TD) << sId;
+            EXPECT_EQ(CHtmlTree::Parent(tree.ById(sId)), pCell) << sId << " is the next cell";
+        }
+        EXPECT_EQ(CHtmlTree::Parent(pCell), CHtmlTree::Parent(pToday)) << "the same row";
+    }
+    for (const char* pszId : {"qvdayview", "qvwkweekview", "qvweekview", "qvmonthview", "qvcalsearch"}) {
+        const bool bWanted = std::find(buttons.begin(), buttons.end(), pszId) != buttons.end();
+        if (!bWanted) {
+            EXPECT_EQ(tree.ById(pszId), nullptr) << pszId;
+        }
+    }
+    if (expected.bViews && tree.ById("qvdayview") != nullptr) {
+        EXPECT_EQ(CHtmlTree::Attribute(CHtmlTree::ByTag(tree.ById("qvdayview"), GUMBO_TAG_IMG).at(0), "src"),
+                  std::string(SCRIPT_FOLDER) + "qv_kx-cal-day.gif");
+    }
+
+    // The share links: a table of their own right after the manage-folders link's table.
+    const GumboNode* pFolders = CHtmlTree::Ancestor(tree.ById("lnkMngFldr"), GUMBO_TAG_TABLE);
+    const GumboNode* pShare = CHtmlTree::NextElement(pFolders);
+    if (expected.bShareTable) {
+        ASSERT_NE(pShare, nullptr);
+        EXPECT_EQ(CHtmlTree::Tag(pShare), GUMBO_TAG_TABLE);
+        EXPECT_EQ(CHtmlTree::Attribute(pShare, "class"), "snfmb");
+        EXPECT_EQ(CHtmlTree::Ancestor(tree.ById("lnkMngCds"), GUMBO_TAG_TABLE),
+                  expected.bOtherCalendars ? pShare : nullptr);
+        EXPECT_EQ(CHtmlTree::Ancestor(tree.ById("lnkMngDgs"), GUMBO_TAG_TABLE), expected.bDelegates ? pShare : nullptr);
+    } else {
+        EXPECT_EQ(tree.ById("lnkMngCds"), nullptr);
+        EXPECT_EQ(CHtmlTree::Attribute(pShare, "class"), "(none)") << "no share table";
+    }
+}
+
+// The values the variable block gives, as node runs it.
+std::string ScriptValues(const std::string& sPage) {
+    const CHtmlTree tree(sPage);
+    const std::string sBlock = HeadScript(tree, "var g_qvkx_VDir=");
+    std::string sOutput;
+    EXPECT_TRUE(RunNode(sBlock +
+                            "\nconsole.log(JSON.stringify([g_QVKX_sSelCalFoldName, g_qvkx_VDir, g_qvkx_owapath, "
+                            "g_qvkx_OwaBuild, g_qvkx_CurrOwaTheme, g_qvkx_FtrExtCV, g_qvkx_FtrOpnShCV, "
+                            "g_qvkx_FtrMngDgs]));\n",
+                        sOutput))
+        << sOutput;
+    return sOutput;
+}
+
+TEST_F(CalendarView, AllFeaturesOn) {
+    Start();
+    const std::string sPage = Send();
+    ExpectGolden("calendar-view-all-on", sPage);
+    ExpectStructure(sPage, Expected{});
+    EXPECT_EQ(ScriptValues(sPage),
+              "[\"Calendar\",\"https://mail.example.test/X-Kalyxa/\",\"/owa/\",\"14.3.123.4\",\"base\",1,1,1]\n");
+}
+
+struct FeatureCase {
+    const char* pszName;
+    std::map<int, std::string> settings;
+    Expected expected;
+};
+
+class CalendarViewFeatures : public CalendarView, public ::testing::WithParamInterface<FeatureCase> {};
+
+void PrintTo(const FeatureCase& feature, std::ostream* pOut) { *pOut << feature.pszName; }
+
+TEST_P(CalendarViewFeatures, GiveTheirPage) {
+    Start(GetParam().settings);
+    const std::string sPage = Send();
+    ExpectGolden(std::string("calendar-view-") + GetParam().pszName, sPage);
+    ExpectStructure(sPage, GetParam().expected);
+    EXPECT_FALSE(ScriptValues(sPage).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, CalendarViewFeatures,
+    ::testing::Values(
+        FeatureCase{"views-off", {{124, "0"}}, {true, false, true, true, true, true}},
+        FeatureCase{"search-off", {{126, "0"}}, {true, true, false, true, true, true}},
+        FeatureCase{"shared-and-delegates-off", {{122, "0"}, {123, "0"}}, {true, true, true, true, false, false}},
+        FeatureCase{"all-off", {{122, "0"}, {123, "0"}, {124, "0"}, {126, "0"}}, {true, false, false, true, false, false}}),
+    [](const ::testing::TestParamInfo<FeatureCase>& info) {
+        std::string sName = info.param.pszName;
+        for (char& ch : sName)
+            if (ch == '-') ch = '_';
+        return sName;
+    });
+
+TEST_F(CalendarView, WithoutTheFolderTableOnlyTheScriptLinkIsAdded) {
+    Start();
+    m_spec.sBody = Replaced(m_spec.sBody, "<table class=\"snt\"", "<table class=\"sntx\"");
+    const std::string sPage = Send();
+    ExpectGolden("calendar-view-no-folder-table", sPage);
+    ExpectStructure(sPage, {false, false, false, false, false, false});
+}
+
+TEST_F(CalendarView, WithoutTheTodayLinkOrItsSeparatorTheBlockStaysButNoButtonsOrLinks) {
+    Start();
+    m_spec.sBody = Replaced(m_spec.sBody, "id=\"lnkHdrtoday\"", "id=\"lnkHdrTomorrow\"");
+    std::string sPage = Send();
+    ExpectGolden("calendar-view-no-today-link", sPage);
+    ExpectStructure(sPage, {true, false, false, false, false, false});
+    // A separator whose class only begins with "dv" is no separator.
+    SetUp();
+    m_spec.sBody = Replaced(m_spec.sBody, "<td class=\"dv\"><img", "<td class=\"dvx\"><img");
+    sPage = Send();
+    ExpectStructure(sPage, {true, false, false, false, false, false});
+    EXPECT_EQ(sPage.find("qvdayview"), std::string::npos);
+}
+
+TEST_F(CalendarView, WithoutTheManageFoldersLinkEverythingButTheShareLinks) {
+    Start();
+    m_spec.sBody = Replaced(m_spec.sBody, "id=\"lnkMngFldr\"", "id=\"lnkMngFolder\"");
+    const std::string sPage = Send();
+    ExpectGolden("calendar-view-no-manage-folders", sPage);
+    ExpectStructure(sPage, {true, true, true, false, false, false});
+}
+
+TEST_F(CalendarView, TheWholeFixturePageGetsTheSameStructure) {
+    Start();
+    m_spec.sBody = ReadData("basic-calendar-view.html");
+    ExpectStructure(Send(), Expected{});
+}
+
+TEST_F(CalendarView, FrenchTextsInThePageCharacterSet) {
+    Start();
+    m_spec.headers[1].second = "fr-FR,fr;q=0.9";
+    const CHtmlTree tree(Send());
+    EXPECT_EQ(CHtmlTree::Text(tree.ById("qvdayview")), " Jour");
+    EXPECT_EQ(CHtmlTree::Attribute(tree.ById("qvwkweekview"), "title"), "Afficher la semaine de travail");
+    EXPECT_EQ(CHtmlTree::Text(tree.ById("lnkMngDgs")), "G\xC3\xA9rer les d\xC3\xA9l\xC3\xA9gu\xC3\xA9s");
+}
+
+// A folder name holding what would break out of a script string or the
+// script element: the variable still holds the name as the user sees it.
+TEST_F(CalendarView, AHostileFolderNameStaysInsideItsString) {
+    Start();
+    const std::string sMarkup = "Q&amp;A &quot;team&quot; \\d\\ &lt;/script&gt;&lt;b&gt;' \xE2\x80\xA8 x\r\ny\\";
+    // What the user sees, as node's JSON writes it (U+2028 stays raw).
+    const std::string sSeen = "Q&A \\\"team\\\" \\\\d\\\\ </script><b>' \xE2\x80\xA8 x\\r\\ny\\\\";
+    m_spec.sBody = Replaced(m_spec.sBody, "IPF.Calendar\">Calendar </a>", "IPF.Calendar\">" + sMarkup + "</a>");
+    const std::string sPage = Send();
+    ExpectStructure(sPage, Expected{});
+    const std::string sValues = ScriptValues(sPage);
+    EXPECT_EQ(sValues.substr(0, sValues.find("\",\"") + 1), "[\"" + sSeen + "\"");
+}
+
+TEST_F(CalendarView, AReminderIsStoredThroughExchange) {
+    m_ews.m_owaToEws["RgAAAAB0000"] = "AAMkEws1";
+    m_ews.m_items["AAMkEws1"] = CFakeEwsServer::CItem{false, 15};
+    Start();
+    m_spec.headers.emplace_back("X-OWA-ExplicitLogonUser", "ana.lima@example.test");
+    m_spec.sUrl += "&qvmsgid=RgAAAAB0000&qvrchk=1&qvrmbs=30";
+    Send();
+    EXPECT_TRUE(m_ews.m_items["AAMkEws1"].bReminderSet);
+    EXPECT_EQ(m_ews.m_items["AAMkEws1"].nMinutes, 30);
+    EXPECT_EQ(m_ews.LastImpersonated(), "") << m_ews.LastRequest();
+
+    m_spec.sUrl = "/owa/?ae=Folder&t=IPF.Appointment&qvmsgid=RgAAAAB0000&qvrchk=0&qvrmbs=10";
+    Send();
+    EXPECT_FALSE(m_ews.m_items["AAMkEws1"].bReminderSet) << "\"0\" turns it off";
+    EXPECT_EQ(m_ews.m_items["AAMkEws1"].nMinutes, 10);
+
+    m_spec.sUrl = "/owa/?ae=Folder&t=IPF.Appointment&qvmsgid=RgAAAAB0000&qvrchk=1";
+    const std::string sPage = Send();
+    EXPECT_EQ(m_ews.Requests("UpdateItem"), 2) << "without minutes nothing is written";
+    ExpectStructure(sPage, Expected{});
+    EXPECT_TRUE(m_ews.ShapeErrors().empty());
+}
+
+}  // namespace
