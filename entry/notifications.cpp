@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "base/ascii_case.h"
@@ -280,13 +281,18 @@ DWORD CNotifications::ProcessForm(CDLLContext* pContext, CBufferInstructionList*
 }
 
 DWORD CNotifications::NotifySendRawData(CDLLContext* pContext) {
-    CSharedHolder<CBufferInstructionList> spList(new CBufferInstructionList());
-    const DWORD dwResult = SendRawData(pContext, spList.Get());
+    const DWORD dwResult = SendRawData(pContext);
     TraceFinished("NotifySendRawData", dwResult, pContext);
     return dwResult;
 }
 
-DWORD CNotifications::SendRawData(CDLLContext* pContext, CBufferInstructionList* pList) {
+bool CNotifications::IsPageForForms(const CDLLContext* pContext, const CCommonPointers& pointers) {
+    const std::optional<std::string_view> sTemplate = CSWFormContext::FindTemplate(pointers);
+    // Pointers that make no page are the form context's to report.
+    return !sTemplate || CKXFormFactory::WantsPage(*sTemplate, pContext->m_dwFeatureFlags);
+}
+
+DWORD CNotifications::SendRawData(CDLLContext* pContext) {
     const COutboundContext* pOutbound = pContext == nullptr ? nullptr : OutboundContext(pContext);
     if (pOutbound == nullptr || pOutbound->m_pCommonPointers == nullptr || pContext->m_pCoreServices == nullptr) {
         Trace("[CNotifications::NotifySendRawData] Invalid pointer(s)!");
@@ -294,13 +300,19 @@ DWORD CNotifications::SendRawData(CDLLContext* pContext, CBufferInstructionList*
         return ERROR_ARENA_TRASHED;
     }
     Trace("[NotifySendRawData] subscription type %d", pContext->m_dwSubscriptionType);
-    if (pOutbound->m_dwHttpStatus == HTTP_STATUS_OK && IsPageWithinBound(*pOutbound->m_pCommonPointers)) {
-        const DWORD dwForm = ProcessForm(pContext, pList);
-        if (dwForm != ERROR_SUCCESS) {
-            Trace("[NotifySendRawData] ProcessForm() failed.");
-            pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
-            return dwForm;
-        }
+    const CCommonPointers& pointers = *pOutbound->m_pCommonPointers;
+    if (pOutbound->m_dwHttpStatus != HTTP_STATUS_OK || !IsPageWithinBound(pointers) ||
+        !IsPageForForms(pContext, pointers)) {
+        Trace("[NotifySendRawData] m_pcobBufferInstructions is Empty ");
+        return ERROR_SUCCESS;
+    }
+    CSharedHolder<CBufferInstructionList> spList(new CBufferInstructionList());
+    CBufferInstructionList* pList = spList.Get();
+    const DWORD dwForm = ProcessForm(pContext, pList);
+    if (dwForm != ERROR_SUCCESS) {
+        Trace("[NotifySendRawData] ProcessForm() failed.");
+        pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
+        return dwForm;
     }
     if (pList->IsEmpty()) {
         Trace("[NotifySendRawData] m_pcobBufferInstructions is Empty ");

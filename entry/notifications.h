@@ -65,12 +65,15 @@ public:
 protected:
     // Runs the page modifiers on a status 200 page; they fill the context's list.
     virtual DWORD RunForms(CSWFormContext* pFormContext);
+    // Whether RunForms may change the page; read from the buffer without
+    // building a form context, so other pages cost no allocation.
+    virtual bool IsPageForForms(const CDLLContext* pContext, const CCommonPointers& pointers);
 
 private:
     // Builds the form context and runs the forms; never throws.
     DWORD ProcessForm(CDLLContext* pContext, CBufferInstructionList* pList);
     static bool IsPageWithinBound(const CCommonPointers& pointers);
-    DWORD SendRawData(CDLLContext* pContext, CBufferInstructionList* pList);
+    DWORD SendRawData(CDLLContext* pContext);
 };
 
 #endif  // KX_ENTRY_NOTIFICATIONS_H

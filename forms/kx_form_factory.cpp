@@ -84,6 +84,14 @@ CKXFormKind CKXFormFactory::ChooseForm(std::string_view sTemplate, DWORD dwPageT
     }
 }
 
+bool CKXFormFactory::WantsPage(std::string_view sTemplate, DWORD dwFeatureFlags) {
+    DWORD dwPageType = CSWFormContext::PAGE_OTHER;
+    if (!CSWFormContext::PageTypeOf(sTemplate, dwPageType)) return !sTemplate.empty();
+    // Every basic page may get the reminders step; the switches decide only among basic forms.
+    return dwPageType == CSWFormContext::PAGE_BASIC ||
+           ChooseForm(sTemplate, dwPageType, dwFeatureFlags & FEATURE_MASK, 1, 1) != CKXFormKind::NONE;
+}
+
 std::unique_ptr<CKXForm> CKXFormFactory::CreateForm(CKXFormKind kind) {
     switch (kind) {
         case CKXFormKind::CALENDAR_VIEW_B: return std::make_unique<CKXFormCalendarViewB>();

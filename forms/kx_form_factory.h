@@ -27,6 +27,9 @@ public:
     // 7 when the context lacks a piece a page modifier needs; otherwise the
     // result of the form that ran last (0 when none did).
     static DWORD Process(CSWFormContext* pFormContext);
+    // False when Process certainly leaves a page of this template alone
+    // (a template of no known kind is left to Process, which refuses it).
+    static bool WantsPage(std::string_view sTemplate, DWORD dwFeatureFlags);
     // The modifier of a page by its template, page type, masked feature
     // flags and the other-calendars and delegates switches.
     static CKXFormKind ChooseForm(std::string_view sTemplate, DWORD dwPageType, DWORD dwFeature, int nOtherCalendars,

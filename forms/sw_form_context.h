@@ -5,8 +5,10 @@
 #define KX_FORMS_SW_FORM_CONTEXT_H
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/no_case_string.h"
@@ -35,6 +37,12 @@ public:
     CSWFormContext& operator=(const CSWFormContext&) = delete;
 
     virtual void Initialize(CDLLContext* pContext, CBufferInstructionList* pInstructions);
+    // The template a context would take for the buffer, read without parsing
+    // the page: empty when it names none, nothing when the buffer pointers
+    // make no page.
+    static std::optional<std::string_view> FindTemplate(const CCommonPointers& pointers);
+    // The page type of a template; false for a template of no known kind.
+    static bool PageTypeOf(std::string_view sTemplate, DWORD& dwPageType);
     // Collects the values of every comment that starts with sMarker.
     virtual void ParseTemplate(const std::string& sMarker);
     virtual void UpdateContextWithTemplateComment();

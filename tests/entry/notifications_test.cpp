@@ -21,14 +21,20 @@ protected:
         InsertHtmlStringAtPosition(reinterpret_cast<uint64_t>(pBody), "<!--before-->", pList);
         DeleteHtmlStringAtPosition(reinterpret_cast<uint64_t>(pBody), 6, pList);  // "<body>"
         InsertHtmlStringAtPosition(reinterpret_cast<uint64_t>(pBody), "<body class=\"kx\">", pList);
+        ++m_nRuns;
         return m_dwFormResult;
     }
+
+public:
+    int m_nRuns = 0;
 };
+
+const std::string TEMPLATE = "<!-- OwaPage = ASP.forms_basic_basiccalendarview_aspx -->\n";
 
 class SendRawData : public ::testing::Test {
 protected:
     SendRawData() {
-        m_spec.sBody = "<html><head></head><body><p>hi</p></body></html>";
+        m_spec.sBody = TEMPLATE + "<html><head></head><body><p>hi</p></body></html>";
         m_spec.nSubscriptionType = 3;
     }
     std::unique_ptr<kxhost::HostRequest> Make() {
@@ -47,7 +53,7 @@ TEST_F(SendRawData, SubmitsThePageEditsAndTheHostAppliesThem) {
     EXPECT_EQ(m_notifications.NotifySendRawData(pRequest->Context()), 0u);
     EXPECT_EQ(m_services.m_nSubmitCalls, 1);
     EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_NONE);
-    EXPECT_EQ(pRequest->SentResponse(), m_spec.sResponseHead +
+    EXPECT_EQ(pRequest->SentResponse(), m_spec.sResponseHead + TEMPLATE +
                                             "<html><head></head><body class=\"kx\"><!--before--><p>hi</p></body></html>");
     EXPECT_TRUE(trace.Contains("[NotifySendRawData] subscription type 3"));
     EXPECT_TRUE(trace.Contains("[NotifySendRawData] Sending instructions to core services, number of instructions is 3 "));
@@ -91,6 +97,32 @@ TEST_F(SendRawData, PagesAboveTheSizeBoundGoOutUnchanged) {
     EXPECT_TRUE(trace.Contains("[CNotifications::NotifySendRawData] The page of " +
                                std::to_string(pRequest->Buffer().size()) +
                                " bytes is larger than setting 200 allows (4096 KB): it goes out unchanged."));
+}
+
+// Decided from the template before any form context is made.
+TEST_F(SendRawData, PagesNoModifierChangesAreNotProcessed) {
+    for (const char* pszHead : {"", "<!-- OwaPage = ASP.auth_error_aspx -->", "<!-- OwaPage = -->",
+                                "<!-- OwaPage = ASP.forms_premium_readmessage_aspx -->",
+                                "<!-- OwaPage = ASP.forms_basic_x_aspx", "<!-- OwaSubPage = ASP.auth_logoff_aspx -->"}) {
+        m_spec.sBody = std::string(pszHead) + "<html><head></head><body><p>hi</p></body></html>";
+        auto pRequest = Make();
+        EXPECT_EQ(m_notifications.NotifySendRawData(pRequest->Context()), 0u) << pszHead;
+        EXPECT_EQ(m_notifications.m_nRuns, 0) << pszHead;
+    }
+    for (const char* pszHead : {"<!-- OwaPage = ASP.forms_premium_calendarview_aspx -->",
+                                "<!-- OwaPage = ASP.forms_basic_readmessage_aspx -->",
+                                "<!-- OwaPage = -->\n<!-- OwaPage = ASP.forms_basic_x_aspx -->",
+                                "<!-- OwaPage = ASP.forms_basic_x_aspx <!-- OwaSubPage = ASP.forms_basic_y_aspx -->"}) {
+        m_spec.sBody = std::string(pszHead) + "<html><head></head><body><p>hi</p></body></html>";
+        m_notifications.m_nRuns = 0;
+        auto pRequest = Make();
+        m_notifications.NotifySendRawData(pRequest->Context());
+        EXPECT_EQ(m_notifications.m_nRuns, 1) << pszHead;
+    }
+    m_spec.sBody = "<!-- OwaPage = ASP.unknown_aspx --><html></html>";
+    auto pRequest = Make();
+    EXPECT_EQ(m_notifications.NotifySendRawData(pRequest->Context()), 7u) << "the form context refuses it";
+    EXPECT_EQ(pRequest->Context()->m_dwControlMessage, KX_CONTROL_IGNORE);
 }
 
 TEST_F(SendRawData, OtherStatusesAreNotProcessed) {

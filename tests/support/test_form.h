@@ -36,6 +36,7 @@ public:
 
 protected:
     DWORD RunForms(CSWFormContext* pFormContext) override { return m_fnForms(pFormContext); }
+    bool IsPageForForms(const CDLLContext*, const CCommonPointers&) override { return true; }
 
 private:
     std::function<DWORD(CSWFormContext*)> m_fnForms;
