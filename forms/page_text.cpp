@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "base/ascii_case.h"
+#include "platform/utf.h"
 
 namespace {
 
@@ -15,24 +16,6 @@ struct CNamedReference {
 
 constexpr CNamedReference NAMED[] = {{"amp", "&"},  {"lt", "<"},   {"gt", ">"},
                                      {"quot", "\""}, {"apos", "'"}, {"nbsp", "\xC2\xA0"}};
-
-void AppendUtf8(std::string& sOut, uint32_t ch) {
-    if (ch < 0x80) {
-        sOut += static_cast<char>(ch);
-    } else if (ch < 0x800) {
-        sOut += static_cast<char>(0xC0 | (ch >> 6));
-        sOut += static_cast<char>(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        sOut += static_cast<char>(0xE0 | (ch >> 12));
-        sOut += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        sOut += static_cast<char>(0x80 | (ch & 0x3F));
-    } else {
-        sOut += static_cast<char>(0xF0 | (ch >> 18));
-        sOut += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
-        sOut += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        sOut += static_cast<char>(0x80 | (ch & 0x3F));
-    }
-}
 
 int HexValue(unsigned char ch) {
     if (IsAsciiDigit(ch)) return ch - '0';

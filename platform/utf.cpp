@@ -4,24 +4,6 @@ namespace {
 
 constexpr char32_t REPLACEMENT = 0xFFFD;
 
-void AppendUtf8(std::string& sOut, char32_t ch) {
-    if (ch < 0x80) {
-        sOut += static_cast<char>(ch);
-    } else if (ch < 0x800) {
-        sOut += static_cast<char>(0xC0 | (ch >> 6));
-        sOut += static_cast<char>(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        sOut += static_cast<char>(0xE0 | (ch >> 12));
-        sOut += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        sOut += static_cast<char>(0x80 | (ch & 0x3F));
-    } else {
-        sOut += static_cast<char>(0xF0 | (ch >> 18));
-        sOut += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
-        sOut += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        sOut += static_cast<char>(0x80 | (ch & 0x3F));
-    }
-}
-
 // The code point of the sequence at n and its length; 0 for a malformed one.
 size_t DecodeUtf8(std::string_view sText, size_t n, char32_t& ch) {
     const unsigned char lead = static_cast<unsigned char>(sText[n]);
@@ -43,6 +25,24 @@ size_t DecodeUtf8(std::string_view sText, size_t n, char32_t& ch) {
 }
 
 }  // namespace
+
+void AppendUtf8(std::string& sOut, char32_t ch) {
+    if (ch < 0x80) {
+        sOut += static_cast<char>(ch);
+    } else if (ch < 0x800) {
+        sOut += static_cast<char>(0xC0 | (ch >> 6));
+        sOut += static_cast<char>(0x80 | (ch & 0x3F));
+    } else if (ch < 0x10000) {
+        sOut += static_cast<char>(0xE0 | (ch >> 12));
+        sOut += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        sOut += static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+        sOut += static_cast<char>(0xF0 | (ch >> 18));
+        sOut += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
+        sOut += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        sOut += static_cast<char>(0x80 | (ch & 0x3F));
+    }
+}
 
 bool IsValidUtf8(std::string_view sText) {
     char32_t ch;

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+// Appends the code point (at most U+10FFFF) as UTF-8.
+void AppendUtf8(std::string& sOut, char32_t ch);
 // Malformed input becomes U+FFFD; nothing is dropped silently.
 std::u16string Utf8ToUtf16(std::string_view sText);
 std::string Utf16ToUtf8(std::u16string_view sText);

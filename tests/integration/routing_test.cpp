@@ -21,10 +21,8 @@ protected:
     void Start(std::map<int, std::string> settings = {}) {
         settings.emplace(38, m_ews.Url());
         m_spProduct = std::make_unique<TemporaryProduct>(true, settings);
-        m_spWorker = std::make_unique<kxhost::WorkerModule>(m_spProduct->WorkerCopy());
-        ASSERT_TRUE(m_spWorker->IsLoaded()) << m_spWorker->Error();
-        HTTP_FILTER_VERSION version{};
-        ASSERT_TRUE(m_spWorker->GetFilterVersion(&version));
+        m_spWorker = StartWorker(*m_spProduct);
+        ASSERT_TRUE(m_spWorker->IsLoaded());
     }
     void SetUp() override {
         m_ews.m_configurations["OWA.UserOptions"] = {{"timezone", "W. Europe Standard Time"}};

@@ -1,5 +1,7 @@
 #include "tests/integration/worker_fixture.h"
 
+#include <gtest/gtest.h>
+
 #include <stdlib.h>
 
 #include <array>
@@ -59,4 +61,12 @@ TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder, const std::map<int,
 TemporaryProduct::~TemporaryProduct() {
     std::error_code error;
     std::filesystem::remove_all(m_sRoot, error);
+}
+
+std::unique_ptr<kxhost::WorkerModule> StartWorker(const TemporaryProduct& product) {
+    auto spWorker = std::make_unique<kxhost::WorkerModule>(product.WorkerCopy());
+    EXPECT_TRUE(spWorker->IsLoaded()) << spWorker->Error();
+    HTTP_FILTER_VERSION version{};
+    EXPECT_TRUE(spWorker->IsLoaded() && spWorker->GetFilterVersion(&version));
+    return spWorker;
 }

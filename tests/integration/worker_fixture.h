@@ -30,4 +30,8 @@ private:
     std::string m_sWorker;
 };
 
+// Loads the product's copy of the worker and asks for its filter version, as
+// a host starts it; fails the test when it does not start.
+std::unique_ptr<kxhost::WorkerModule> StartWorker(const TemporaryProduct& product);
+
 #endif  // KX_TESTS_WORKER_FIXTURE_H
