@@ -6,6 +6,7 @@
 #include "dom/dom_source.h"
 #include "dom/dom_vectors.h"
 #include "forms/cached_script_decorator.h"
+#include "forms/page_text.h"
 #include "forms/sw_form_context.h"
 #include "forms/sw_form_script_path.h"
 #include "record/dll_context.h"
@@ -14,10 +15,14 @@ namespace {
 
 constexpr const char* CSM_PREFIX_HEADER = "HEADER_QV_CSMPREFIX";
 
+// The path of a script or style sheet is an attribute value: a prefix from
+// the request must not end it.
 std::string LinkMarkup(const std::string& sPath, DWORD dwLinkKind) {
     switch (dwLinkKind) {
-        case CSWForm::LINK_SCRIPT: return "<SCRIPT language=\"javascript\" src=\"" + sPath + "\"></SCRIPT>\n";
-        case CSWForm::LINK_STYLESHEET: return "<LINK rel=\"stylesheet\" type=\"text/css\" href=\"" + sPath + "\">\n";
+        case CSWForm::LINK_SCRIPT:
+            return "<SCRIPT language=\"javascript\" src=\"" + EscapeHtml(sPath) + "\"></SCRIPT>\n";
+        case CSWForm::LINK_STYLESHEET:
+            return "<LINK rel=\"stylesheet\" type=\"text/css\" href=\"" + EscapeHtml(sPath) + "\">\n";
         case CSWForm::LINK_DIV: return "<div>" + sPath + "</div>\n";
         default: return "";
     }

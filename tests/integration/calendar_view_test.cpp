@@ -276,10 +276,32 @@ TEST_F(CalendarView, AHostileFolderNameStaysInsideItsString) {
     // What the user sees, as node's JSON writes it (U+2028 stays raw).
     const std::string sSeen = "Q&A \\\"team\\\" \\\\d\\\\ </script><b>' \xE2\x80\xA8 x\\r\\ny\\\\";
     m_spec.sBody = Replaced(m_spec.sBody, "IPF.Calendar\">Calendar </a>", "IPF.Calendar\">" + sMarkup + "</a>");
+    m_spec.sBody = Replaced(m_spec.sBody, "class=\"fld sl\"", "class=\"FLD SL\"");  // any case
     const std::string sPage = Send();
     ExpectStructure(sPage, Expected{});
     const std::string sValues = ScriptValues(sPage);
     EXPECT_EQ(sValues.substr(0, sValues.find("\",\"") + 1), "[\"" + sSeen + "\"");
+}
+
+// The reminders step after the page's own modifier asks Exchange for the
+// user's reminders option: not from a sibling product's page, not for
+// another mailbox, not when the installation has reminders off.
+TEST_F(CalendarView, TheRemindersStepRunsOnlyOnThisProductsOwnPages) {
+    m_ews.m_configurations["OWA.UserOptions"].emplace_back("enablereminders", "true");
+    Start({{125, "1"}});
+    m_spec.headers.emplace_back("Referer", "https://mail.example.test/owa/x-ombrel/list.aspx");
+    Send();
+    const int nAfterSibling = m_ews.Requests("GetUserConfiguration");
+    EXPECT_EQ(nAfterSibling, 1) << "only the time zone at authentication-complete";
+    m_spec.headers.back().second = "https://mail.example.test/owa/?ae=Folder";
+    Send();
+    EXPECT_EQ(m_ews.Requests("GetUserConfiguration"), nAfterSibling + 1) << "the reminders option";
+
+    m_spec.headers.emplace_back("X-OWA-ExplicitLogonUser", "bob@example.test");
+    m_spec.headers.emplace_back("Cookie", "UserContext=d00d; sessionid=s2");
+    const int nBefore = m_ews.Requests("GetUserConfiguration");
+    Send();
+    EXPECT_EQ(m_ews.Requests("GetUserConfiguration"), nBefore + 1) << "the time zone only: another mailbox is open";
 }
 
 TEST_F(CalendarView, AReminderIsStoredThroughExchange) {
