@@ -229,7 +229,7 @@ DWORD CKXFormCalendarViewB::AddCalendarViewsAndSearchBtn(const std::string& sThe
                 const CSWFormScriptPath scriptPath("Kalyxa", "2.0");
                 std::string sMarkup;
                 sMarkup.reserve(2500);
-                sMarkup = separator.getOuterHTML();
+                sMarkup.append(separator.getOuterHTML());
                 for (const CViewButton& button : VIEW_BUTTONS) {
                     if (m_bFtrExtCV == 0) break;
                     sMarkup.append("<td nowrap>").append(button.pszOpening).append(Text(button.nTitle));
