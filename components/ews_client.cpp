@@ -89,3 +89,48 @@ HRESULT CEwsClient::GetFolderProperties(const char* pszFolder, std::vector<CEwsE
         return ReadGetFolderProperties(sAnswer, properties, m_lastError);
     });
 }
+
+HRESULT CEwsClient::SetFolderProperties(const char* pszFolder, const std::vector<CEwsExtendedProperty>& properties) {
+    std::string sBody;
+    const bool bBuilt = BuildSetFolderProperties(m_header, pszFolder, properties, sBody, m_lastError);
+    return Exchange("UpdateFolder", bBuilt, sBody,
+                    [&](const std::string& sAnswer) { return ReadUpdateFolder(sAnswer, m_lastError); });
+}
+
+HRESULT CEwsClient::FindMarkedItems(const CEwsExtendedProperty& marker, std::vector<CEwsMarkedItem>& items) {
+    constexpr long PAGE = 500;
+    constexpr size_t MAX_ITEMS = 200000;  // a calendar that never ends its pages
+    std::vector<CEwsMarkedItem> found;
+    for (bool bLast = false; !bLast;) {
+        if (found.size() > MAX_ITEMS) {
+            m_lastError = {E_FAIL, "more than " + std::to_string(MAX_ITEMS) + " marked items"};
+            return E_FAIL;
+        }
+        std::string sBody;
+        const bool bBuilt =
+            BuildFindMarkedItems(m_header, marker, static_cast<long>(found.size()), PAGE, sBody, m_lastError);
+        const size_t nBefore = found.size();
+        const HRESULT hr = Exchange("FindItem", bBuilt, sBody, [&](const std::string& sAnswer) {
+            return ReadFindMarkedItems(sAnswer, found, bLast, m_lastError);
+        });
+        if (hr != S_OK) return hr;
+        if (found.size() == nBefore) break;  // an empty page ends it whatever it says
+    }
+    items = std::move(found);
+    return S_OK;
+}
+
+HRESULT CEwsClient::CreateHolidayItems(const CEwsExtendedProperty& marker, const std::string& sCategory,
+                                       const std::string& sTimeZone, const std::vector<CEwsHolidayItem>& items) {
+    std::string sBody;
+    const bool bBuilt = BuildCreateHolidayItems(m_header, marker, sCategory, sTimeZone, items, sBody, m_lastError);
+    return Exchange("CreateItem", bBuilt, sBody,
+                    [&](const std::string& sAnswer) { return ReadCreateItems(sAnswer, m_lastError); });
+}
+
+HRESULT CEwsClient::DeleteItems(const std::vector<std::string>& ids) {
+    std::string sBody;
+    const bool bBuilt = BuildDeleteItems(m_header, ids, sBody, m_lastError);
+    return Exchange("DeleteItem", bBuilt, sBody,
+                    [&](const std::string& sAnswer) { return ReadDeleteItems(sAnswer, m_lastError); });
+}

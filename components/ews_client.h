@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "components/ews_calendar_soap.h"
 #include "components/ews_soap.h"
 #include "components/ews_transport.h"
 
@@ -33,6 +34,12 @@ public:
     HRESULT GetUserConfiguration(const std::string& sName, const char* pszFolder,
                                  std::vector<std::pair<std::string, std::string>>& values);
     HRESULT GetFolderProperties(const char* pszFolder, std::vector<CEwsExtendedProperty>& properties);
+    HRESULT SetFolderProperties(const char* pszFolder, const std::vector<CEwsExtendedProperty>& properties);
+    // Every calendar item carrying the marker, page by page.
+    HRESULT FindMarkedItems(const CEwsExtendedProperty& marker, std::vector<CEwsMarkedItem>& items);
+    HRESULT CreateHolidayItems(const CEwsExtendedProperty& marker, const std::string& sCategory,
+                               const std::string& sTimeZone, const std::vector<CEwsHolidayItem>& items);
+    HRESULT DeleteItems(const std::vector<std::string>& ids);
 
     // Adds a line to the kept exchanges when tracing.
     void Note(const std::string& sLine);

@@ -51,6 +51,8 @@ public:
     // SOAP fault or a malformed answer.
     HRESULT Load(std::string_view sAnswer, const std::string& sOperation, CEwsError& error);
     pugi::xml_node Message() const { return m_message; }
+    // Every response message of the answer, the first one's siblings.
+    pugi::xml_node Messages() const { return m_message.parent(); }
 
 private:
     pugi::xml_document m_document;

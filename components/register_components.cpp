@@ -7,6 +7,7 @@
 
 #include "components/cache_component.h"
 #include "components/exchange_access_component.h"
+#include "components/holiday_component.h"
 #include "components/kx_exchange_access_component.h"
 #include "components/memory_cache_store.h"
 #include "components/redis_cache_store.h"
@@ -60,6 +61,18 @@ CEwsCredentials ServiceCredentials(ITraceSettings& settings) {
     return s_credentials;
 }
 
+// The holiday component's store, made with the first instance.
+std::mutex g_holidayLock;
+std::shared_ptr<CHolidayStore> g_spHolidayStore;
+
+std::shared_ptr<CHolidayStore> HolidayStore(ITraceSettings& settings) {
+    const std::lock_guard<std::mutex> guard(g_holidayLock);
+    if (g_spHolidayStore == nullptr)
+        g_spHolidayStore = std::make_shared<CHolidayStore>(TransportOptions(settings),
+                                                           [pSettings = &settings] { return ServiceCredentials(*pSettings); });
+    return g_spHolidayStore;
+}
+
 std::shared_ptr<ICacheStore> ChooseCacheStore(ITraceSettings& settings) {
     std::string sUri;
     if (const char* pszUri = std::getenv("QV_CACHE_URI"); pszUri != nullptr && *pszUri != '\0')
@@ -96,4 +109,14 @@ void RegisterComponents(ITraceSettings& settings) {
     RegisterComponent(CLSID_ExchangeAccess, [pSettings] {
         return std::make_shared<CExchangeAccessComponent>(TransportOptions(*pSettings), ServiceCredentials(*pSettings));
     });
+    RegisterComponent(CLSID_CHoliday, [pSettings] { return std::make_shared<CHolidayComponent>(HolidayStore(*pSettings)); });
+}
+
+void StopComponentWork() {
+    std::shared_ptr<CHolidayStore> spStore;
+    {
+        const std::lock_guard<std::mutex> guard(g_holidayLock);
+        spStore = g_spHolidayStore;
+    }
+    if (spStore != nullptr) spStore->Stop();
 }

@@ -1,6 +1,6 @@
 // The interfaces of the outside components as the worker calls them: the
-// Exchange-access component, the older Exchange-access component and the
-// cache component. Text is wide (UTF-16, as a BSTR holds it); every call
+// Exchange-access component, the older Exchange-access component, the
+// cache component and the holiday component. Text is wide (UTF-16, as a BSTR holds it); every call
 // answers an HRESULT, and a negative one leaves the outputs unset.
 #ifndef KX_PLATFORM_COMPONENT_INTERFACES_H
 #define KX_PLATFORM_COMPONENT_INTERFACES_H
@@ -23,6 +23,7 @@ constexpr long CONNECTION_EWS = 2;
 constexpr std::string_view CLSID_KXExchangeAccess = "{ABDA9E8C-5CD8-40CE-8102-F7D0090A6882}";
 constexpr std::string_view CLSID_ExchangeAccess = "{C1DEDE10-F5B9-4EB0-BE7D-823CCBF241FA}";
 constexpr std::string_view CLSID_QVCache = "{67EA23E7-C621-4890-827D-72111D82417C}";
+constexpr std::string_view CLSID_CHoliday = "{423729A0-E186-47ED-944E-1B97CBAC0122}";
 
 // The description of a component's last failure, as COM error info carries it.
 class IErrorSource : public IComponent {
@@ -91,6 +92,34 @@ public:
     // 0x80070490 (element not found) on a miss.
     virtual HRESULT GetItem(const std::u16string& sCacheName, const std::u16string& sKey, std::u16string& sData,
                             const std::u16string& sSession, const std::u16string& sPropertyName) = 0;
+};
+
+// What LoadHolidayFile and LoadDeleteFile answer for a file without errors.
+constexpr uint16_t HOLIDAY_FILE_LOADED = 65535;
+
+// Holiday files, kept once loaded, and the holidays they add to users'
+// calendars or remove again; the work for a user runs in the background.
+class IHoliday : public IComponent {
+public:
+    // nResult 0 once the work for the user is queued (or already is).
+    virtual HRESULT AddHolidays(const std::u16string& sUser, const std::vector<std::u16string>& sections,
+                                const std::u16string& sMailbox, int16_t nFlag, long& nResult) = 0;
+    virtual HRESULT DeleteHolidays(const std::u16string& sRequest, long& nResult) = 0;
+    // nKind 1: the connection and the user the next calls work for.
+    virtual HRESULT Configure(long nKind, const std::u16string& sConfiguration, long& nResult) = 0;
+    virtual HRESULT LoadHolidayFile(const std::u16string& sPath, uint16_t& nResult) = 0;
+    virtual HRESULT LoadDeleteFile(const std::u16string& sPath, uint16_t& nResult) = 0;
+    virtual HRESULT IsHolydayFileLoaded(const std::u16string& sPath, VARIANT_BOOL& bLoaded) = 0;
+    virtual HRESULT IsDeleteFileLoaded(const std::u16string& sPath, VARIANT_BOOL& bLoaded) = 0;
+    // The last load failure: what it was and where.
+    virtual HRESULT GetErrorDescription(std::u16string& sDescription, std::u16string& sSource) = 0;
+    virtual HRESULT RemoveHolidayFile(const std::u16string& sPath, VARIANT_BOOL& bRemoved) = 0;
+    virtual HRESULT RemoveDeleteHolidayFile(const std::u16string& sPath, VARIANT_BOOL& bRemoved) = 0;
+};
+
+class IHoliday2 : public IHoliday {
+public:
+    virtual HRESULT Initialize(const std::u16string& sPath, long nFlags) = 0;
 };
 
 #endif  // KX_PLATFORM_COMPONENT_INTERFACES_H

@@ -104,6 +104,12 @@ CFakeEwsServer::CFakeEwsServer() : m_spServer(std::make_unique<httplib::Server>(
             }
             default: break;
         }
+        int nDelayMs = 0;
+        {
+            const std::lock_guard<std::mutex> guard(m_lock);
+            if (request.body.find("CreateItem") != std::string::npos) nDelayMs = m_nCreateDelayMs;
+        }
+        if (nDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(nDelayMs));
         int nStatus = 200;
         const std::string sAnswer = Answer(request.body, nStatus);
         response.status = nStatus;
@@ -265,10 +271,109 @@ std::string CFakeEwsServer::Answer(const std::string& sRequest, int& nStatus) {
                 property.append_child("t:Value").text().set(it->second.c_str());
             }
         }
+    } else if (sOperation == "FindItem" || sOperation == "CreateItem" || sOperation == "DeleteItem" ||
+               sOperation == "UpdateFolder") {
+        if (const std::string sError = AnswerCalendar(sOperation, operation, message); !sError.empty())
+            return shapeError(sError);
     } else {
         return shapeError("unknown operation " + sOperation);
     }
     std::string sText = reply.Text();
     if (m_mode == Mode::INVALID_UTF8) sText.insert(sText.find("NoError"), "\xff");
     return sText;
+}
+
+std::map<std::string, CFakeEwsServer::CCalendarItem> CFakeEwsServer::Calendar(const std::string& sMailbox) const {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    const auto it = m_calendars.find(sMailbox);
+    return it == m_calendars.end() ? std::map<std::string, CCalendarItem>{} : it->second;
+}
+
+std::map<std::string, std::string> CFakeEwsServer::FolderProperties(const std::string& sMailbox) const {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    const auto it = m_folderProperties.find(sMailbox);
+    return it == m_folderProperties.end() ? std::map<std::string, std::string>{} : it->second;
+}
+
+std::string CFakeEwsServer::AnswerCalendar(const std::string& sOperation, pugi::xml_node operation,
+                                           pugi::xml_node message) {
+    std::map<std::string, CCalendarItem>& calendar = m_calendars[m_sLastImpersonated];
+    const auto propertyKey = [](pugi::xml_node uri) {
+        return std::string(uri.attribute("PropertySetId").value()) + "|" + uri.attribute("PropertyName").value();
+    };
+    // Further response messages of the same kind after the first.
+    const auto nextMessage = [&](const char* pszClass) {
+        pugi::xml_node added = message.parent().append_child(message.name());
+        added.append_attribute("ResponseClass") = pszClass;
+        added.append_child("m:ResponseCode").text().set(std::strcmp(pszClass, "Success") == 0 ? "NoError"
+                                                                                               : "ErrorItemNotFound");
+        return added;
+    };
+    if (sOperation == "FindItem") {
+        const pugi::xml_node exists = Find(Find(operation, "Restriction", NS_MESSAGES), "Exists", NS_TYPES);
+        const pugi::xml_node view = Find(operation, "IndexedPageItemView", NS_MESSAGES);
+        if (!Find(exists, "ExtendedFieldURI", NS_TYPES) || !view)
+            return "FindItem without an Exists restriction on an extended property or a paged view";
+        const int nOffset = view.attribute("Offset").as_int();
+        const int nMax = view.attribute("MaxEntriesReturned").as_int();
+        pugi::xml_node root = message.append_child("m:RootFolder");
+        pugi::xml_node items = root.append_child("t:Items");
+        int nIndex = 0, nMarked = 0;
+        for (const auto& [sId, item] : calendar) {
+            if (item.sMarker.empty()) continue;
+            ++nMarked;
+            if (nIndex++ < nOffset || nIndex > nOffset + nMax) continue;
+            pugi::xml_node found = items.append_child("t:CalendarItem");
+            found.append_child("t:ItemId").append_attribute("Id") = sId.c_str();
+            pugi::xml_node property = found.append_child("t:ExtendedProperty");
+            property.append_child("t:ExtendedFieldURI").append_attribute("PropertyName") = "marker";
+            property.append_child("t:Value").text().set(item.sMarker.c_str());
+        }
+        root.append_attribute("IncludesLastItemInRange") = nOffset + nMax >= nMarked ? "true" : "false";
+    } else if (sOperation == "CreateItem") {
+        if (std::string(operation.attribute("SendMeetingInvitations").value()) != "SendToNone" ||
+            !Find(Find(operation, "SavedItemFolderId", NS_MESSAGES), "DistinguishedFolderId", NS_TYPES))
+            return "CreateItem without SendToNone or a saved-item folder";
+        int nItem = 0;
+        for (pugi::xml_node item : Find(operation, "Items", NS_MESSAGES).children()) {
+            if (Local(item) != "CalendarItem") return "CreateItem of something else than a calendar item";
+            if (std::string(item.child("t:IsAllDayEvent").child_value()) != "true" ||
+                std::string(item.child("t:LegacyFreeBusyStatus").child_value()) != "Free" ||
+                !item.child("t:Start") || !item.child("t:End") || !item.child("t:ExtendedProperty"))
+                return "a holiday that is not an all-day free appointment with its marker";
+            CCalendarItem made;
+            made.sSubject = item.child_value("t:Subject");
+            made.sLocation = item.child_value("t:Location");
+            made.sStart = item.child_value("t:Start");
+            made.sEnd = item.child_value("t:End");
+            made.sTimeZone = item.child("t:StartTimeZone").attribute("Id").value();
+            made.sCategory = item.child("t:Categories").child_value("t:String");
+            made.sMarker = item.child("t:ExtendedProperty").child_value("t:Value");
+            const std::string sId = "hol-" + std::to_string(++m_nNextItem);
+            calendar[sId] = made;
+            pugi::xml_node answer = nItem++ == 0 ? message : nextMessage("Success");
+            answer.append_child("m:Items").append_child("t:CalendarItem").append_child("t:ItemId")
+                .append_attribute("Id") = sId.c_str();
+        }
+    } else if (sOperation == "DeleteItem") {
+        if (*operation.attribute("DeleteType").value() == '\0') return "DeleteItem without a DeleteType";
+        bool bFirst = true;
+        for (pugi::xml_node id : Find(operation, "ItemIds", NS_MESSAGES).children()) {
+            const bool bErased = calendar.erase(id.attribute("Id").value()) != 0;
+            if (bFirst) {
+                if (!bErased) message.attribute("ResponseClass").set_value("Error");
+                bFirst = false;
+            } else {
+                nextMessage(bErased ? "Success" : "Error");
+            }
+        }
+    } else {  // UpdateFolder
+        for (pugi::xml_node set = Find(operation, "SetFolderField", NS_TYPES); set; set = set.next_sibling()) {
+            const pugi::xml_node uri = set.child("t:ExtendedFieldURI");
+            const pugi::xml_node value = Find(set, "Value", NS_TYPES);
+            if (!uri || !value) return "SetFolderField without an extended property";
+            m_folderProperties[m_sLastImpersonated][propertyKey(uri)] = value.child_value();
+        }
+    }
+    return {};
 }

@@ -17,6 +17,9 @@
 namespace httplib {
 class Server;
 }
+namespace pugi {
+class xml_node;
+}
 
 class CFakeEwsServer {
 public:
@@ -39,6 +42,17 @@ public:
         long nMinutes = 15;
     };
 
+    // An appointment of a calendar as the holiday import makes it.
+    struct CCalendarItem {
+        std::string sSubject;
+        std::string sLocation;
+        std::string sStart;
+        std::string sEnd;
+        std::string sTimeZone;
+        std::string sCategory;
+        std::string sMarker;  // the value of the one extended property; empty for the user's own items
+    };
+
     CFakeEwsServer();
     ~CFakeEwsServer();
     CFakeEwsServer(const CFakeEwsServer&) = delete;
@@ -55,6 +69,13 @@ public:
     std::map<std::string, std::vector<std::pair<std::string, std::string>>> m_configurations;  // name -> dictionary
     // Impersonated mailbox -> "guid|name" -> value of the calendar folder's properties.
     std::map<std::string, std::map<std::string, std::string>> m_folderProperties;
+    // Impersonated mailbox -> item id -> appointment.
+    std::map<std::string, std::map<std::string, CCalendarItem>> m_calendars;
+    // Each CreateItem answers only after this many milliseconds.
+    int m_nCreateDelayMs = 0;
+    // A consistent copy of one mailbox's calendar, taken under the lock.
+    std::map<std::string, CCalendarItem> Calendar(const std::string& sMailbox) const;
+    std::map<std::string, std::string> FolderProperties(const std::string& sMailbox) const;
 
     int Requests(const std::string& sOperation) const;
     // Requests that broke the expected shape, with what was wrong.
@@ -64,6 +85,9 @@ public:
 
 private:
     std::string Answer(const std::string& sRequest, int& nStatus);
+    // The calendar operations of the holiday import; an empty text when the
+    // request is well-formed, else the shape error.
+    std::string AnswerCalendar(const std::string& sOperation, pugi::xml_node operation, pugi::xml_node message);
 
     std::unique_ptr<httplib::Server> m_spServer;
     std::thread m_thread;
@@ -74,6 +98,7 @@ private:
     Mode m_mode = Mode::NORMAL;
     std::string m_sAuthorization;
     std::map<std::string, int> m_requests;
+    int m_nNextItem = 0;
     std::vector<std::string> m_shapeErrors;
     std::string m_sLastImpersonated;
     std::string m_sLastRequest;

@@ -1,0 +1,100 @@
+#include "components/holiday_store.h"
+
+#include "base/win_errors.h"
+#include "components/ews_client.h"
+#include "diagnostics/trace.h"
+
+namespace {
+
+size_t IndexOf(CHolidayWork kind) { return kind == CHolidayWork::IMPORT ? 0 : 1; }
+
+}  // namespace
+
+CHolidayStore::CHolidayStore(CEwsTransportOptions options, std::function<CEwsCredentials()> credentials)
+    : m_options(std::move(options)), m_credentials(std::move(credentials)) {}
+
+CHolidayStore::~CHolidayStore() { Stop(); }
+
+bool CHolidayStore::Load(CHolidayWork kind, const std::string& sPath, std::string& sError) {
+    auto spFile = std::make_shared<CHolidayFile>();
+    const bool bParsed = spFile->Load(sPath);
+    const std::lock_guard<std::mutex> guard(m_lock);
+    std::map<std::string, CLoaded>& files = m_files[IndexOf(kind)];
+    if (!bParsed) {
+        sError = spFile->Error();
+        files.erase(sPath);
+        return false;
+    }
+    files[sPath] = CLoaded{std::move(spFile), ++m_nLoads};
+    return true;
+}
+
+bool CHolidayStore::IsLoaded(CHolidayWork kind, const std::string& sPath) const {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    return m_files[IndexOf(kind)].count(sPath) != 0;
+}
+
+bool CHolidayStore::Remove(CHolidayWork kind, const std::string& sPath) {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    return m_files[IndexOf(kind)].erase(sPath) != 0;
+}
+
+std::shared_ptr<const CHolidayFile> CHolidayStore::Current(CHolidayWork kind) const {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    const CLoaded* pLatest = nullptr;
+    for (const auto& [sPath, loaded] : m_files[IndexOf(kind)])
+        if (pLatest == nullptr || loaded.nOrder > pLatest->nOrder) pLatest = &loaded;
+    return pLatest == nullptr ? nullptr : pLatest->spFile;
+}
+
+std::string CHolidayStore::KeyOf(const CHolidayJob& job) {
+    return std::string(job.work == CHolidayWork::IMPORT ? "import|" : "remove|") + job.sUser + "|" +
+           job.connection.sMailbox;
+}
+
+bool CHolidayStore::Submit(CHolidayJob job) {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    if (m_bStopping) return false;
+    const std::string sKey = KeyOf(job);
+    if (m_busy.count(sKey) != 0) return true;
+    if (m_queue.size() >= MAX_QUEUED) return false;
+    if (m_threads.empty())
+        for (size_t n = 0; n < THREADS; ++n) m_threads.emplace_back(&CHolidayStore::Work, this);
+    m_busy.insert(sKey);
+    m_queue.push_back(std::move(job));
+    m_queued.notify_one();
+    return true;
+}
+
+void CHolidayStore::Stop() {
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_bStopping = true;
+        m_queue.clear();
+    }
+    m_queued.notify_all();
+    for (std::thread& thread : m_threads)
+        if (thread.joinable()) thread.join();
+    m_threads.clear();
+}
+
+void CHolidayStore::Work() {
+    for (;;) {
+        CHolidayJob job;
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_queued.wait(lock, [this] { return m_bStopping || !m_queue.empty(); });
+            if (m_queue.empty()) return;
+            job = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        CEwsClient client(m_options);
+        std::string sError;
+        const HRESULT hr = RunHolidayJob(client, m_credentials(), job, m_bStopping, sError);
+        Trace("[HolidayImport] %s for user %s, mailbox <%s>: hr 0x%x %s",
+              job.work == CHolidayWork::IMPORT ? "import" : "removal", job.sUser.c_str(),
+              job.connection.sMailbox.c_str(), hr, sError.c_str());
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_busy.erase(KeyOf(job));
+    }
+}
