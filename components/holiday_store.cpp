@@ -56,11 +56,14 @@ bool CHolidayStore::Submit(CHolidayJob job) {
     const std::lock_guard<std::mutex> guard(m_lock);
     if (m_bStopping) return false;
     const std::string sKey = KeyOf(job);
-    if (m_busy.count(sKey) != 0) return true;
+    for (CHolidayJob& waiting : m_queue)
+        if (KeyOf(waiting) == sKey) {
+            waiting = std::move(job);
+            return true;
+        }
     if (m_queue.size() >= MAX_QUEUED) return false;
     if (m_threads.empty())
         for (size_t n = 0; n < THREADS; ++n) m_threads.emplace_back(&CHolidayStore::Work, this);
-    m_busy.insert(sKey);
     m_queue.push_back(std::move(job));
     m_queued.notify_one();
     return true;
@@ -82,11 +85,18 @@ void CHolidayStore::Work() {
     for (;;) {
         CHolidayJob job;
         {
+            // The first work whose user's work of its kind is not running.
             std::unique_lock<std::mutex> lock(m_lock);
-            m_queued.wait(lock, [this] { return m_bStopping || !m_queue.empty(); });
-            if (m_queue.empty()) return;
-            job = std::move(m_queue.front());
-            m_queue.pop_front();
+            auto itNext = m_queue.end();
+            m_queued.wait(lock, [&] {
+                itNext = m_queue.begin();
+                while (itNext != m_queue.end() && m_running.count(KeyOf(*itNext)) != 0) ++itNext;
+                return m_bStopping || itNext != m_queue.end();
+            });
+            if (m_bStopping) return;
+            job = std::move(*itNext);
+            m_queue.erase(itNext);
+            m_running.insert(KeyOf(job));
         }
         CEwsClient client(m_options);
         std::string sError;
@@ -95,6 +105,7 @@ void CHolidayStore::Work() {
               job.work == CHolidayWork::IMPORT ? "import" : "removal", job.sUser.c_str(),
               job.connection.sMailbox.c_str(), hr, sError.c_str());
         const std::lock_guard<std::mutex> guard(m_lock);
-        m_busy.erase(KeyOf(job));
+        m_running.erase(KeyOf(job));
+        m_queued.notify_all();  // the user's next work may run now
     }
 }

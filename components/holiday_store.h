@@ -37,9 +37,9 @@ public:
     // The file of that kind loaded last and still kept; null when none.
     std::shared_ptr<const CHolidayFile> Current(CHolidayWork kind) const;
 
-    // Queues the work: true when it is queued, or the same user's work of
-    // that kind is queued or running already; false when the queue is full
-    // or the store stops.
+    // Queues the work: true when it is queued (in place of the same user's
+    // work of that kind still waiting); false when the queue is full or the
+    // store stops. One user's work of one kind never runs twice at once.
     bool Submit(CHolidayJob job);
     // Cancels the work not done (it is recorded as nothing) and waits for it.
     void Stop();
@@ -59,7 +59,7 @@ private:
     unsigned long m_nLoads = 0;
     std::condition_variable m_queued;
     std::deque<CHolidayJob> m_queue;
-    std::set<std::string> m_busy;  // keys of the work queued or running
+    std::set<std::string> m_running;  // keys of the work running
     std::vector<std::thread> m_threads;
     std::atomic<bool> m_bStopping{false};
 };
