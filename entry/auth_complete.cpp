@@ -176,7 +176,8 @@ DWORD CAuthComplete::CreateOwnContext() {
         Trace("[CNotifications::NotifyAuthComplete] Failed to retrieve timezone from OWA User Options.");
     }
     if (!m_sTimeZone.empty() && !StartsWithNoCase(m_sUrl, "owa"))
-        ProcessUserHolidays({m_sUser, m_sEwsUrl, m_sCookie, m_sSessionId, m_sTimeZone, m_sMailbox});
+        CHolidayHandling::GetInstance()->ProcessUserHolidays(
+            {m_sUser, m_sEwsUrl, m_sCookie, m_sSessionId, m_sTimeZone, m_sMailbox});
     return ERROR_SUCCESS;
 }
 
@@ -185,7 +186,7 @@ void CAuthComplete::RouteOwnCommand() {
     if (sCommand.empty() || !CNotifications::AddKXSpecificHeaders(m_pContext)) return;
     const CHandlerPage* pPage = FindPage(OWN_PAGES, sCommand);
     if (pPage == nullptr) return;
-    if (pPage->bLoadsHolidays) LoadImportHoliday();
+    if (pPage->bLoadsHolidays) CHolidayHandling::GetInstance()->LoadImportHoliday();
     RewriteTo(*pPage);
 }
 
@@ -204,7 +205,7 @@ void CAuthComplete::RouteOwaPage() {
         m_pContext->m_dwFeatureFlags |= KX_FEATURE_OPTIONS;
         if (SameNoCase(sT, "Calendar")) {
             m_pContext->m_dwFeatureFlags |= KX_FEATURE_CALENDAR_OPTIONS;
-            LoadImportHoliday();
+            CHolidayHandling::GetInstance()->LoadImportHoliday();
         }
     }
 }
@@ -338,7 +339,7 @@ DWORD CAuthComplete::Run() {
         case SUBSCRIPTION_REMINDER_COMMAND: RouteReminderCommand(); break;
         case SUBSCRIPTION_31:
             m_pContext->m_dwFeatureFlags |= KX_FEATURE_SUBSCRIPTION_31;
-            LoadImportHoliday();
+            CHolidayHandling::GetInstance()->LoadImportHoliday();
             break;
         case SUBSCRIPTION_OWA_PAGE: RouteOwaPage(); break;
         default: break;

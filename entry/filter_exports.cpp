@@ -7,6 +7,7 @@
 #include "components/register_components.h"
 #include "diagnostics/trace.h"
 #include "entry/notifications.h"
+#include "holidays/holiday_handling.h"
 #include "kx/host_abi.h"
 #include "settings/kx_general_settings.h"
 
@@ -33,6 +34,9 @@ BOOL InitializeSettings(HTTP_FILTER_VERSION* pVer) {
     pSettings->SetEventIds(EVENT_ID_SUCCESS, EVENT_ID_FAILURE, EVENT_ID_ERROR);
     if (!pSettings->Init("Quorvane Kalyxa", "KX_ServiceWorker.dll", "KXRes.dll", "Software\\Quorvane\\Kalyxa", 1))
         return FALSE;
+    CHolidayHandling* pHolidays = CHolidayHandling::GetInstance();
+    pHolidays->CheckHolidayFiles(pSettings->Folders().m_productFolder);
+    pHolidays->StartFolderMonitoring();
     Trace("[GetFilterVersion]Settings successfully Initialized.");
     pVer->dwFilterVersion = FILTER_VERSION;
     pVer->dwFlags = FILTER_FLAGS;
@@ -52,6 +56,9 @@ DWORD Dispatch(CDLLContext* pContext) {
         case SF_NOTIFY_AUTH_COMPLETE: {
             bool bChanged = false;
             pSettings->RefreshSettings(bChanged);
+            // A monitor whose thread ended (its folder went away, or it was stopped) is started again.
+            CHolidayHandling* pHolidays = CHolidayHandling::GetInstance();
+            if (!pHolidays->IsMonitorWatching()) pHolidays->StartFolderMonitoring();
             return notifications.NotifyAuthComplete(pContext);
         }
         default: return ERROR_SUCCESS;
@@ -88,6 +95,8 @@ KX_EXPORT DWORD HttpFilterProc(CDLLContext* pContext) {
 
 KX_EXPORT BOOL TerminateFilter(DWORD /*dwFlags*/) {
     try {
+        CHolidayHandling::GetInstance()->StopFolderMonitoring();
+        StopComponentWork();
         return CKXGeneralSettings::GetInstance()->Shutdown();
     } catch (...) {
         return FALSE;

@@ -37,11 +37,14 @@ DWORD CFolderMonitor::StartThreadMonitor() {
         Trace("CFolderMonitor::StartThreadMonitor Starting thread reached max start Count %d", static_cast<int>(m_dwStarts));
         return ERROR_SUCCESS;
     }
+    if (m_bRunning) return ERROR_SUCCESS;       // its set-up has not finished yet
     if (m_thread.joinable()) m_thread.join();  // the earlier thread has ended
     DWORD dwResult = ERROR_SUCCESS;
     try {
+        m_bRunning = true;
         m_thread = std::thread(&CFolderMonitor::ThreadMonitor, this);
     } catch (const std::system_error& e) {
+        m_bRunning = false;
         dwResult = ERROR_NOT_ENOUGH_MEMORY;
         TraceError(dwResult, "CFolderMonitor::StartThreadMonitor failed to start thread %d Count %d",
                    static_cast<int>(e.code().value()), static_cast<int>(m_dwStarts));
@@ -51,10 +54,13 @@ DWORD CFolderMonitor::StartThreadMonitor() {
 }
 
 void CFolderMonitor::Stop() {
-    std::lock_guard<std::mutex> lock(m_threadLock);
-    m_changes.Stop();
-    if (!m_thread.joinable()) return;
-    m_thread.join();
+    {
+        std::lock_guard<std::mutex> lock(m_threadLock);
+        m_changes.Stop();
+        if (!m_thread.joinable()) return;
+        m_thread.join();
+    }
+    // Outside the lock: the handler may take locks of its own that a start holds.
     if (m_spHandler != nullptr) m_spHandler->On_WatchStopped(ERROR_SUCCESS, m_sDirectory);
 }
 
@@ -82,6 +88,7 @@ void CFolderMonitor::ThreadMonitor() {
                                                                    "FolderMonitor thread got a GENERAL EXCEPTION");
     }
     m_state = STATE_ENDED;
+    m_bRunning = false;
 }
 
 void CFolderMonitor::Watch() {

@@ -31,9 +31,11 @@ public:
     void SetHandler(std::shared_ptr<CDirectoryChangeHandler> spHandler) { m_spHandler = std::move(spHandler); }
     bool HasHandler() const { return m_spHandler != nullptr; }
     DWORD State() const { return m_state; }
+    // Whether a monitoring thread runs (its set-up included).
+    bool IsRunning() const { return m_bRunning; }
     void SetState(DWORD dwState) { m_state = dwState; }
 
-    // Starts the monitoring thread; 0 or the system error.
+    // Starts the monitoring thread unless one runs; 0 or the system error.
     DWORD StartThreadMonitor();
     // Ends the thread and waits for it.
     void Stop();
@@ -57,6 +59,7 @@ private:
     std::string m_sDirectory;
     alignas(4) BYTE m_buffer[BUFFER_SIZE] = {};
     std::atomic<DWORD> m_state{STATE_NEVER_STARTED};
+    std::atomic<bool> m_bRunning{false};
     std::shared_ptr<CDirectoryChangeHandler> m_spHandler;
     DWORD m_dwStarts = 0;
 };

@@ -1,14 +1,20 @@
-// What the request handling hands to the holiday handling. The holiday
-// files and their import are not handled yet: each step only says so.
+// The holiday files of the product's holiday folder and the work they mean
+// for users: the folder is checked at start and then watched; when a user
+// signs in, the current import and delete files that the user's calendar
+// does not have yet are handed to the holiday component.
 #ifndef KX_HOLIDAYS_HOLIDAY_HANDLING_H
 #define KX_HOLIDAYS_HOLIDAY_HANDLING_H
 
+#include <map>
 #include <string>
 
-// Loads the holiday files dropped into the holiday folder.
-void LoadImportHoliday();
+#include "base/singleton.h"
+#include "base/sync.h"
+#include "holidays/folder_monitor.h"
+#include "holidays/holiday_files.h"
+#include "platform/file_time.h"
 
-// The user and request a pending holiday import or deletion would run for.
+// The user and request a pending holiday import or deletion runs for.
 struct CHolidayUser {
     std::string sUser;
     std::string sEwsUrl;
@@ -18,7 +24,48 @@ struct CHolidayUser {
     std::string sMailbox;
 };
 
-// Imports or deletes the holidays pending for the user.
-void ProcessUserHolidays(const CHolidayUser& user);
+class CHolidayHandling : public CSingleton<CHolidayHandling> {
+public:
+    // Reads the current files of Holiday/Import and Holiday/Delete below
+    // the product folder (with its trailing "/").
+    void CheckHolidayFiles(const std::string& sProductFolder);
+    // Starts the folder monitor when it is not watching; its result.
+    DWORD StartFolderMonitoring();
+    bool IsMonitorWatching() const { return m_monitor.State() == CFolderMonitor::STATE_WATCHING; }
+    void MarkMonitorEnded();
+    // Stops the folder monitor (the worker stops).
+    void StopFolderMonitoring() { m_monitor.Stop(); }
+
+    // Has the holiday component load the current import file when it does not hold it.
+    HRESULT LoadImportHoliday();
+    // Starts the removal and the import the user's calendar still needs.
+    void ProcessUserHolidays(const CHolidayUser& user);
+
+    CHolidayFiles& Files() { return m_files; }
+
+protected:
+    friend class CSingleton<CHolidayHandling>;
+    CHolidayHandling() = default;
+
+private:
+    // What was last started for one user, and when.
+    struct CUserRecord {
+        std::string sImportHash;
+        std::string sDeleteHash;
+        FILETIME importTried = 0;
+        FILETIME deleteTried = 0;
+    };
+    HRESULT Trigger(const CHolidayUser& user, bool bImport, const CHolidayFile& file, const std::string& sSections);
+    // Whether a run for the hash may start now (none started for it within
+    // the retry wait); marks it started.
+    bool MayStart(const std::string& sUser, bool bImport, const std::string& sHash, int nRetryMinutes);
+
+    std::string m_sHolidayFolder;
+    CCritSec m_monitorLock;
+    CFolderMonitor m_monitor;
+    CHolidayFiles m_files;
+    CCritSec m_usersLock;
+    std::map<std::string, CUserRecord> m_users;
+};
 
 #endif  // KX_HOLIDAYS_HOLIDAY_HANDLING_H

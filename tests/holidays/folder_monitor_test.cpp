@@ -145,7 +145,10 @@ TEST_F(FolderMonitor, StartsAtMostAHundredTimes) {
     TraceCapture trace;
     m_monitor.SetDirectory(Path("missing"));
     m_monitor.SetHandler(m_spRecorder);
-    for (int n = 0; n < 100; ++n) EXPECT_EQ(m_monitor.StartThreadMonitor(), 0u);
+    for (int n = 0; n < 100; ++n) {
+        EXPECT_EQ(m_monitor.StartThreadMonitor(), 0u);
+        while (m_monitor.IsRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     EXPECT_FALSE(trace.Contains("reached max start Count"));
     EXPECT_EQ(m_monitor.StartThreadMonitor(), 0u);
     EXPECT_TRUE(trace.Contains("CFolderMonitor::StartThreadMonitor Starting thread reached max start Count 100"));
