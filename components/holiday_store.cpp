@@ -79,6 +79,9 @@ void CHolidayStore::Stop() {
     for (std::thread& thread : m_threads)
         if (thread.joinable()) thread.join();
     m_threads.clear();
+    // A worker started again in the same process queues work anew.
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_bStopping = false;
 }
 
 void CHolidayStore::Work() {

@@ -41,7 +41,8 @@ public:
     // work of that kind still waiting); false when the queue is full or the
     // store stops. One user's work of one kind never runs twice at once.
     bool Submit(CHolidayJob job);
-    // Cancels the work not done (it is recorded as nothing) and waits for it.
+    // Cancels the work not done (it is recorded as nothing) and waits for
+    // it; later work starts threads again.
     void Stop();
 
 private:

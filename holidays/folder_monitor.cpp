@@ -41,6 +41,7 @@ DWORD CFolderMonitor::StartThreadMonitor() {
     if (m_thread.joinable()) m_thread.join();  // the earlier thread has ended
     DWORD dwResult = ERROR_SUCCESS;
     try {
+        m_bStopRequested = false;
         m_bRunning = true;
         m_thread = std::thread(&CFolderMonitor::ThreadMonitor, this);
     } catch (const std::system_error& e) {
@@ -56,6 +57,7 @@ DWORD CFolderMonitor::StartThreadMonitor() {
 void CFolderMonitor::Stop() {
     {
         std::lock_guard<std::mutex> lock(m_threadLock);
+        m_bStopRequested = true;  // before the stop: a watch opened after it sees the request
         m_changes.Stop();
         if (!m_thread.joinable()) return;
         m_thread.join();
@@ -69,6 +71,7 @@ DWORD CFolderMonitor::SetUpWatch() {
     DWORD dwResult = ERROR_SUCCESS;
     if (!m_sDirectory.empty()) {
         dwResult = m_changes.Open(m_sDirectory, m_bWatchSubtree);
+        if (dwResult == ERROR_SUCCESS && m_bStopRequested) return ERROR_OPERATION_ABORTED_CODE;
         if (dwResult == ERROR_SUCCESS) m_state = STATE_WATCHING;
     }
     if (dwResult == ERROR_SUCCESS) m_spHandler->On_WatchStarted(ERROR_SUCCESS, m_sDirectory);

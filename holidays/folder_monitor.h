@@ -60,6 +60,7 @@ private:
     alignas(4) BYTE m_buffer[BUFFER_SIZE] = {};
     std::atomic<DWORD> m_state{STATE_NEVER_STARTED};
     std::atomic<bool> m_bRunning{false};
+    std::atomic<bool> m_bStopRequested{false};
     std::shared_ptr<CDirectoryChangeHandler> m_spHandler;
     DWORD m_dwStarts = 0;
 };

@@ -96,6 +96,7 @@ void CHolidayDirectoryChangeHandler::On_ReadDirectoryChangesError(DWORD dwError,
 void CHolidayDirectoryChangeHandler::On_WatchStarted(DWORD dwError, const std::string& sDirectory) {
     Trace("CHolidayDirectoryChangeHandler::On_WatchStarted for Dir %s with %d", sDirectory.c_str(),
           static_cast<int>(dwError));
+    m_handling.RescanHolidayFiles();
 }
 
 void CHolidayDirectoryChangeHandler::On_WatchStopped(DWORD dwError, const std::string& sDirectory) {

@@ -107,6 +107,15 @@ void CHolidayHandling::CheckHolidayFiles(const std::string& sProductFolder) {
     }
 }
 
+void CHolidayHandling::RescanHolidayFiles() {
+    for (const bool bImport : {true, false}) {
+        const std::string sPath = LatestHolidayFile(m_sHolidayFolder + (bImport ? "/Import/" : "/Delete/"));
+        std::string sHash;
+        if (!sPath.empty() && HolidayFileHash(sPath, sHash) == ERROR_SUCCESS && sHash != m_files.Get(bImport).sHash)
+            m_files.Update(sPath, bImport);
+    }
+}
+
 DWORD CHolidayHandling::StartFolderMonitoring() {
     CCritSecLock guard(m_monitorLock);
     DWORD dwResult = ERROR_SUCCESS;

@@ -29,6 +29,10 @@ public:
     // Reads the current files of Holiday/Import and Holiday/Delete below
     // the product folder (with its trailing "/").
     void CheckHolidayFiles(const std::string& sProductFolder);
+    // Takes up files that arrived while nothing watched (before the monitor
+    // started, or while it was ended): a side whose latest file has another
+    // hash than the current one gets it.
+    void RescanHolidayFiles();
     // Starts the folder monitor when it is not watching; its result.
     DWORD StartFolderMonitoring();
     bool IsMonitorWatching() const { return m_monitor.State() == CFolderMonitor::STATE_WATCHING; }

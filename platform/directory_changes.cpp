@@ -63,6 +63,9 @@ void CDirectoryChanges::Close() {
 DWORD CDirectoryChanges::Open(const std::string& sDirectory, bool bSubtree) {
     Close();
     if (m_stop < 0) return ERROR_NOT_ENOUGH_MEMORY;
+    uint64_t nSignalled = 0;  // a stop of the earlier watch
+    if (read(m_stop, &nSignalled, sizeof(nSignalled)) < 0 && errno != EAGAIN) return Win32FromErrno(errno);
+    m_bStopped = false;
     m_inotify = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
     if (m_inotify < 0) return Win32FromErrno(errno);
     m_sRoot = sDirectory.empty() || sDirectory.back() == '/' ? sDirectory : sDirectory + "/";

@@ -34,14 +34,15 @@ public:
     CDirectoryChanges& operator=(const CDirectoryChanges&) = delete;
 
     // Starts watching the folder (and its subfolders with bSubtree), after
-    // closing any earlier watch; 0, 3 when the folder does not exist, or the
+    // closing any earlier watch and forgetting an earlier Stop; 0, 3 when the folder does not exist, or the
     // system error.
     DWORD Open(const std::string& sDirectory, bool bSubtree);
     // Waits for changes and writes as many records as fit into pBuffer;
     // the rest wait for the next call. 0 with the bytes written; 995 once
     // Stop was called; 5 when the watched folder itself went away.
     DWORD Read(BYTE* pBuffer, DWORD cbBuffer, DWORD& cbReturned);
-    // Ends a waiting Read and every later one. Safe from any thread.
+    // Ends a waiting Read and every later one until the next Open. Safe from
+    // any thread.
     void Stop();
 
 private:

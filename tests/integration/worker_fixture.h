@@ -24,6 +24,8 @@ public:
     explicit TemporaryProduct(bool bWithSettingsFolder, const std::map<int, std::string>& settings = {});
     ~TemporaryProduct();
     const std::string& WorkerCopy() const { return m_sWorker; }
+    // The product folder, with its trailing "/".
+    std::string ProductFolder() const { return m_sRoot + "/Quorvane/Kalyxa/"; }
 
 private:
     std::string m_sRoot;

@@ -1,0 +1,138 @@
+// Holiday files dropped into a product's holiday folder, through the built
+// worker: noticed by the folder monitor, imported into or removed from a
+// signing-in user's calendar on the fake EWS server, once per file version.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "host/host_request.h"
+#include "host/worker_module.h"
+#include "tests/integration/worker_fixture.h"
+#include "tests/support/fake_ews_server.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr const char* LAST_IMPORTED = "D8ABEB56-C7FE-4bdb-943F-0D8F9D27941F|Last imported calendar";
+constexpr const char* LAST_DELETED = "D08B8C82-E75C-401c-A299-1304E6CAC2AB|Last deleted calendar";
+
+class Holidays : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_ews.m_configurations["OWA.UserOptions"] = {{"timezone", "W. Europe Standard Time"}};
+        m_spProduct = std::make_unique<TemporaryProduct>(
+            true, std::map<int, std::string>{{38, m_ews.Url()}, {141, "United States;Canada"}, {143, "1"}, {142, "0"}});
+        Start();
+    }
+    void Start() {
+        m_spWorker = StartWorker(*m_spProduct);
+        ASSERT_TRUE(m_spWorker->IsLoaded());
+    }
+    void TearDown() override { m_spWorker->TerminateFilter(0); }
+    std::string Folder(const char* pszSide) const { return m_spProduct->ProductFolder() + "Holiday/" + pszSide + "/"; }
+    // Writes a file as an administrator would: under a temporary name, then renamed.
+    void Publish(const char* pszSide, const std::string& sName, const std::string& sText) {
+        const std::string sTemporary = Folder(pszSide) + sName + ".tmp";
+        std::ofstream(sTemporary) << sText;
+        fs::rename(sTemporary, Folder(pszSide) + sName);
+    }
+    // alice signs in: pre-processing and authentication-complete of a calendar request.
+    void SignIn(const std::string& sSession = "s1") {
+        kxhost::RequestSpec spec;
+        spec.sUser = "alice";
+        spec.sUrl = "/owa/?ae=Folder&t=IPF.Appointment";
+        spec.nSubscriptionType = 4;
+        spec.headers.emplace_back("Cookie", "UserContext=" + sSession);
+        spec.serverVariables["QV_USERNAME"] = "KALYXA\\alice";
+        kxhost::HostRequest request(m_services, spec);
+        for (DWORD dwNotification : {SF_NOTIFY_PREPROC_HEADERS, SF_NOTIFY_AUTH_COMPLETE, SF_NOTIFY_END_OF_REQUEST})
+            request.Notify(m_spWorker->FilterProc(), dwNotification);
+    }
+    // Signs in until the record holds a value starting with sPrefix (up to ten seconds).
+    bool SignInUntilRecorded(const char* pszKey, const std::string& sPrefix) {
+        for (int n = 0; n < 200; ++n) {
+            SignIn();
+            const auto properties = m_ews.FolderProperties("alice");
+            if (const auto it = properties.find(pszKey); it != properties.end() && it->second.rfind(sPrefix, 0) == 0)
+                return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+    std::multiset<std::string> Subjects() const {
+        std::multiset<std::string> subjects;
+        for (const auto& [sId, item] : m_ews.Calendar("alice")) subjects.insert(item.sSubject);
+        return subjects;
+    }
+
+    CFakeEwsServer m_ews;
+    std::unique_ptr<TemporaryProduct> m_spProduct;
+    std::unique_ptr<kxhost::WorkerModule> m_spWorker;
+    kxhost::HostServices m_services;
+};
+
+const std::string US_FILE = "[United States] 2\nNew Year's Day,2027/01/01\nIndependence Day,2027/07/04\n"
+                            "[Canada] 1\nCanada Day,2027/07/01\n[Mexico] 1\nDia de la Independencia,2027/09/16\n";
+
+TEST_F(Holidays, ADroppedFileIsImportedOnceAtSignIn) {
+    m_ews.m_calendars["alice"]["own"] = CFakeEwsServer::CCalendarItem{"Dentist", "", "", "", "", "", ""};
+    Publish("Import", "us.hol", US_FILE);
+    std::ofstream(Folder("Import") + "notes.txt") << "not a holiday file";
+    ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
+    EXPECT_EQ(Subjects(), (std::multiset<std::string>{"Dentist", "New Year's Day", "Independence Day", "Canada Day"}))
+        << "the two sections of setting 141, beside the user's own item";
+    EXPECT_EQ(m_ews.FolderProperties("alice").at(
+                  "EE907310-B002-48fc-A713-F6018D2B35C0|Last imported sections"),
+              "United States;Canada");
+    const int nFinds = m_ews.Requests("FindItem");
+    SignIn("s2");
+    SignIn("s3");
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(m_ews.Requests("FindItem"), nFinds) << "a user whose record matches the file gets nothing";
+    EXPECT_TRUE(m_ews.ShapeErrors().empty());
+}
+
+TEST_F(Holidays, ADeleteFileRemovesWhatTheImportMadeAndNothingElse) {
+    m_ews.m_calendars["alice"]["own"] = CFakeEwsServer::CCalendarItem{"Canada Day", "", "", "", "", "", ""};
+    Publish("Import", "us.hol", US_FILE);
+    ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
+    Publish("Delete", "ca.hol", "[Canada] 1\nCanada Day,2027/07/01\n");
+    ASSERT_TRUE(SignInUntilRecorded(LAST_DELETED, "ca.hol_"));
+    EXPECT_EQ(Subjects(), (std::multiset<std::string>{"Canada Day", "New Year's Day", "Independence Day"}))
+        << "the user's own Canada Day stays";
+}
+
+TEST_F(Holidays, WorkStoppedWithTheWorkerIsFinishedAfterwardsWithoutDuplicates) {
+    std::string sText = "[United States] 150\n";
+    for (int n = 0; n < 150; ++n)
+        sText += "Day " + std::to_string(n) + ",2027/" + (n / 28 < 9 ? "0" : "") + std::to_string(n / 28 + 1) + "/" +
+                 (n % 28 < 9 ? "0" : "") + std::to_string(n % 28 + 1) + "\n";
+    sText += "[Canada] 0\n";
+    m_ews.m_nCreateDelayMs = 400;
+    Publish("Import", "many.hol", sText);
+    for (int n = 0; n < 200 && m_ews.Requests("CreateItem") == 0; ++n) {
+        SignIn();
+        std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_GT(m_ews.Requests("CreateItem"), 0);
+    m_spWorker->TerminateFilter(0);  // during the first batch
+    m_spWorker.reset();
+    EXPECT_LT(m_ews.Calendar("alice").size(), 150u);
+    EXPECT_EQ(m_ews.FolderProperties("alice").count(LAST_IMPORTED), 0u) << "unfinished work is not recorded";
+
+    m_ews.m_nCreateDelayMs = 0;
+    Start();
+    ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "many.hol_"));
+    EXPECT_EQ(m_ews.Calendar("alice").size(), 150u) << "each holiday once";
+}
+
+}  // namespace
