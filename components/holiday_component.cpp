@@ -98,6 +98,11 @@ HRESULT CHolidayComponent::Configure(long nKind, const std::u16string& sConfigur
     return S_OK;
 }
 
+HRESULT CHolidayComponent::GetHolidayStatus(long& nState) {
+    nState = m_spStore->ImportState();
+    return S_OK;
+}
+
 HRESULT CHolidayComponent::LoadFile(CHolidayWork kind, const std::u16string& sPath, uint16_t& nResult) {
     m_sSource = Utf16ToUtf8(sPath);
     m_sError.clear();

@@ -29,6 +29,7 @@ public:
                         const std::u16string& sMailbox, int16_t nFlag, long& nResult) override;
     HRESULT DeleteHolidays(const std::u16string& sRequest, long& nResult) override;
     HRESULT Configure(long nKind, const std::u16string& sConfiguration, long& nResult) override;
+    HRESULT GetHolidayStatus(long& nState) override;
     HRESULT LoadHolidayFile(const std::u16string& sPath, uint16_t& nResult) override;
     HRESULT LoadDeleteFile(const std::u16string& sPath, uint16_t& nResult) override;
     HRESULT IsHolydayFileLoaded(const std::u16string& sPath, VARIANT_BOOL& bLoaded) override;

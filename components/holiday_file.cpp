@@ -60,6 +60,7 @@ bool DecodeText(std::string_view sBytes, std::string& sText) {
 bool CHolidayFile::Load(const std::string& sPath) {
     std::string sBytes;
     const DWORD dwError = ReadRegularFile(sPath, MAX_FILE_BYTES, sBytes);
+    m_bUnreadable = dwError != ERROR_SUCCESS;
     if (dwError == ERROR_FILE_TOO_LARGE)
         return Fail(0, "the file is larger than " + std::to_string(MAX_FILE_BYTES / 1024 / 1024) + " MB");
     if (dwError != ERROR_SUCCESS) return Fail(0, "the file cannot be read (error " + std::to_string(dwError) + ")");

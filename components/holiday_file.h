@@ -45,6 +45,8 @@ public:
     const CHolidaySection* Find(std::string_view sName) const;
     // "line N: ..." for the first error.
     const std::string& Error() const { return m_sError; }
+    // Whether the last Load failed before parsing (missing, unreadable, too large).
+    bool Unreadable() const { return m_bUnreadable; }
 
 private:
     bool Fail(size_t nLine, const std::string& sWhat);
@@ -55,6 +57,7 @@ private:
     size_t m_nAnnounced = 0;
     size_t m_nHolidays = 0;
     std::string m_sError;
+    bool m_bUnreadable = false;
 };
 
 #endif  // KX_COMPONENTS_HOLIDAY_FILE_H

@@ -20,6 +20,7 @@ bool CHolidayStore::Load(CHolidayWork kind, const std::string& sPath, std::strin
     const bool bParsed = spFile->Load(sPath);
     const std::lock_guard<std::mutex> guard(m_lock);
     std::map<std::string, CLoaded>& files = m_files[IndexOf(kind)];
+    if (kind == CHolidayWork::IMPORT) m_nLastImportLoad = bParsed ? 0 : spFile->Unreadable() ? 3 : 4;
     if (!bParsed) {
         sError = spFile->Error();
         files.erase(sPath);
@@ -37,6 +38,17 @@ bool CHolidayStore::IsLoaded(CHolidayWork kind, const std::string& sPath) const 
 bool CHolidayStore::Remove(CHolidayWork kind, const std::string& sPath) {
     const std::lock_guard<std::mutex> guard(m_lock);
     return m_files[IndexOf(kind)].erase(sPath) != 0;
+}
+
+long CHolidayStore::ImportState() const {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    const auto isImport = [](const std::string& sKey) { return sKey.rfind("import|", 0) == 0; };
+    for (const std::string& sKey : m_running)
+        if (isImport(sKey)) return 2;
+    for (const CHolidayJob& job : m_queue)
+        if (job.work == CHolidayWork::IMPORT) return 2;
+    if (m_nLastImportLoad == 0 && m_files[0].empty()) return 5;  // loaded, then removed
+    return m_nLastImportLoad;
 }
 
 std::shared_ptr<const CHolidayFile> CHolidayStore::Current(CHolidayWork kind) const {

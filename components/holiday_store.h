@@ -34,6 +34,8 @@ public:
     bool Load(CHolidayWork kind, const std::string& sPath, std::string& sError);
     bool IsLoaded(CHolidayWork kind, const std::string& sPath) const;
     bool Remove(CHolidayWork kind, const std::string& sPath);
+    // The import side as GetHolidayStatus reports it.
+    long ImportState() const;
     // The file of that kind loaded last and still kept; null when none.
     std::shared_ptr<const CHolidayFile> Current(CHolidayWork kind) const;
 
@@ -58,6 +60,7 @@ private:
     mutable std::mutex m_lock;
     std::map<std::string, CLoaded> m_files[2];
     unsigned long m_nLoads = 0;
+    long m_nLastImportLoad = 5;  // the state the last import load left
     std::condition_variable m_queued;
     std::deque<CHolidayJob> m_queue;
     std::set<std::string> m_running;  // keys of the work running

@@ -107,6 +107,9 @@ public:
     virtual HRESULT DeleteHolidays(const std::u16string& sRequest, long& nResult) = 0;
     // nKind 1: the connection and the user the next calls work for.
     virtual HRESULT Configure(long nKind, const std::u16string& sConfiguration, long& nResult) = 0;
+    // The import file's state: 0 loaded, 2 holidays being added, 3 the
+    // file could not be read, 4 it has errors, 5 no file loaded.
+    virtual HRESULT GetHolidayStatus(long& nState) = 0;
     virtual HRESULT LoadHolidayFile(const std::u16string& sPath, uint16_t& nResult) = 0;
     virtual HRESULT LoadDeleteFile(const std::u16string& sPath, uint16_t& nResult) = 0;
     virtual HRESULT IsHolydayFileLoaded(const std::u16string& sPath, VARIANT_BOOL& bLoaded) = 0;

@@ -31,7 +31,7 @@ for bench in build-release/bench/kx_*_bench; do
 done
 
 run_suite asan
-run_suite tsan -R 'Concurrent|^Worker'  # and load, request, unload of the real library
+run_suite tsan -R 'Concurrent|^Worker|FolderMonitor|Holiday'  # and load, request, unload of the real library; the holiday threads
 
 echo "== fuzzers"
 fuzz_dir=$(scripts/build.sh fuzz | tail -n 1)

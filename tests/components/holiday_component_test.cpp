@@ -154,6 +154,9 @@ TEST_F(HolidayWork, AnImportMakesEachHolidayOnceAndARemovalTakesOnlyWhatItMade) 
     uint16_t nLoaded = 0;
     ASSERT_EQ(spComponent->LoadHolidayFile(Utf16(sImport), nLoaded), 0);
     EXPECT_EQ(nLoaded, HOLIDAY_FILE_LOADED);
+    long nState = -1;
+    spComponent->GetHolidayStatus(nState);
+    EXPECT_EQ(nState, 0);
     VARIANT_BOOL bLoaded = VARIANT_FALSE;
     spComponent->IsHolydayFileLoaded(Utf16(sImport), bLoaded);
     EXPECT_EQ(bLoaded, VARIANT_TRUE);
@@ -208,6 +211,12 @@ TEST_F(HolidayWork, ABrokenFileIsReportedAndNothingIsQueued) {
     spComponent->GetErrorDescription(sDescription, sSource);
     EXPECT_EQ(sDescription, u"line 3: section [A] announces 2 holidays and has 1");
     EXPECT_EQ(sSource, Utf16(sPath));
+    long nState = -1;
+    spComponent->GetHolidayStatus(nState);
+    EXPECT_EQ(nState, 4) << "the file has errors";
+    spComponent->LoadHolidayFile(Utf16(m_folder.string() + "/missing.hol"), nLoaded);
+    spComponent->GetHolidayStatus(nState);
+    EXPECT_EQ(nState, 3) << "the file could not be read";
     long nResult = -1;
     spComponent->AddHolidays(u"ana", {u"A"}, u"", 0, nResult);
     EXPECT_EQ(nResult, CHolidayComponent::RESULT_NO_FILE);
