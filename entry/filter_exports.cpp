@@ -6,6 +6,7 @@
 #include "base/win_errors.h"
 #include "components/register_components.h"
 #include "diagnostics/trace.h"
+#include "diagnostics/trace_log.h"
 #include "entry/notifications.h"
 #include "holidays/holiday_handling.h"
 #include "kx/host_abi.h"
@@ -97,7 +98,9 @@ KX_EXPORT BOOL TerminateFilter(DWORD /*dwFlags*/) {
     try {
         CHolidayHandling::GetInstance()->StopFolderMonitoring();
         StopComponentWork();
-        return CKXGeneralSettings::GetInstance()->Shutdown();
+        const BOOL bResult = CKXGeneralSettings::GetInstance()->Shutdown();
+        FlushTrace(false);  // the lines kept back are written before the host lets go
+        return bResult;
     } catch (...) {
         return FALSE;
     }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -25,19 +26,46 @@ using namespace std::chrono_literals;
 constexpr const char* LAST_IMPORTED = "D8ABEB56-C7FE-4bdb-943F-0D8F9D27941F|Last imported calendar";
 constexpr const char* LAST_DELETED = "D08B8C82-E75C-401c-A299-1304E6CAC2AB|Last deleted calendar";
 
+// A private folder of its own, removed again.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        char szTemplate[] = "/tmp/kx-log-XXXXXX";
+        m_path = mkdtemp(szTemplate);
+    }
+    ~TemporaryFolder() { fs::remove_all(m_path); }
+    fs::path operator/(const std::string& sName) const { return m_path / sName; }
+    std::string string() const { return m_path.string(); }
+
+private:
+    fs::path m_path;
+};
+
 class Holidays : public ::testing::Test {
 protected:
     void SetUp() override {
         m_ews.m_configurations["OWA.UserOptions"] = {{"timezone", "W. Europe Standard Time"}};
-        m_spProduct = std::make_unique<TemporaryProduct>(
-            true, std::map<int, std::string>{{38, m_ews.Url()}, {141, "United States;Canada"}, {143, "1"}, {142, "0"}});
+        Start({});
+    }
+    // A product over the sample settings with these holiday settings changed.
+    void Start(std::map<int, std::string> settings) {
+        settings.emplace(38, m_ews.Url());
+        settings.emplace(141, "United States;Canada");
+        settings.emplace(143, "1");
+        settings.emplace(142, "0");
+        settings.emplace(14, "1");  // the trace log, for what only it shows
+        settings.emplace(12, "2");
+        settings.emplace(39, m_logFolder.string());
+        m_spProduct = std::make_unique<TemporaryProduct>(true, settings);
         Start();
     }
     void Start() {
         m_spWorker = StartWorker(*m_spProduct);
         ASSERT_TRUE(m_spWorker->IsLoaded());
     }
-    void TearDown() override { m_spWorker->TerminateFilter(0); }
+    void TearDown() override {
+        if (m_spWorker != nullptr) m_spWorker->TerminateFilter(0);
+    }
     std::string Folder(const char* pszSide) const { return m_spProduct->ProductFolder() + "Holiday/" + pszSide + "/"; }
     // Writes a file as an administrator would: under a temporary name, then renamed.
     void Publish(const char* pszSide, const std::string& sName, const std::string& sText) {
@@ -74,7 +102,20 @@ protected:
         return subjects;
     }
 
+    // How often the trace log holds the text; the worker is stopped first,
+    // which writes the lines it keeps back.
+    int TraceCount(const std::string& sText) {
+        if (m_spWorker != nullptr) m_spWorker->TerminateFilter(0);
+        m_spWorker.reset();
+        std::ifstream file(m_logFolder / "QuorvaneLogs" / "Kalyxa.log", std::ios::binary);
+        const std::string sLog((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        int nCount = 0;
+        for (size_t nAt = sLog.find(sText); nAt != std::string::npos; nAt = sLog.find(sText, nAt + 1)) ++nCount;
+        return nCount;
+    }
+
     CFakeEwsServer m_ews;
+    TemporaryFolder m_logFolder;
     std::unique_ptr<TemporaryProduct> m_spProduct;
     std::unique_ptr<kxhost::WorkerModule> m_spWorker;
     kxhost::HostServices m_services;
@@ -133,6 +174,54 @@ TEST_F(Holidays, WorkStoppedWithTheWorkerIsFinishedAfterwardsWithoutDuplicates) 
     Start();
     ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "many.hol_"));
     EXPECT_EQ(m_ews.Calendar("alice").size(), 150u) << "each holiday once";
+}
+
+TEST_F(Holidays, ABrokenFileIsTriedUpToTheLimitUntilSavedAgain) {
+    Start({{145, "2"}});
+    Publish("Import", "us.hol", "[United States] 3\nNew Year's Day,2027/01/01\n");
+    for (int n = 0; n < 6; ++n) {
+        SignIn("s" + std::to_string(n));
+        std::this_thread::sleep_for(60ms);
+    }
+    EXPECT_EQ(TraceCount("LoadHolidayFile failed line 3: section [United States] announces 3 holidays and has 1"), 2)
+        << "two loads, then none";
+    EXPECT_GE(TraceCount("TriggerHolidayImport reached a max attemps 2 for loading import file"), 1);
+    Start();
+    Publish("Import", "us.hol", US_FILE);  // saved again: a new version
+    EXPECT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
+}
+
+TEST_F(Holidays, AFailedImportIsRetriedOnlyAfterTheWait) {
+    Start({{142, "3"}});
+    m_ews.m_sFailingOperation = "CreateItem";
+    Publish("Import", "us.hol", US_FILE);
+    for (int n = 0; n < 200 && m_ews.Requests("CreateItem") == 0; ++n) {
+        SignIn();
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_EQ(m_ews.Requests("CreateItem"), 1);
+    std::this_thread::sleep_for(200ms);
+    const int nFinds = m_ews.Requests("FindItem");
+    SignIn("s2");
+    SignIn("s3");
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(m_ews.Requests("FindItem"), nFinds) << "not again within three minutes";
+}
+
+TEST_F(Holidays, AFileSavedAgainOrRenamedIsANewVersion) {
+    Publish("Import", "us.hol", US_FILE);
+    ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
+    const std::string sFirst = m_ews.FolderProperties("alice").at(LAST_IMPORTED);
+    std::this_thread::sleep_for(20ms);
+    Publish("Import", "us.hol", US_FILE);
+    for (int n = 0; n < 200 && m_ews.FolderProperties("alice").at(LAST_IMPORTED) == sFirst; ++n) {
+        SignIn();
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_NE(m_ews.FolderProperties("alice").at(LAST_IMPORTED), sFirst) << "a new write time";
+    fs::rename(Folder("Import") + "us.hol", Folder("Import") + "us-2027.hol");
+    EXPECT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us-2027.hol_"));
+    EXPECT_EQ(Subjects().size(), 3u) << "no holiday twice";
 }
 
 }  // namespace

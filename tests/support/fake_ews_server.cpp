@@ -200,7 +200,7 @@ std::string CFakeEwsServer::Answer(const std::string& sRequest, int& nStatus) {
     const char* pszMessagesNs = m_mode == Mode::WRONG_NAMESPACE ? "urn:not-exchange" : NS_MESSAGES;
     const bool bMissing = m_mode == Mode::MISSING_ELEMENTS;
     const auto errorReply = [&] { return CReply(sOperation, "Error", pszMessagesNs).Text(); };
-    if (m_mode == Mode::ERROR_RESPONSE) return errorReply();
+    if (m_mode == Mode::ERROR_RESPONSE || sOperation == m_sFailingOperation) return errorReply();
 
     CReply reply(sOperation, "Success", pszMessagesNs);
     pugi::xml_node message = reply.Message();

@@ -73,6 +73,8 @@ public:
     std::map<std::string, std::map<std::string, CCalendarItem>> m_calendars;
     // Each CreateItem answers only after this many milliseconds.
     int m_nCreateDelayMs = 0;
+    // This operation answers with an error response (whatever the mode).
+    std::string m_sFailingOperation;
     // A consistent copy of one mailbox's calendar, taken under the lock.
     std::map<std::string, CCalendarItem> Calendar(const std::string& sMailbox) const;
     std::map<std::string, std::string> FolderProperties(const std::string& sMailbox) const;
