@@ -14,7 +14,6 @@ namespace {
 constexpr size_t CREATE_BATCH = 50;
 constexpr size_t DELETE_BATCH = 100;
 constexpr const char* CATEGORY = "Holiday";
-constexpr HRESULT E_ABORT_CODE = static_cast<HRESULT>(0x80004004);
 
 std::string MarkerValue(const std::string& sSection, const CHoliday& holiday) {
     char szDate[32];
@@ -32,12 +31,12 @@ HRESULT Failed(const CEwsClient& client, const char* pszStep, std::string& sErro
 template <class TItem, class TFunction>
 HRESULT InBatches(const std::vector<TItem>& items, size_t nBatch, const std::atomic<bool>& bCancelled, TFunction fn) {
     for (size_t nStart = 0; nStart < items.size(); nStart += nBatch) {
-        if (bCancelled) return E_ABORT_CODE;
+        if (bCancelled) return E_ABORT;
         const auto itStart = items.begin() + static_cast<std::ptrdiff_t>(nStart);
         const std::vector<TItem> batch(itStart, itStart + static_cast<std::ptrdiff_t>(std::min(nBatch, items.size() - nStart)));
         if (const HRESULT hr = fn(batch); hr != S_OK) return hr;
     }
-    return bCancelled ? E_ABORT_CODE : S_OK;
+    return bCancelled ? E_ABORT : S_OK;
 }
 
 HRESULT Import(CEwsClient& client, const CHolidayJob& job, const std::vector<CEwsMarkedItem>& existing,
@@ -81,6 +80,18 @@ HRESULT Remove(CEwsClient& client, const CHolidayJob& job, const std::vector<CEw
     });
 }
 
+// Whether the calendar folder holds every record with its value (work
+// asked for again before the first request was done).
+bool IsRecorded(CEwsClient& client, const std::vector<CEwsExtendedProperty>& records) {
+    if (records.empty()) return false;
+    std::vector<CEwsExtendedProperty> stored = records;
+    for (CEwsExtendedProperty& property : stored) property.bFound = false;
+    if (client.GetFolderProperties("calendar", stored) != S_OK) return false;
+    for (size_t n = 0; n < stored.size(); ++n)
+        if (!stored[n].bFound || stored[n].sValue != records[n].sValue) return false;
+    return true;
+}
+
 }  // namespace
 
 const CEwsExtendedProperty& HolidayMarker() {
@@ -97,6 +108,10 @@ HRESULT RunHolidayJob(CEwsClient& client, const CEwsCredentials& credentials, co
     if (!client.Connect(job.connection.sEwsUrl, credentials)) return Failed(client, "connect", sError);
     client.SetServerVersion(job.connection.nVersion);
     if (!job.connection.sMailbox.empty()) client.SetMailbox(job.connection.sMailbox);
+    if (IsRecorded(client, job.connection.records)) {
+        Trace("[HolidayImport] user %s: the calendar records this work as done already", job.sUser.c_str());
+        return S_OK;
+    }
     std::vector<CEwsMarkedItem> existing;
     if (client.FindMarkedItems(HolidayMarker(), existing) != S_OK) return Failed(client, "FindItem", sError);
     const HRESULT hr = job.work == CHolidayWork::IMPORT ? Import(client, job, existing, bCancelled, sError)

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr DWORD ERROR_OPERATION_ABORTED_CODE = 995;
 constexpr DWORD MAX_NAME_BYTES = 520;
 
 struct CRecordHeader {
@@ -71,7 +70,7 @@ DWORD CFolderMonitor::SetUpWatch() {
     DWORD dwResult = ERROR_SUCCESS;
     if (!m_sDirectory.empty()) {
         dwResult = m_changes.Open(m_sDirectory, m_bWatchSubtree);
-        if (dwResult == ERROR_SUCCESS && m_bStopRequested) return ERROR_OPERATION_ABORTED_CODE;
+        if (dwResult == ERROR_SUCCESS && m_bStopRequested) return ERROR_OPERATION_ABORTED;
         if (dwResult == ERROR_SUCCESS) m_state = STATE_WATCHING;
     }
     if (dwResult == ERROR_SUCCESS) m_spHandler->On_WatchStarted(ERROR_SUCCESS, m_sDirectory);
@@ -99,7 +98,7 @@ void CFolderMonitor::Watch() {
     for (;;) {
         DWORD cbRead = 0;
         const DWORD dwError = m_changes.Read(m_buffer + cbCarried, BUFFER_SIZE - cbCarried, cbRead);
-        if (dwError == ERROR_OPERATION_ABORTED_CODE) return;
+        if (dwError == ERROR_OPERATION_ABORTED) return;
         if (dwError != ERROR_SUCCESS) {
             m_spHandler->On_ReadDirectoryChangesError(dwError, m_sDirectory);
             return;

@@ -18,7 +18,7 @@ DWORD HolidayFileHash(const std::string& sPath, std::string& sHash) {
     return ERROR_SUCCESS;
 }
 
-CHolidayFile CHolidayFiles::Get(bool bImport) const {
+CCurrentHolidayFile CHolidayFiles::Get(bool bImport) const {
     const std::lock_guard<std::mutex> guard(m_lock);
     return bImport ? m_import : m_delete;
 }
@@ -39,7 +39,7 @@ DWORD CHolidayFiles::Update(const std::string& sPath, bool bImport) {
     }
     Trace("GetHolidayFileHash %s Path %s", pszSide, sPath.c_str());
     const std::lock_guard<std::mutex> guard(m_lock);
-    CHolidayFile& file = Side(bImport);
+    CCurrentHolidayFile& file = Side(bImport);
     if (file.sHash != sHash) file.bLoaded = false;
     file.nAttempts = 0;
     file.sHash = sHash;

@@ -10,7 +10,7 @@
 
 #include "kx/win_types.h"
 
-struct CHolidayFile {
+struct CCurrentHolidayFile {
     std::string sHash;
     std::string sPath;
     bool bLoaded = false;
@@ -23,7 +23,7 @@ DWORD HolidayFileHash(const std::string& sPath, std::string& sHash);
 
 class CHolidayFiles {
 public:
-    CHolidayFile Get(bool bImport) const;
+    CCurrentHolidayFile Get(bool bImport) const;
     void Clear();
     // The file becomes the current one of its side: a new hash clears the
     // loaded flag, and the attempts start again; 0 or the error.
@@ -33,11 +33,11 @@ public:
     int CountAttempt(bool bImport);
 
 private:
-    CHolidayFile& Side(bool bImport) { return bImport ? m_import : m_delete; }
+    CCurrentHolidayFile& Side(bool bImport) { return bImport ? m_import : m_delete; }
 
     mutable std::mutex m_lock;
-    CHolidayFile m_import;
-    CHolidayFile m_delete;
+    CCurrentHolidayFile m_import;
+    CCurrentHolidayFile m_delete;
 };
 
 #endif  // KX_HOLIDAYS_HOLIDAY_FILES_H

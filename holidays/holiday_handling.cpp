@@ -23,7 +23,6 @@ constexpr int SETTING_MAX_ATTEMPTS = 145;
 constexpr DWORD PROPERTY_LAST_IMPORTED = 0x8109;
 constexpr DWORD PROPERTY_LAST_DELETED = 0x810A;
 constexpr DWORD PROPERTY_LAST_SECTIONS = 0x810B;
-constexpr HRESULT E_ABORT_CODE = static_cast<HRESULT>(0x80004004);
 constexpr uint64_t TICKS_PER_MINUTE = 600000000ull;
 
 CEventLog& Events() { return CKXGeneralSettings::GetInstance()->EventLog(); }
@@ -134,18 +133,19 @@ void CHolidayHandling::MarkMonitorEnded() {
 }
 
 HRESULT CHolidayHandling::LoadImportHoliday() {
-    const CHolidayFile file = m_files.Get(true);
+    const CCurrentHolidayFile file = m_files.Get(true);
     if (file.sPath.empty() || file.sHash.empty()) return S_FALSE;
-    const int nAttempt = m_files.CountAttempt(true);
-    const std::shared_ptr<IHoliday> spHoliday = MakeComponent("LoadImportHoliday", nAttempt);
+    const std::shared_ptr<IHoliday> spHoliday = MakeComponent("LoadImportHoliday", file.nAttempts + 1);
     if (spHoliday == nullptr) return E_FAIL;
     const std::u16string sPath = Utf8ToUtf16(file.sPath);
     VARIANT_BOOL bLoaded = VARIANT_FALSE;
     if (spHoliday->IsHolydayFileLoaded(sPath, bLoaded) < 0 || bLoaded != VARIANT_FALSE) return S_OK;
+    // Only loads count towards the limit, not the look-ups of a loaded file.
+    const int nAttempt = m_files.CountAttempt(true);
     const int nLimit = Setting(SETTING_MAX_ATTEMPTS, 100);
     if (nAttempt > nLimit) {
         Trace("LoadImportHoliday reached a max attemps %d for loading import file %s", nLimit, file.sPath.c_str());
-        return E_ABORT_CODE;
+        return E_ABORT;
     }
     uint16_t nResult = 0;
     const HRESULT hr = spHoliday->LoadHolidayFile(sPath, nResult);
@@ -197,8 +197,8 @@ void CHolidayHandling::ProcessUserHolidays(const CHolidayUser& user) {
     if (Setting(SETTING_AUTOMATIC, 0) == 0) return;
     std::string sSections;
     pSettings->GetSettingFromID(SETTING_SECTIONS, sSections, -1);
-    const CHolidayFile removal = m_files.Get(false);
-    const CHolidayFile import = m_files.Get(true);
+    const CCurrentHolidayFile removal = m_files.Get(false);
+    const CCurrentHolidayFile import = m_files.Get(true);
     const auto property = [&](DWORD dwId) {
         std::string sValue;
         pSettings->GetUserProp(user.sUser, dwId, sValue, user.sEwsUrl, user.sSessionId, true, user.sMailbox, false);
@@ -229,7 +229,7 @@ void CHolidayHandling::ProcessUserHolidays(const CHolidayUser& user) {
     if (bImportDue) Trigger(user, true, import, sSections);
 }
 
-HRESULT CHolidayHandling::Trigger(const CHolidayUser& user, bool bImport, const CHolidayFile& file,
+HRESULT CHolidayHandling::Trigger(const CHolidayUser& user, bool bImport, const CCurrentHolidayFile& file,
                                   const std::string& sSections) {
     const char* pszCaller = bImport ? "TriggerHolidayImport" : "TriggerHolidayDelete";
     const CRevertToSelf processIdentity;
@@ -283,7 +283,7 @@ HRESULT CHolidayHandling::Trigger(const CHolidayUser& user, bool bImport, const 
             if (nAttempt > nLimit) {
                 Trace("%s reached a max attemps %d for loading %s file %s", pszCaller, nLimit,
                       bImport ? "import" : "delete", file.sPath.c_str());
-                return E_ABORT_CODE;
+                return E_ABORT;
             }
             uint16_t nLoaded = 0;
             hr = bImport ? spHoliday->LoadHolidayFile(sPath, nLoaded) : spHoliday->LoadDeleteFile(sPath, nLoaded);

@@ -59,7 +59,7 @@ private:
         FILETIME importTried = 0;
         FILETIME deleteTried = 0;
     };
-    HRESULT Trigger(const CHolidayUser& user, bool bImport, const CHolidayFile& file, const std::string& sSections);
+    HRESULT Trigger(const CHolidayUser& user, bool bImport, const CCurrentHolidayFile& file, const std::string& sSections);
     // Whether a run for the hash may start now (none started for it within
     // the retry wait); marks it started.
     bool MayStart(const std::string& sUser, bool bImport, const std::string& sHash, int nRetryMinutes);

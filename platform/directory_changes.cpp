@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr DWORD ERROR_OPERATION_ABORTED_CODE = 995;
 constexpr uint32_t WATCH_MASK = IN_CREATE | IN_DELETE | IN_CLOSE_WRITE | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO |
                                 IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
 // A rename's second event that a read split off follows at once.
@@ -111,11 +110,11 @@ void CDirectoryChanges::Queue(DWORD dwAction, const std::string& sRelative) {
 DWORD CDirectoryChanges::ReadEvents(int nWaitMs) {
     pollfd fds[2] = {{m_stop, POLLIN, 0}, {m_inotify, POLLIN, 0}};
     for (;;) {
-        if (m_bStopped) return ERROR_OPERATION_ABORTED_CODE;
+        if (m_bStopped) return ERROR_OPERATION_ABORTED;
         const int nReady = poll(fds, 2, nWaitMs);
         if (nReady < 0 && errno == EINTR) continue;
         if (nReady < 0) return Win32FromErrno(errno);
-        if (m_bStopped || (fds[0].revents & POLLIN) != 0) return ERROR_OPERATION_ABORTED_CODE;
+        if (m_bStopped || (fds[0].revents & POLLIN) != 0) return ERROR_OPERATION_ABORTED;
         if (nReady == 0) return ERROR_SUCCESS;
         const ssize_t cbRead = read(m_inotify, m_events + m_cbEvents, sizeof(m_events) / 2);
         if (cbRead < 0 && (errno == EINTR || errno == EAGAIN)) continue;
@@ -204,7 +203,7 @@ DWORD CDirectoryChanges::Read(BYTE* pBuffer, DWORD cbBuffer, DWORD& cbReturned) 
     cbReturned = 0;
     if (m_inotify < 0) return ERROR_INVALID_HANDLE;
     while (m_pending.empty()) {
-        if (m_bStopped) return ERROR_OPERATION_ABORTED_CODE;
+        if (m_bStopped) return ERROR_OPERATION_ABORTED;
         if (m_bGone) return ERROR_ACCESS_DENIED;
         m_cbEvents = 0;
         if (const DWORD dwError = ReadEvents(-1); dwError != ERROR_SUCCESS) return dwError;
@@ -212,7 +211,7 @@ DWORD CDirectoryChanges::Read(BYTE* pBuffer, DWORD cbBuffer, DWORD& cbReturned) 
             if (const DWORD dwError = ReadEvents(PARTNER_WAIT_MS); dwError != ERROR_SUCCESS) return dwError;
         Translate(m_events, m_cbEvents);
     }
-    if (m_bStopped) return ERROR_OPERATION_ABORTED_CODE;
+    if (m_bStopped) return ERROR_OPERATION_ABORTED;
     DWORD nOffset = 0;
     BYTE* pPrevious = nullptr;
     while (!m_pending.empty()) {
