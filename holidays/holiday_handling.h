@@ -66,10 +66,12 @@ private:
 
     std::string m_sHolidayFolder;
     CCritSec m_monitorLock;
-    CFolderMonitor m_monitor;
     CHolidayFiles m_files;
     CCritSec m_usersLock;
     std::map<std::string, CUserRecord> m_users;
+    // Last, so it is destroyed first: its thread ends before the members
+    // its handler uses go.
+    CFolderMonitor m_monitor;
 };
 
 #endif  // KX_HOLIDAYS_HOLIDAY_HANDLING_H
