@@ -4,6 +4,7 @@
 
 #include "base/win_errors.h"
 #include "components/ews_xml.h"
+#include "components/holiday_file.h"
 
 using namespace ews;
 
@@ -26,14 +27,10 @@ bool CanCarryProperty(const CEwsExtendedProperty& property) {
     return CanCarry(property.sPropertySetId) && CanCarry(property.sName) && CanCarry(property.sValue);
 }
 
-bool IsLeapYear(int nYear) { return (nYear % 4 == 0 && nYear % 100 != 0) || nYear % 400 == 0; }
-
 // Midnight of the day, and of the day after it, as local times.
 void DayBounds(const CEwsHolidayItem& item, std::string& sStart, std::string& sEnd) {
-    static const int DAYS[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     int nYear = item.nYear, nMonth = item.nMonth, nDay = item.nDay + 1;
-    const int nDays = DAYS[(nMonth - 1) % 12] + (nMonth == 2 && IsLeapYear(nYear) ? 1 : 0);
-    if (nDay > nDays) nDay = 1, ++nMonth;
+    if (nDay > DaysInMonth(nYear, nMonth)) nDay = 1, ++nMonth;
     if (nMonth > 12) nMonth = 1, ++nYear;
     char szText[64];
     std::snprintf(szText, sizeof(szText), "%04d-%02d-%02dT00:00:00", item.nYear % 10000, item.nMonth % 100,

@@ -20,18 +20,14 @@ bool ReadNumber(std::string_view sText, int& nValue) {
     return !sText.empty() && error == std::errc() && pEnd == sText.data() + sText.size();
 }
 
-bool IsLeapYear(int nYear) { return (nYear % 4 == 0 && nYear % 100 != 0) || nYear % 400 == 0; }
-
 // "YYYY/MM/DD" within the years calendars keep.
 bool ReadDate(std::string_view sText, CHoliday& holiday) {
     if (sText.size() != 10 || sText[4] != '/' || sText[7] != '/') return false;
     if (!ReadNumber(sText.substr(0, 4), holiday.nYear) || !ReadNumber(sText.substr(5, 2), holiday.nMonth) ||
         !ReadNumber(sText.substr(8, 2), holiday.nDay))
         return false;
-    static const int DAYS[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (holiday.nYear < 1601 || holiday.nYear > 4500 || holiday.nMonth < 1 || holiday.nMonth > 12) return false;
-    const int nDays = DAYS[holiday.nMonth - 1] + (holiday.nMonth == 2 && IsLeapYear(holiday.nYear) ? 1 : 0);
-    return holiday.nDay >= 1 && holiday.nDay <= nDays;
+    return holiday.nDay >= 1 && holiday.nDay <= DaysInMonth(holiday.nYear, holiday.nMonth);
 }
 
 // The text as UTF-8: UTF-16 by its byte-order mark, else UTF-8 (a mark skipped).
@@ -56,6 +52,12 @@ bool DecodeText(std::string_view sBytes, std::string& sText) {
 }
 
 }  // namespace
+
+int DaysInMonth(int nYear, int nMonth) {
+    static const int DAYS[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool bLeap = (nYear % 4 == 0 && nYear % 100 != 0) || nYear % 400 == 0;
+    return DAYS[(nMonth - 1) % 12] + (nMonth == 2 && bLeap ? 1 : 0);
+}
 
 bool CHolidayFile::Load(const std::string& sPath) {
     std::string sBytes;

@@ -16,6 +16,9 @@
 #include <string_view>
 #include <vector>
 
+// The days of a month of the Gregorian calendar (nMonth 1 to 12).
+int DaysInMonth(int nYear, int nMonth);
+
 struct CHoliday {
     std::string sName;  // UTF-8
     int nYear = 0;
