@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <thread>
 
 #include "components/holiday_component.h"
 #include "holidays/holiday_directory_change_handler.h"
@@ -60,8 +59,10 @@ TEST_F(HolidayHandler, ANewVersionStartsItsAttemptsAndLoadingAgain) {
     m_handler.On_FileAdded(sPath);
     m_handling.Files().SetLoaded(true, true);
     m_handling.Files().CountAttempt(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::ofstream(sPath, std::ios::app) << "\n";  // saved again
+    // Saved again; the write time is moved on by hand, as the file system's clock may not tick between writes.
+    const fs::file_time_type written = fs::last_write_time(sPath);
+    std::ofstream(sPath, std::ios::app) << "\n";
+    fs::last_write_time(sPath, written + std::chrono::seconds(1));
     const std::string sBefore = m_handling.Files().Get(true).sHash;
     m_handler.On_FileModified(sPath);
     const CCurrentHolidayFile file = m_handling.Files().Get(true);
