@@ -209,3 +209,9 @@ size_t FindLastNoCase(const char* pText, size_t nFrom, size_t nDownTo, size_t nT
         if (EqualsNoCase(pText + n + 1, pattern.substr(1))) return n;
     return NOT_FOUND;
 }
+
+bool HasControlCharacters(std::string_view sText) {
+    for (const char ch : sText)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) return true;
+    return false;
+}

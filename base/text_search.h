@@ -24,4 +24,8 @@ inline size_t FindNoCaseIn(std::string_view sText, std::string_view sPattern, si
     return nHit == SIZE_MAX ? std::string_view::npos : nHit;
 }
 
+// Whether the text holds a byte below 0x20 or DEL: such a value never goes
+// into a header or a URL.
+bool HasControlCharacters(std::string_view sText);
+
 #endif  // KX_BASE_TEXT_SEARCH_H

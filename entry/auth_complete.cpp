@@ -18,11 +18,11 @@
 #include "record/dll_context.h"
 #include "record/sw_context.h"
 #include "settings/kx_general_settings.h"
+#include "settings/kx_setting_ids.h"
 #include "settings/security_access.h"
 
 namespace {
 
-constexpr int FEATURE_EXTENDED_VIEWS = 124;
 constexpr const char* HANDLER_FOLDER = "/owa/X-Kalyxa/";
 
 struct CHandlerPage {
@@ -240,7 +240,7 @@ void CAuthComplete::RouteCalendarView(const std::string& sA) {
             sView = sA.substr(6);
         else if (!sA.empty())
             return;  // another OWA action
-        if (m_pSettings->GetFeatureSettingOn(FEATURE_EXTENDED_VIEWS, 1) == 0) {
+        if (m_pSettings->GetFeatureSettingOn(kx_setting::FEATURE_VIEWS, 1) == 0) {
             RewriteToOwaCalendar(sA);
             return;
         }

@@ -50,12 +50,6 @@ BOOL ChangeHeader(CDLLContext* pContext, bool bAdd, const char* pszName, const c
 
 }  // namespace
 
-bool HasControlCharacters(std::string_view sText) {
-    for (const char ch : sText)
-        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) return true;
-    return false;
-}
-
 BOOL AddRequestHeader(CDLLContext* pContext, const char* pszName, const std::string& sValue) {
     if (HasControlCharacters(sValue)) {
         Trace("[AddWorkerHeader] header %s not added: its value holds control characters", pszName);

@@ -41,9 +41,6 @@ public:
     static DWORD GetWorkerServerVariable(CDLLContext* pContext, const char* pszName, std::string& sValue);
 };
 
-// Whether the text holds a byte below 0x20 or DEL: such a value never goes
-// into a request header or a rewritten URL.
-bool HasControlCharacters(std::string_view sText);
 // AddWorkerHeader of a value from the request; 0 (and a trace line) for a
 // value with control characters.
 BOOL AddRequestHeader(CDLLContext* pContext, const char* pszName, const std::string& sValue);

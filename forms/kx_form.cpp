@@ -159,6 +159,29 @@ bool CKXForm::LoadResources(const std::vector<uint32_t>& ids, std::map<uint32_t,
     return bResult;
 }
 
+DWORD CKXForm::LoadResourceMap(std::map<uint32_t, std::string>& texts, const std::vector<uint32_t>& ids) {
+    if (ids.empty()) {
+        Trace("[CKXForm::LoadResourceMap] Vector of resource ids is empty, do nothing");
+        return ERROR_NO_DATA;
+    }
+    m_bLanguageDetected = false;
+    LANGID langId = 0;
+    std::string sLanguage;
+    // The pages are UTF-8 whatever the browser accepts; the texts are written so.
+    const bool bLoaded = IsInit() && DetectUserLanguage(langId, sLanguage) &&
+                         CKXGeneralSettings::GetInstance()->GetResources(ids, texts, true, langId,
+                                                                         RequestValue("HTTP_ACCEPT_CHARSET"));
+    const DWORD dwResult = bLoaded ? ERROR_SUCCESS : ERROR_NO_DATA;
+    Trace("[CKXForm::LoadResourceMap] method returned: %lu", static_cast<unsigned long>(dwResult));
+    return dwResult;
+}
+
+const std::string& CKXForm::ResourceText(const std::map<uint32_t, std::string>& texts, uint32_t nId) {
+    static const std::string EMPTY;
+    const auto it = texts.find(nId);
+    return it == texts.end() ? EMPTY : it->second;
+}
+
 bool CKXForm::GetOWABuildAndCurrentOWAThemeFromCSSLinkTags(std::string_view sName1, std::string_view sName2,
                                                            std::string& sBuild, std::string& sTheme) {
     sBuild.clear();

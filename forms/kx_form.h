@@ -32,6 +32,11 @@ public:
     bool DetectUserLanguage(LANGID& langId, std::string& sLanguage);
     // The texts of the ids in the user's language, as UTF-8 for the page.
     bool LoadResources(const std::vector<uint32_t>& ids, std::map<uint32_t, std::string>& texts);
+    // The same with the language detected anew: 0, or 232 for an empty
+    // list or a text that is missing.
+    DWORD LoadResourceMap(std::map<uint32_t, std::string>& texts, const std::vector<uint32_t>& ids);
+    // The text of nId; empty when it was not loaded.
+    static const std::string& ResourceText(const std::map<uint32_t, std::string>& texts, uint32_t nId);
     // The build and theme of the first text/css link in HEAD whose href ends
     // in <build>/<folder>/<theme>/<name1 or name2>.
     bool GetOWABuildAndCurrentOWAThemeFromCSSLinkTags(std::string_view sName1, std::string_view sName2,

@@ -19,6 +19,7 @@
 #include "record/sw_context.h"
 #include "settings/kx_ex_access.h"
 #include "settings/kx_general_settings.h"
+#include "settings/kx_setting_ids.h"
 #include "settings/security_access.h"
 
 namespace {
@@ -36,8 +37,6 @@ enum : uint32_t {
     TEXT_OTHER_CALENDARS = 1110,
     TEXT_DELEGATES = 1111,
 };
-
-enum : int { FEATURE_OTHER_CALENDARS = 122, FEATURE_DELEGATES = 123, FEATURE_VIEWS = 124, FEATURE_SEARCH = 126 };
 
 struct CViewButton {
     const char* pszOpening;
@@ -89,19 +88,15 @@ bool HasClass(const CDOMStartTag& tag, std::string_view sClass) {
 
 }  // namespace
 
-const std::string& CKXFormCalendarViewB::Text(uint32_t nId) const {
-    static const std::string EMPTY;
-    const auto it = m_mapResources.find(nId);
-    return it == m_mapResources.end() ? EMPTY : it->second;
-}
+const std::string& CKXFormCalendarViewB::Text(uint32_t nId) const { return ResourceText(m_mapResources, nId); }
 
 DWORD CKXFormCalendarViewB::Process() {
     DWORD dwResult = IsInit() ? ERROR_SUCCESS : ERROR_ARENA_TRASHED;
     CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
-    m_bFtrExtCV = pSettings->GetFeatureSettingOn(FEATURE_VIEWS, 1);
-    m_bFtrOpnShCV = pSettings->GetFeatureSettingOn(FEATURE_OTHER_CALENDARS, 1);
-    m_bFtrMngDgs = pSettings->GetFeatureSettingOn(FEATURE_DELEGATES, 1);
-    m_bFtrCalSearch = pSettings->GetFeatureSettingOn(FEATURE_SEARCH, 1);
+    m_bFtrExtCV = pSettings->GetFeatureSettingOn(kx_setting::FEATURE_VIEWS, 1);
+    m_bFtrOpnShCV = pSettings->GetFeatureSettingOn(kx_setting::FEATURE_OTHER_CALENDARS, 1);
+    m_bFtrMngDgs = pSettings->GetFeatureSettingOn(kx_setting::FEATURE_DELEGATES, 1);
+    m_bFtrCalSearch = pSettings->GetFeatureSettingOn(kx_setting::FEATURE_SEARCH, 1);
     std::string sMessageId;
     if (Context() != nullptr && GetQueryParameter(Context(), "qvmsgid", sMessageId) && !sMessageId.empty())
         SetMeetingReminder(sMessageId);

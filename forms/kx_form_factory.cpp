@@ -7,17 +7,19 @@
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "dom/dom_source.h"
+#include "forms/kx_form_calendar_delegate_view_b.h"
 #include "forms/kx_form_calendar_view_b.h"
+#include "forms/kx_form_calendar_view_p.h"
 #include "forms/kx_form_default.h"
+#include "forms/kx_form_redir_2_calendar_view_b.h"
 #include "forms/sw_form_context.h"
 #include "record/dll_context.h"
 #include "settings/kx_general_settings.h"
+#include "settings/kx_setting_ids.h"
 
 namespace {
 
 constexpr DWORD FEATURE_MASK = 0xFFFFFFF0;
-constexpr int FEATURE_OTHER_CALENDARS = 122;
-constexpr int FEATURE_DELEGATES = 123;
 
 // Pages of the maker's sibling products name themselves in the referrer;
 // they get no reminders link.
@@ -95,6 +97,9 @@ bool CKXFormFactory::WantsPage(std::string_view sTemplate, DWORD dwFeatureFlags)
 std::unique_ptr<CKXForm> CKXFormFactory::CreateForm(CKXFormKind kind) {
     switch (kind) {
         case CKXFormKind::CALENDAR_VIEW_B: return std::make_unique<CKXFormCalendarViewB>();
+        case CKXFormKind::CALENDAR_VIEW_P: return std::make_unique<CKXFormCalendarViewP>();
+        case CKXFormKind::CALENDAR_DELEGATE_VIEW_B: return std::make_unique<CKXFormCalendarDelegateViewB>();
+        case CKXFormKind::REDIR_2_CALENDAR_VIEW_B: return std::make_unique<CKXFormRedir2CalendarViewB>();
         default: return nullptr;
     }
 }
@@ -105,8 +110,8 @@ DWORD CKXFormFactory::Process(CSWFormContext* pFormContext) {
         return ERROR_ARENA_TRASHED;
     }
     CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
-    const int nOtherCalendars = pSettings->GetFeatureSettingOn(FEATURE_OTHER_CALENDARS, 1);
-    const int nDelegates = pSettings->GetFeatureSettingOn(FEATURE_DELEGATES, 1);
+    const int nOtherCalendars = pSettings->GetFeatureSettingOn(kx_setting::FEATURE_OTHER_CALENDARS, 1);
+    const int nDelegates = pSettings->GetFeatureSettingOn(kx_setting::FEATURE_DELEGATES, 1);
     CDLLContext* pContext = pFormContext->m_pContext;
     const DWORD dwFeature = pContext->m_dwFeatureFlags & FEATURE_MASK;
     const std::string_view sTemplate(pFormContext->m_csTemplate.data(), pFormContext->m_csTemplate.size());

@@ -13,10 +13,10 @@
 #include "platform/impersonation.h"
 #include "platform/utf.h"
 #include "settings/kx_general_settings.h"
+#include "settings/kx_setting_ids.h"
 
 namespace {
 
-constexpr int SETTING_SECTIONS = 141;
 constexpr int SETTING_RETRY_MINUTES = 142;
 constexpr int SETTING_AUTOMATIC = 143;
 constexpr int SETTING_MAX_ATTEMPTS = 145;
@@ -196,7 +196,7 @@ void CHolidayHandling::ProcessUserHolidays(const CHolidayUser& user) {
     const int nRetryMinutes = Setting(SETTING_RETRY_MINUTES, 3);
     if (Setting(SETTING_AUTOMATIC, 0) == 0) return;
     std::string sSections;
-    pSettings->GetSettingFromID(SETTING_SECTIONS, sSections, -1);
+    pSettings->GetSettingFromID(kx_setting::HOLIDAY_SECTIONS, sSections, -1);
     const CCurrentHolidayFile removal = m_files.Get(false);
     const CCurrentHolidayFile import = m_files.Get(true);
     const auto property = [&](DWORD dwId) {

@@ -11,13 +11,13 @@
 #include "platform/impersonation.h"
 #include "platform/utf.h"
 #include "settings/kx_ex_access.h"
+#include "settings/kx_setting_ids.h"
 #include "settings/string_operation.h"
 
 namespace {
 
 constexpr int SETTING_TROUBLE_URLS = 6;
 constexpr int SETTING_VIRTUAL_FOLDER = 100;
-constexpr int SETTING_HOLIDAY_SECTIONS = 141;
 constexpr const char* DEFAULT_TROUBLE_URL = "logoff.aspx?cmd=logoff";
 constexpr const char* DEFAULT_VIRTUAL_FOLDER = "X-Kalyxa";
 constexpr const char* OWA_USER_OPTIONS = "OWA.UserOptions";
@@ -146,7 +146,7 @@ bool CKXGeneralSettings::InitTroubleEndRequestUrls() {
 void CKXGeneralSettings::ProcessHolidaySections() {
     CCritSecLock guard(m_holidayLock);
     std::string sSections;
-    if (!GetSettingFromID(SETTING_HOLIDAY_SECTIONS, sSections, -1)) return;  // the previous sections stay
+    if (!GetSettingFromID(kx_setting::HOLIDAY_SECTIONS, sSections, -1)) return;  // the previous sections stay
     if (sSections.empty()) {
         m_holidaySections.reset();
         return;

@@ -19,7 +19,7 @@ SUBJECTS = ["Team sync", "Budget review", "Lunch with Ana", "Dentist", "Release 
             "Customer visit", "Interviews", "Offsite prep", "Holiday party"]
 
 
-def head(template, title, css_name, extra=""):
+def head(template, title, css_name, extra="", links=""):
     return f"""<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN" "http://www.w3.org/TR/html4/loose.dtd">
 <!-- OwaPage = {template} -->
 <!-- Copyright (c) Example Org. Generated page for tests. -->
@@ -31,7 +31,7 @@ def head(template, title, css_name, extra=""):
 <link type="text/css" rel="stylesheet" href="/owa/{BUILD}/themes/base/{'basic_owafont.css' if 'basic' in css_name else 'owafont.css'}">
 <link type="text/css" rel="stylesheet" href="/owa/{BUILD}/themes/seattle/{css_name}">
 <!--[if IE]><link type="text/css" rel="stylesheet" href="/owa/{BUILD}/themes/base/ie.css"><![endif]-->
-<script type="text/javascript">
+{links}<script type="text/javascript">
 var a_sLng = "en-US", a_fRtl = 0, a_sBld = "{BUILD}";
 function cmp(a, b) {{ if (a < b) return -1; if (a > b) return 1; return 0; }}
 var sTpl = "<div class=\\"tt\\"><b>" + "</b></div>";   // markup inside a string
@@ -41,10 +41,22 @@ var sTpl = "<div class=\\"tt\\"><b>" + "</b></div>";   // markup inside a string
 """
 
 
+def top_bar():
+    """The basic client's top bar: mailbox name, then links between separators."""
+    out = ['<table class="ob" cellpadding="0" cellspacing="0"><tr>\n<td nowrap class="mbx">Ana Lima</td>\n']
+    for name, href in [("Mail", "?ae=Folder&amp;t=IPF.Note"), ("Calendar", "?ae=Folder&amp;t=IPF.Appointment"),
+                       ("Options", "?ae=Options"), ("Log Off", "logoff.owa")]:
+        out.append(f'<td class="dv"><img src="/owa/{BUILD}/themes/base/dv.gif" alt=""></td>'
+                   f'<td nowrap><a class="btn" href="{href}">{name}</a></td>\n')
+    out.append('</tr></table>\n')
+    return "".join(out)
+
+
 def basic_calendar_view(rnd, weeks):
     out = [head("ASP.forms_basic_basiccalendarview_aspx", "Calendar - Outlook Web Access Light", "basic.css",
                 "var g_iMaxAppts = 50; var g_sWarn = 'Too many > 50 items <b>';\n")]
     out.append('<body class="bdy" onload="if (window.opener && 1 > 0) {};">\n')
+    out.append(top_bar())
     out.append('<form name="frm" method="POST" action="?ae=Folder&amp;t=IPF.Appointment">\n')
     out.append('<input type="hidden" name="hidcanary" value="a3f9c2e1b7d84f0e9c6b5a4d3e2f1a0b">\n')
     out.append('<table class="tbhd" cellpadding="0" cellspacing="0"><tr>\n')
@@ -91,14 +103,26 @@ def basic_calendar_view(rnd, weeks):
 
 def premium_calendar_view(rnd):
     out = [head("ASP.forms_premium_calendarview_aspx", "Calendar - Outlook Web App", "premium.css",
-                "var g_fPrm = 1; var g_sSep = '<->';\n")]
+                "var g_fPrm = 1; var g_sSep = '<->';\n",
+                f'<script type="text/javascript" src="/owa/{BUILD}/scripts/premium/uglobal.js"></script>\n'
+                f'<script type="text/javascript" src="/owa/{BUILD}/scripts/premium/cdayvw.js"></script>\n')]
     out.append('<body class="owaBdy" scroll="no">\n<div id="divMainView" class="mnView">\n')
+    out.append('<div id="divCalendarViewToolbar" class="tbCal"><div id="divTBL" class="tbl">\n')
+    for name in ["day", "workweek", "week", "month", "share"]:
+        out.append(f'<div class="tbf fltBefore" id="divToolbarButton{name}"><a class="tba" href="#" _tbb="1">'
+                   f'<img class="tbLh" src="/owa/{BUILD}/themes/resources/clear1x1.gif"/>{name.title()}</a></div>\n')
+    out.append('<div class="tbf fltAfter" id="divToolbarButtonprint"><a class="tba" href="#">Print</a></div>\n')
+    out.append('</div></div>\n')
     out.append('<div id="divToolbarTop" class="tbTop"><a id="btnNew" class="tbBtn" href="#" onclick="return nw(\'new\');">New</a>'
                '<span class="tbSep"></span><a id="btnToday" class="tbBtn" href="#">Today</a></div>\n')
     out.append('<div id="divFolderTree"><div id="divCalFldrs" class="fldrs">\n')
     for n, name in enumerate(["Calendar", "Birthdays", "Team calendar"]):
         out.append(f'<div class="fldr" id="fldr{n}"><img src="/owa/{BUILD}/themes/base/cal.gif" alt=""><span>{name}</span></div>\n')
-    out.append('</div><div id="divShareLinks"><a id="lnkShr" href="#">Share Calendar</a></div></div>\n')
+    out.append('</div><div id="divShareLinks"><a id="lnkShr" href="#">Share Calendar</a>\n'
+               '<div _lnk=1 class="cmLnk" id="divChangeSharingPermission" cmd="chgperm"><span class="cmIco">'
+               f'<img src="/owa/{BUILD}/themes/base/perm.gif" alt=""></span><span id=spnT>Change Sharing Permissions'
+               '</span></div>\n<div _lnk=1 class="cmLnk" id="divPublish" cmd="pub"><span id=spnT>Publish</span>'
+               '</div></div></div>\n')
     out.append('<div id="divCalView" class="calV">\n')
     for h in range(24):
         out.append(f'<div class="hr" id="hr{h}"><span class="hrL">{h:02d}:00</span>\n')
@@ -111,7 +135,7 @@ def premium_calendar_view(rnd):
 
 def basic_options(rnd):
     out = [head("ASP.forms_basic_basicoptions_aspx", "Options - Outlook Web Access Light", "basic.css")]
-    out.append('<body class="bdy">\n<form name="frm" method="POST" action="?ae=Options">\n')
+    out.append('<body class="bdy">\n' + top_bar() + '<form name="frm" method="POST" action="?ae=Options">\n')
     out.append('<table class="opt" cellspacing="0"><tr><td class="optnv">\n<table class="nv">\n')
     for name in ["Messaging", "Reply/Forward", "Spelling", "Calendar Options", "Contact Options", "Change Password"]:
         out.append(f'<tr><td class="nvi"><a href="?ae=Options&amp;t={name.replace(" ", "").replace("/", "")}">{name}</a>\n')
@@ -128,7 +152,8 @@ def basic_options(rnd):
 def basic_item_editor(rnd):
     out = [head("ASP.forms_basic_basiceditcalendaritem_aspx", "Untitled Appointment", "basic.css",
                 "var a_iRmdr = 15; function vld() { return document.frm.txtSubj.value.length > 0; }\n")]
-    out.append('<body class="bdy">\n<form name="frm" method="POST" action="?ae=Item&amp;t=IPM.Appointment" onsubmit="return vld();">\n')
+    out.append('<body class="bdy">\n' + top_bar() +
+               '<form name="frm" method="POST" action="?ae=Item&amp;t=IPM.Appointment" onsubmit="return vld();">\n')
     out.append('<table class="edt" cellspacing="0">\n<tr><td class="lbl">Subject:<td><input type="text" name="txtSubj" id="txtSubj" value="Plan &quot;Q3&quot; > review">\n')
     out.append('<tr><td class="lbl">Location:<td><input type="text" name="txtLoc" id="txtLoc" value="">\n')
     out.append('<tr><td class="lbl">Start time:<td><select name="selSH" id="selSH">\n')
@@ -136,6 +161,27 @@ def basic_item_editor(rnd):
         out.append(f'<option value="{h}">{h:02d}:00\n')
     out.append('</select>\n<tr><td class="lbl">Reminder:<td id="tdRmdr"><input type="checkbox" name="chkRmdr" id="chkRmdr">\n')
     out.append('<tr><td colspan="2"><textarea name="txtBdy" id="txtBdy" rows="10">Agenda: 1 < 2 > 0 & more</textarea>\n')
+    out.append('</table>\n</form>\n</body>\n</html>\n')
+    return "".join(out)
+
+
+def basic_delegate_calendar_view(rnd):
+    """The product's own basic calendar page for a delegate: the view buttons are already there."""
+    out = [head("ASP.forms_basic_qv_dgbasiccalendarview_aspx", "Calendar of Tomas Berg - Outlook Web Access Light",
+                "basic.css", "var a_sFldId = 'LgAAAAB1dGVzdA%3d%3d';\n")]
+    out.append('<body class="bdy">\n' + top_bar())
+    out.append('<form name="frm" method="POST" action="?ae=Folder&amp;t=IPF.Appointment&amp;qvdgmx=tomas.berg">\n')
+    out.append('<table class="tbhd" cellpadding="0" cellspacing="0"><tr>\n')
+    out.append(f'<td class="tdhd"><img src="/owa/{BUILD}/themes/base/lgntopl.gif" alt=""></td>\n')
+    out.append('<td class="dv"></td>')
+    for n, (vid, name) in enumerate([("qvdayview", "Day"), ("qvwkweekview", "Work Week"), ("qvweekview", "Week"),
+                                     ("qvmonthview", "Month")]):
+        out.append(f'<td nowrap><a id="{vid}" class="btn" href="#" onclick="return qvkx_OnClkChngView({n + 1});" '
+                   f'title="{name}"><img src="QVScripts/Kalyxa/2.0/qv_kx-cal-{vid[2:-4]}.gif" alt=""> {name}</a></td>\n')
+    out.append('<td class="w100"></td>\n</tr></table>\n<table class="dgv" cellspacing="0">\n')
+    for h in range(8, 18):
+        subj = rnd.choice(SUBJECTS) if rnd.random() < 0.5 else ""
+        out.append(f'<tr><td class="hr">{h:02d}:00<td class="ap">{subj}\n')
     out.append('</table>\n</form>\n</body>\n</html>\n')
     return "".join(out)
 
@@ -156,6 +202,7 @@ def main():
         "basic-calendar-item-editor.html": basic_item_editor(rnd),
         "error-page.html": error_page(rnd),
     }
+    pages["basic-delegate-calendar-view.html"] = basic_delegate_calendar_view(random.Random(11))
     # One week of the same view, small enough to keep whole as expected output.
     pages["basic-calendar-week.html"] = basic_calendar_view(random.Random(7), weeks=1)
     for name, text in pages.items():

@@ -4,38 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 #include <map>
-#include <memory>
-#include <sstream>
 
-#include "host/host_request.h"
-#include "host/worker_module.h"
-#include "tests/integration/worker_fixture.h"
-#include "tests/support/fake_ews_server.h"
-#include "tests/support/html_tree.h"
+#include "tests/integration/page_fixture.h"
 #include "tests/support/node_script.h"
 
 namespace {
-
-constexpr const char* PREFIX = "c0a1f-20261206";
-constexpr const char* SCRIPT_FOLDER = "QVScripts/Kalyxa/2.0/c0a1f-20261206/";
-
-std::string ReadData(const std::string& sName) {
-    std::ifstream file(std::string(KX_TEST_DATA) + "/" + sName, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// sText with its first sFrom replaced; fails the test when there is none.
-std::string Replaced(std::string sText, const std::string& sFrom, const std::string& sTo) {
-    const size_t nAt = sText.find(sFrom);
-    EXPECT_NE(nAt, std::string::npos) << sFrom;
-    if (nAt != std::string::npos) sText.replace(nAt, sFrom.size(), sTo);
-    return sText;
-}
 
 // What the page should hold, by feature.
 struct Expected {
@@ -47,81 +21,17 @@ struct Expected {
     bool bDelegates = true;
 };
 
-class CalendarView : public ::testing::Test {
+class CalendarView : public PageTest {
 protected:
-    void Start(std::map<int, std::string> settings = {}) {
-        settings.emplace(38, m_ews.Url());
-        m_spProduct = std::make_unique<TemporaryProduct>(true, settings);
-        m_spWorker = StartWorker(*m_spProduct);
-        ASSERT_TRUE(m_spWorker->IsLoaded());
-    }
-    void SetUp() override {
-        m_ews.m_configurations["OWA.UserOptions"] = {{"timezone", "W. Europe Standard Time"}};
-        m_spec.sUser = "ana.lima";
-        m_spec.nSubscriptionType = 4;
-        m_spec.sUrl = "/owa/?ae=Folder&t=IPF.Appointment";
-        m_spec.headers = {{"User-Agent", "Mozilla/5.0 (X11; Linux x86_64)"},
-                          {"Accept-Language", "en-US,en;q=0.8"},
-                          {"Cookie", "UserContext=c0ffee; sessionid=s1"}};
-        m_spec.serverVariables = {{"QV_USERNAME", "EXAMPLE\\ana.lima"}, {"HEADER_QV_CSMPREFIX", PREFIX}};
-        m_spec.sRoot = "https://mail.example.test";
-        m_spec.sBody = ReadData("basic-calendar-week.html");
-    }
-    // The body of the response as it leaves, after all five notifications.
-    std::string Send() {
-        kxhost::HostRequest request(m_services, m_spec);
-        for (DWORD dwNotification : {SF_NOTIFY_PREPROC_HEADERS, SF_NOTIFY_AUTH_COMPLETE, SF_NOTIFY_SEND_RESPONSE,
-                                     SF_NOTIFY_SEND_RAW_DATA, SF_NOTIFY_END_OF_REQUEST})
-            request.Notify(m_spWorker->FilterProc(), dwNotification);
-        EXPECT_EQ(request.SubmitError(), "");
-        const std::string& sSent = request.SentResponse();
-        return sSent.substr(sSent.find("\r\n\r\n") + 4);
-    }
-
-    CFakeEwsServer m_ews;
-    std::unique_ptr<TemporaryProduct> m_spProduct;
-    std::unique_ptr<kxhost::WorkerModule> m_spWorker;
-    kxhost::HostServices m_services;
-    kxhost::RequestSpec m_spec;
+    void SetUp() override { SetUpPage("basic-calendar-week.html", "/owa/?ae=Folder&t=IPF.Appointment"); }
 };
-
-// The page compared byte for byte with tests/data/golden/<name>.html;
-// KX_UPDATE_GOLDEN=1 writes it instead.
-void ExpectGolden(const std::string& sName, const std::string& sPage) {
-    const std::string sPath = std::string(KX_TEST_DATA) + "/golden/" + sName + ".html";
-    if (std::getenv("KX_UPDATE_GOLDEN") != nullptr) {
-        std::ofstream(sPath, std::ios::binary) << sPage;
-        return;
-    }
-    const std::string sExpected = ReadData("golden/" + sName + ".html");
-    ASSERT_FALSE(sExpected.empty()) << sPath << " is missing";
-    size_t nDiffer = 0;
-    while (nDiffer < sPage.size() && nDiffer < sExpected.size() && sPage[nDiffer] == sExpected[nDiffer]) ++nDiffer;
-    EXPECT_EQ(sPage.size(), sExpected.size()) << sName;
-    EXPECT_EQ(nDiffer, std::max(sPage.size(), sExpected.size()))
-        << sName << " differs at " << nDiffer << ":\n  sent:     " << sPage.substr(nDiffer, 120)
-        << "\n  expected: " << sExpected.substr(nDiffer, 120);
-}
-
-// The inline script of HEAD whose text holds sMarker; empty when none.
-std::string HeadScript(const CHtmlTree& tree, const char* pszMarker) {
-    const GumboNode* pHead = tree.Child(tree.Root(), GUMBO_TAG_HEAD);
-    for (const GumboNode* pScript : CHtmlTree::ByTag(pHead, GUMBO_TAG_SCRIPT)) {
-        const std::string sText = CHtmlTree::Text(pScript);
-        if (sText.find(pszMarker) != std::string::npos) return sText;
-    }
-    return "";
-}
 
 // The structure of the sent page as an HTML5 parser builds it.
 void ExpectStructure(const std::string& sPage, const Expected& expected) {
     const CHtmlTree tree(sPage);
     const GumboNode* pHead = tree.Child(tree.Root(), GUMBO_TAG_HEAD);
     ASSERT_NE(pHead, nullptr);
-    int nLinks = 0;
-    for (const GumboNode* pScript : CHtmlTree::ByTag(pHead, GUMBO_TAG_SCRIPT))
-        if (CHtmlTree::Attribute(pScript, "src") == std::string(SCRIPT_FOLDER) + "qv_kxutil.js") ++nLinks;
-    EXPECT_EQ(nLinks, 1) << "the client script link is in HEAD";
+    EXPECT_EQ(ProductScriptLinks(tree, "qv_kxutil.js"), 1) << "the client script link is in HEAD";
     EXPECT_EQ(!HeadScript(tree, "var g_qvkx_VDir=").empty(), expected.bScriptBlock);
     EXPECT_EQ(!HeadScript(tree, "function qvkx_OnClkChngView(vt)").empty(), expected.bScriptBlock);
 
@@ -149,7 +59,7 @@ void ExpectStructure(const std::string& sPage, const Expected& expected) {
     }
     if (expected.bViews && tree.ById("qvdayview") != nullptr) {
         EXPECT_EQ(CHtmlTree::Attribute(CHtmlTree::ByTag(tree.ById("qvdayview"), GUMBO_TAG_IMG).at(0), "src"),
-                  std::string(SCRIPT_FOLDER) + "qv_kx-cal-day.gif");
+                  std::string(PAGE_SCRIPT_FOLDER) + "qv_kx-cal-day.gif");
     }
 
     // The share links: a table of their own right after the manage-folders link's table.
@@ -239,7 +149,9 @@ TEST_F(CalendarView, WithoutTheTodayLinkOrItsSeparatorTheBlockStaysButNoButtonsO
     ExpectStructure(sPage, {true, false, false, false, false, false});
     // A separator whose class only begins with "dv" is no separator.
     SetUp();
-    m_spec.sBody = Replaced(m_spec.sBody, "<td class=\"dv\"><img", "<td class=\"dvx\"><img");
+    const std::string sToday = "alt=\"\"></td>\n<td nowrap><a id=\"lnkHdrtoday\"";
+    m_spec.sBody = Replaced(m_spec.sBody, "<td class=\"dv\"><img src=\"/owa/14.3.123.4/themes/base/dv.gif\" " + sToday,
+                            "<td class=\"dvx\"><img src=\"/owa/14.3.123.4/themes/base/dv.gif\" " + sToday);
     sPage = Send();
     ExpectStructure(sPage, {true, false, false, false, false, false});
     EXPECT_EQ(sPage.find("qvdayview"), std::string::npos);

@@ -1,0 +1,87 @@
+#include "tests/integration/page_fixture.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+void PageTest::SetUpPage(const std::string& sPage, const std::string& sUrl) {
+    m_ews.m_configurations["OWA.UserOptions"] = {{"timezone", "W. Europe Standard Time"}};
+    m_spec.sUser = "ana.lima";
+    m_spec.nSubscriptionType = 4;
+    m_spec.sUrl = sUrl;
+    m_spec.headers = {{"User-Agent", "Mozilla/5.0 (X11; Linux x86_64)"},
+                      {"Accept-Language", "en-US,en;q=0.8"},
+                      {"Cookie", "UserContext=c0ffee; sessionid=s1"}};
+    m_spec.serverVariables = {{"QV_USERNAME", "EXAMPLE\\ana.lima"}, {"HEADER_QV_CSMPREFIX", PAGE_SCRIPT_PREFIX}};
+    m_spec.sRoot = "https://mail.example.test";
+    m_spec.sBody = ReadData(sPage);
+}
+
+void PageTest::Start(std::map<int, std::string> settings) {
+    settings.emplace(38, m_ews.Url());
+    m_spProduct = std::make_unique<TemporaryProduct>(true, settings);
+    m_spWorker = StartWorker(*m_spProduct);
+    ASSERT_TRUE(m_spWorker->IsLoaded());
+}
+
+std::string PageTest::SendResponse() {
+    kxhost::HostRequest request(m_services, m_spec);
+    for (DWORD dwNotification : {SF_NOTIFY_PREPROC_HEADERS, SF_NOTIFY_AUTH_COMPLETE, SF_NOTIFY_SEND_RESPONSE,
+                                 SF_NOTIFY_SEND_RAW_DATA, SF_NOTIFY_END_OF_REQUEST})
+        request.Notify(m_spWorker->FilterProc(), dwNotification);
+    EXPECT_EQ(request.SubmitError(), "");
+    return request.SentResponse();
+}
+
+std::string PageTest::Send() {
+    const std::string sSent = SendResponse();
+    const size_t nBody = sSent.find("\r\n\r\n");
+    return nBody == std::string::npos ? std::string() : sSent.substr(nBody + 4);
+}
+
+std::string ReadData(const std::string& sName) {
+    std::ifstream file(std::string(KX_TEST_DATA) + "/" + sName, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string Replaced(std::string sText, const std::string& sFrom, const std::string& sTo) {
+    const size_t nAt = sText.find(sFrom);
+    EXPECT_NE(nAt, std::string::npos) << sFrom;
+    if (nAt != std::string::npos) sText.replace(nAt, sFrom.size(), sTo);
+    return sText;
+}
+
+void ExpectGolden(const std::string& sName, const std::string& sPage) {
+    const std::string sPath = std::string(KX_TEST_DATA) + "/golden/" + sName + ".html";
+    if (std::getenv("KX_UPDATE_GOLDEN") != nullptr) {
+        std::ofstream(sPath, std::ios::binary) << sPage;
+        return;
+    }
+    const std::string sExpected = ReadData("golden/" + sName + ".html");
+    ASSERT_FALSE(sExpected.empty()) << sPath << " is missing";
+    size_t nDiffer = 0;
+    while (nDiffer < sPage.size() && nDiffer < sExpected.size() && sPage[nDiffer] == sExpected[nDiffer]) ++nDiffer;
+    EXPECT_EQ(sPage.size(), sExpected.size()) << sName;
+    EXPECT_EQ(nDiffer, std::max(sPage.size(), sExpected.size()))
+        << sName << " differs at " << nDiffer << ":\n  sent:     " << sPage.substr(nDiffer, 120)
+        << "\n  expected: " << sExpected.substr(nDiffer, 120);
+}
+
+std::string HeadScript(const CHtmlTree& tree, const char* pszMarker) {
+    const GumboNode* pHead = tree.Child(tree.Root(), GUMBO_TAG_HEAD);
+    for (const GumboNode* pScript : CHtmlTree::ByTag(pHead, GUMBO_TAG_SCRIPT)) {
+        const std::string sText = CHtmlTree::Text(pScript);
+        if (sText.find(pszMarker) != std::string::npos) return sText;
+    }
+    return "";
+}
+
+int ProductScriptLinks(const CHtmlTree& tree, const std::string& sFile) {
+    int nLinks = 0;
+    for (const GumboNode* pScript : CHtmlTree::ByTag(tree.Child(tree.Root(), GUMBO_TAG_HEAD), GUMBO_TAG_SCRIPT))
+        if (CHtmlTree::Attribute(pScript, "src") == PAGE_SCRIPT_FOLDER + sFile) ++nLinks;
+    return nLinks;
+}
