@@ -7,6 +7,8 @@
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "dom/dom_source.h"
+#include "forms/kx_form_cal_options_b.h"
+#include "forms/kx_form_cal_options_p.h"
 #include "forms/kx_form_calendar_delegate_view_b.h"
 #include "forms/kx_form_calendar_view_b.h"
 #include "forms/kx_form_calendar_view_p.h"
@@ -96,6 +98,8 @@ bool CKXFormFactory::WantsPage(std::string_view sTemplate, DWORD dwFeatureFlags)
 
 std::unique_ptr<CKXForm> CKXFormFactory::CreateForm(CKXFormKind kind) {
     switch (kind) {
+        case CKXFormKind::CAL_OPTIONS_P: return std::make_unique<CKXFormCalOptionsP>();
+        case CKXFormKind::CAL_OPTIONS_B: return std::make_unique<CKXFormCalOptionsB>();
         case CKXFormKind::CALENDAR_VIEW_B: return std::make_unique<CKXFormCalendarViewB>();
         case CKXFormKind::CALENDAR_VIEW_P: return std::make_unique<CKXFormCalendarViewP>();
         case CKXFormKind::CALENDAR_DELEGATE_VIEW_B: return std::make_unique<CKXFormCalendarDelegateViewB>();

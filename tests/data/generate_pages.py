@@ -134,18 +134,45 @@ def premium_calendar_view(rnd):
 
 
 def basic_options(rnd):
-    out = [head("ASP.forms_basic_basicoptions_aspx", "Options - Outlook Web Access Light", "basic.css")]
-    out.append('<body class="bdy">\n' + top_bar() + '<form name="frm" method="POST" action="?ae=Options">\n')
+    out = [head("ASP.forms_basic_basicoptions_aspx", "Options - Outlook Web Access Light", "basic.css", "",
+                f'<script type="text/javascript" src="/owa/{BUILD}/scripts/basic/opt.js"></script>\n')]
+    out.append('<body class="bdy">\n' + top_bar() + '<form name="frm" method="POST" action="?ae=Options&amp;t=Calendar">\n')
     out.append('<table class="opt" cellspacing="0"><tr><td class="optnv">\n<table class="nv">\n')
     for name in ["Messaging", "Reply/Forward", "Spelling", "Calendar Options", "Contact Options", "Change Password"]:
         out.append(f'<tr><td class="nvi"><a href="?ae=Options&amp;t={name.replace(" ", "").replace("/", "")}">{name}</a>\n')
     out.append('</table>\n<td class="optcnt">\n<table class="sct" id="tblCalOpt">\n')
-    out.append('<tr><td class="hd">Calendar Options\n<tr><td><label for="selWkStrt">First day of week</label>\n'
-               '<select id="selWkStrt" name="selWkStrt">\n')
-    for day in DAYS:
-        out.append(f'<option value="{day[:3]}">{day}\n')
-    out.append('</select>\n<tr><td><input type="checkbox" id="chkRem" name="chkRem" checked> Show reminders\n')
+    for heading, icon in [("Calendar Options", "cal"), ("Reminder Options", "rmd")]:
+        out.append(f'<tr>\n<td class="hdr"><img width="32" height="32" src="/owa/{BUILD}/themes/base/{icon}opt.gif" alt="">'
+                   f'\n<h1 class="bld">{heading}</h1>\n</td>\n</tr>\n<tr><td class="bd"><table class="fmt">\n')
+        if icon == "cal":
+            out.append('<tr><td><label for="selWkStrt">First day of week</label>\n<select id="selWkStrt" name="selWkStrt">\n')
+            for day in DAYS:
+                out.append(f'<option value="{day[:3]}">{day}\n')
+            out.append('</select></td></tr>\n')
+        else:
+            out.append('<tr><td><input type="checkbox" id="chkRem" name="chkRem" checked> Show reminders</td></tr>\n')
+        out.append('</table></td></tr>\n')
     out.append('</table>\n</table>\n</form>\n</body>\n</html>\n')
+    return "".join(out)
+
+
+def ecp_calendar_options(rnd):
+    """The Exchange control panel's calendar options (the premium options)."""
+    links = "".join(f'<link type="text/css" rel="stylesheet" href="/ecp/{BUILD}/themes/default/{name}">\n'
+                    for name in ["culture_default.css", "main.css"])
+    out = ['<!DOCTYPE html>\n<!-- OwaPage = ASP.ecp_premium_calendaroptions_aspx -->\n<html>\n<head>\n'
+           f'<title>Calendar - Options</title>\n{links}'
+           f'<script type="text/javascript" src="/ecp/{BUILD}/scripts/common.js"></script>\n</head>\n']
+    out.append('<body class="ecpBdy">\n<div id="divOptions" class="optPane">\n')
+    for section, fields in [("CalendarAppearanceOptions", ["Show week numbers", "Work days"]),
+                            ("CalendarWorkflowOptions", ["Automatically accept meeting requests", "Process invitations"]),
+                            ("CalendarReminderOptions", ["Show reminders", "Reminder sound"])]:
+        out.append(f'<div class="slbFrm " id="{section}_Frm"><div class="capPane">{section}</div>\n<div class="cttPane">\n')
+        for field in fields:
+            out.append(f'<div class="Propertydiv"><input type="checkbox" checked="{rnd.choice(["true", "false"])}">'
+                       f'<label>{field}</label></div>\n')
+        out.append('</div></div>\n')
+    out.append('</div>\n</body>\n</html>\n')
     return "".join(out)
 
 
@@ -202,6 +229,7 @@ def main():
         "basic-calendar-item-editor.html": basic_item_editor(rnd),
         "error-page.html": error_page(rnd),
     }
+    pages["ecp-calendar-options.html"] = ecp_calendar_options(random.Random(13))
     pages["basic-delegate-calendar-view.html"] = basic_delegate_calendar_view(random.Random(11))
     # One week of the same view, small enough to keep whole as expected output.
     pages["basic-calendar-week.html"] = basic_calendar_view(random.Random(7), weeks=1)
