@@ -8,8 +8,10 @@
 #include "dom/dom_vectors.h"
 #include "forms/page_text.h"
 #include "forms/sw_form_context.h"
+#include "platform/component_interfaces.h"
 #include "record/dll_context.h"
 #include "record/sw_context.h"
+#include "settings/kx_ex_access.h"
 #include "settings/kx_general_settings.h"
 #include "settings/security_access.h"
 
@@ -233,4 +235,57 @@ DWORD CKXForm::AppendJSVarHandlerVirPath(std::string& sText) {
     }
     Trace("[CKXForm::AppendJSVarHandlerVirPath] Done! dwRet : <%lu>", static_cast<unsigned long>(dwResult));
     return dwResult;
+}
+
+bool CKXForm::GetItemEwsID(const char* pszClass, const std::string& sOwaId, std::string& sEwsId) {
+    CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
+    const std::string sExplicitLogon = RequestValue("HTTP_X_OWA_EXPLICITLOGONUSER");
+    std::string sMailbox = sExplicitLogon;
+    bool bResult = true;
+    if (!sMailbox.empty()) {
+        Trace("[%s::GetItemEwsID] Other mailbox is opened. Explicit logon user header value <%s>.", pszClass,
+              sMailbox.c_str());
+    } else {
+        std::string sCookie, sUser, sDomain, sSid;
+        if (!GetRequestHeader(Context(), "HTTP_COOKIE", sCookie)) {
+            Trace("[%s::GetItemEwsID] Failed to get cookie from header.", pszClass);
+            bResult = false;
+        } else {
+            CSecurityAccess().GetThreadUser(sUser, sDomain, sSid);
+            const HRESULT hr = pSettings->DetectPrimarSmtpAddress(sUser, sCookie, sMailbox, sExplicitLogon, sSid);
+            if (hr < 0) {
+                const std::string sDescription = "User:" + sUser + " Domain:" + sDomain + " SID:" + sSid +
+                                                 " Cookie:" + sCookie + " OtherMBX:" + sExplicitLogon;
+                Trace("[%s::GetItemEwsID] CFNGeneralSettings::DetectPrimarSmtpAddress failed %s. HR: 0x%x", pszClass,
+                      sDescription.c_str(), hr);
+                bResult = false;
+            }
+        }
+    }
+    if (bResult) {
+        CKXExAccess access(pSettings->EventLog());
+        std::vector<std::string> ids;
+        if (!InitializeKXExchangeAccess(pszClass, access)) {
+            bResult = false;
+        } else if (const HRESULT hr = access.ConvertIdOwaToEws(sOwaId, sMailbox, ids); hr < 0 || ids.empty()) {
+            Trace("[%s::GetItemEwsID] CKXExAccess::ConvertIdOwaToEws failed %s. HR: 0x%x", pszClass,
+                  ("SMTP Address:" + sMailbox).c_str(), hr);
+            bResult = false;
+        } else {
+            sEwsId = ids.front();
+        }
+    }
+    if (!bResult) Trace("[%s::GetItemEwsID] GetItemEwsID failed.", pszClass);
+    return bResult;
+}
+
+bool CKXForm::InitializeKXExchangeAccess(const char* pszClass, CKXExAccess& access) {
+    const auto* pOwn = Context() == nullptr ? nullptr : static_cast<const CKXSWContext*>(Context()->m_pMyOwnContext);
+    const HRESULT hr = access.Initialize(CKXGeneralSettings::GetInstance()->ExchangeAccessVersion(), CONNECTION_EWS,
+                                         pOwn == nullptr ? std::string() : pOwn->m_sEwsUrl, "", "", "", "");
+    if (hr < 0) {
+        Trace("[%s::InitializeKXExchangeAccess] Initialize access to EWS failed hr 0x%x", pszClass, hr);
+        return false;
+    }
+    return true;
 }

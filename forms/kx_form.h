@@ -14,10 +14,15 @@
 #include "forms/sw_form.h"
 #include "settings/resource.h"
 
+class CKXExAccess;
 struct CDLLContext;
 
 class CKXForm : public CSWForm {
 public:
+    // The change key a reminder is written with, whatever the item's own;
+    // EWS then resolves the conflict in the update's favour.
+    static constexpr char REMINDER_CHANGE_KEY[] = "DwAAABYAAABReminderChangeKeyQuorvaneKX01";
+
     // Init, then the page's own work; the result is Init's (the page traces its own).
     DWORD Process(CSWFormContext* pFormContext) override;
     // The page's own work.
@@ -52,6 +57,11 @@ protected:
     static void AppendJsVar(std::string& sScript, const char* pszName, long nValue);
     // The record of the bound context; null before Init.
     CDLLContext* Context() const;
+    // The EWS id of an OWA item id, in the mailbox that is open; the trace
+    // lines name pszClass.
+    bool GetItemEwsID(const char* pszClass, const std::string& sOwaId, std::string& sEwsId);
+    // Connects access to the user's EWS address.
+    bool InitializeKXExchangeAccess(const char* pszClass, CKXExAccess& access);
     // A request value the host parsed; empty when it has none.
     std::string RequestValue(const char* pszName) const;
 

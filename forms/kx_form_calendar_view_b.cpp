@@ -14,13 +14,10 @@
 #include "forms/page_text.h"
 #include "forms/sw_form_context.h"
 #include "forms/sw_form_script_path.h"
-#include "platform/component_interfaces.h"
 #include "record/dll_context.h"
-#include "record/sw_context.h"
 #include "settings/kx_ex_access.h"
 #include "settings/kx_general_settings.h"
 #include "settings/kx_setting_ids.h"
-#include "settings/security_access.h"
 
 namespace {
 
@@ -68,11 +65,6 @@ constexpr const char* PAGE_FUNCTIONS[] = {
     "window.location.href = g_qvkx_owapath + '?ae=PreFormAction&t=IPM.Appointment&a=Open&fId=' + a_sFldId + "
     "'&id=' + itemId;return false;}",
 };
-
-// The reminder is written whatever the item's current change key; EWS then
-// resolves the conflict in the update's favour.
-constexpr char CHANGE_KEY[] = "DwAAABYAAABReminderChangeKeyQuorvaneKX01";
-static_assert(sizeof(CHANGE_KEY) - 1 == 40);
 
 std::string Trimmed(const std::string& sText) {
     constexpr const char* BLANKS = " \t\r\n";
@@ -303,7 +295,7 @@ DWORD CKXFormCalendarViewB::InsertCalendarShareLinks() {
 
 void CKXFormCalendarViewB::SetMeetingReminder(const std::string& sMessageId) {
     std::string sEwsId;
-    if (!GetItemEwsID(sMessageId, sEwsId)) {
+    if (!GetItemEwsID("CKXFormCalendarViewB", sMessageId, sEwsId)) {
         Trace("[CKXFormCalendarViewB::SetMeetingReminder] GetItemEwsID failed.");
         return;
     }
@@ -315,64 +307,10 @@ void CKXFormCalendarViewB::SetMeetingReminder(const std::string& sMessageId) {
         return;
     }
     CKXExAccess access(CKXGeneralSettings::GetInstance()->EventLog());
-    if (!InitializeKXExchangeAccess(access)) {
+    if (!InitializeKXExchangeAccess("CKXFormCalendarViewB", access)) {
         Trace("[CKXFormCalendarViewB::SetMeetingReminder] Failed to initialize KX Exchange Access.");
         return;
     }
-    if (access.SetMeetingReminderItem(sEwsId, CHANGE_KEY, SameNoCase(sReminderOn, "1"), sMinutes) < 0)
+    if (access.SetMeetingReminderItem(sEwsId, REMINDER_CHANGE_KEY, SameNoCase(sReminderOn, "1"), sMinutes) < 0)
         Trace("[CKXFormCalendarViewB::SetMeetingReminder] SetMeetingReminder failed to update reminder data.");
-}
-
-bool CKXFormCalendarViewB::GetItemEwsID(const std::string& sOwaId, std::string& sEwsId) {
-    CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
-    const std::string sExplicitLogon = RequestValue("HTTP_X_OWA_EXPLICITLOGONUSER");
-    std::string sMailbox = sExplicitLogon;
-    bool bResult = true;
-    if (!sMailbox.empty()) {
-        Trace("[CKXFormCalendarViewB::GetItemEwsID] Other mailbox is opened. Explicit logon user header value <%s>.",
-              sMailbox.c_str());
-    } else {
-        std::string sCookie, sUser, sDomain, sSid;
-        if (!GetRequestHeader(Context(), "HTTP_COOKIE", sCookie)) {
-            Trace("[CKXFormCalendarViewB::GetItemEwsID] Failed to get cookie from header.");
-            bResult = false;
-        } else {
-            CSecurityAccess().GetThreadUser(sUser, sDomain, sSid);
-            const HRESULT hr = pSettings->DetectPrimarSmtpAddress(sUser, sCookie, sMailbox, sExplicitLogon, sSid);
-            if (hr < 0) {
-                const std::string sDescription = "User:" + sUser + " Domain:" + sDomain + " SID:" + sSid +
-                                                 " Cookie:" + sCookie + " OtherMBX:" + sExplicitLogon;
-                Trace("[CKXFormCalendarViewB::GetItemEwsID] CFNGeneralSettings::DetectPrimarSmtpAddress failed %s. "
-                      "HR: 0x%x",
-                      sDescription.c_str(), hr);
-                bResult = false;
-            }
-        }
-    }
-    if (bResult) {
-        CKXExAccess access(pSettings->EventLog());
-        std::vector<std::string> ids;
-        if (!InitializeKXExchangeAccess(access)) {
-            bResult = false;
-        } else if (const HRESULT hr = access.ConvertIdOwaToEws(sOwaId, sMailbox, ids); hr < 0 || ids.empty()) {
-            Trace("[CKXFormCalendarViewB::GetItemEwsID] CKXExAccess::ConvertIdOwaToEws failed %s. HR: 0x%x",
-                  ("SMTP Address:" + sMailbox).c_str(), hr);
-            bResult = false;
-        } else {
-            sEwsId = ids.front();
-        }
-    }
-    if (!bResult) Trace("[CKXFormCalendarViewB::GetItemEwsID] GetItemEwsID failed.");
-    return bResult;
-}
-
-bool CKXFormCalendarViewB::InitializeKXExchangeAccess(CKXExAccess& access) {
-    const auto* pOwn = Context() == nullptr ? nullptr : static_cast<const CKXSWContext*>(Context()->m_pMyOwnContext);
-    const HRESULT hr = access.Initialize(CKXGeneralSettings::GetInstance()->ExchangeAccessVersion(), CONNECTION_EWS,
-                                         pOwn == nullptr ? std::string() : pOwn->m_sEwsUrl, "", "", "", "");
-    if (hr < 0) {
-        Trace("[CKXFormCalendarViewB::InitializeKXExchangeAccess] Initialize access to EWS failed hr 0x%x", hr);
-        return false;
-    }
-    return true;
 }

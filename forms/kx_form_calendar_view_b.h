@@ -11,8 +11,6 @@
 
 #include "forms/kx_form.h"
 
-class CKXExAccess;
-
 class CKXFormCalendarViewB : public CKXForm {
 public:
     using CKXForm::Process;
@@ -26,8 +24,6 @@ public:
     virtual DWORD InsertCalendarShareLinks();
 
     void SetMeetingReminder(const std::string& sMessageId);
-    bool GetItemEwsID(const std::string& sOwaId, std::string& sEwsId);
-    bool InitializeKXExchangeAccess(CKXExAccess& access);
 
 private:
     // The localized text of an id; empty when it was not loaded.

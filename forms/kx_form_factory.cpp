@@ -13,6 +13,7 @@
 #include "forms/kx_form_calendar_view_b.h"
 #include "forms/kx_form_calendar_view_p.h"
 #include "forms/kx_form_default.h"
+#include "forms/kx_form_edit_calendar_item_b.h"
 #include "forms/kx_form_redir_2_calendar_view_b.h"
 #include "forms/sw_form_context.h"
 #include "record/dll_context.h"
@@ -101,6 +102,7 @@ std::unique_ptr<CKXForm> CKXFormFactory::CreateForm(CKXFormKind kind) {
         case CKXFormKind::CAL_OPTIONS_P: return std::make_unique<CKXFormCalOptionsP>();
         case CKXFormKind::CAL_OPTIONS_B: return std::make_unique<CKXFormCalOptionsB>();
         case CKXFormKind::CALENDAR_VIEW_B: return std::make_unique<CKXFormCalendarViewB>();
+        case CKXFormKind::EDIT_CALENDAR_ITEM_B: return std::make_unique<CKXFormEditCalendarItemB>();
         case CKXFormKind::CALENDAR_VIEW_P: return std::make_unique<CKXFormCalendarViewP>();
         case CKXFormKind::CALENDAR_DELEGATE_VIEW_B: return std::make_unique<CKXFormCalendarDelegateViewB>();
         case CKXFormKind::REDIR_2_CALENDAR_VIEW_B: return std::make_unique<CKXFormRedir2CalendarViewB>();

@@ -178,7 +178,9 @@ def ecp_calendar_options(rnd):
 
 def basic_item_editor(rnd):
     out = [head("ASP.forms_basic_basiceditcalendaritem_aspx", "Untitled Appointment", "basic.css",
-                "var a_iRmdr = 15; function vld() { return document.frm.txtSubj.value.length > 0; }\n")]
+                "var a_iRmdr = 15; function vld() { return document.frm.txtSubj.value.length > 0; }\n"
+                "var a_sMsgId = \"RgAAAAB0000\"; var a_sChk = \"c0ffee\";\n",
+                f'<script type="text/javascript" src="/owa/{BUILD}/scripts/basic/captedt.js"></script>\n')]
     out.append('<body class="bdy">\n' + top_bar() +
                '<form name="frm" method="POST" action="?ae=Item&amp;t=IPM.Appointment" onsubmit="return vld();">\n')
     out.append('<table class="edt" cellspacing="0">\n<tr><td class="lbl">Subject:<td><input type="text" name="txtSubj" id="txtSubj" value="Plan &quot;Q3&quot; > review">\n')
@@ -187,6 +189,12 @@ def basic_item_editor(rnd):
     for h in range(24):
         out.append(f'<option value="{h}">{h:02d}:00\n')
     out.append('</select>\n<tr><td class="lbl">Reminder:<td id="tdRmdr"><input type="checkbox" name="chkRmdr" id="chkRmdr">\n')
+    out.append('<tr><td colspan="2"><table cellspacing="0" cellpadding="0"><tr>\n'
+               '<td class="lbl">Show time as:</td>\n<td class="fbgspc">&nbsp;</td>\n'
+               '<td id="fbcell"><select name="selFb" id="selFb"><option value="0">Free</option>'
+               '<option value="2" selected>Busy</option><option value="3">Out of Office</option></select></td>\n'
+               '<td class="fbgspc">&nbsp;</td>\n<td><input type="checkbox" name="chkPrv" id="chkPrv"> Private</td>\n'
+               '<td class="w100"></td>\n</tr></table>\n')
     out.append('<tr><td colspan="2"><textarea name="txtBdy" id="txtBdy" rows="10">Agenda: 1 < 2 > 0 & more</textarea>\n')
     out.append('</table>\n</form>\n</body>\n</html>\n')
     return "".join(out)

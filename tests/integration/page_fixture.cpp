@@ -28,8 +28,11 @@ void PageTest::Start(std::map<int, std::string> settings) {
 std::string PageTest::SendResponse() {
     kxhost::HostRequest request(m_services, m_spec);
     for (DWORD dwNotification : {SF_NOTIFY_PREPROC_HEADERS, SF_NOTIFY_AUTH_COMPLETE, SF_NOTIFY_SEND_RESPONSE,
-                                 SF_NOTIFY_SEND_RAW_DATA, SF_NOTIFY_END_OF_REQUEST})
+                                 SF_NOTIFY_SEND_RAW_DATA, SF_NOTIFY_END_OF_REQUEST}) {
+        auto* pOutbound = static_cast<COutboundContext*>(request.Context()->m_spOutboundContext.pObject);
+        if (dwNotification == SF_NOTIFY_SEND_RAW_DATA && m_beforeRawData) m_beforeRawData(*pOutbound->m_pCommonPointers);
         request.Notify(m_spWorker->FilterProc(), dwNotification);
+    }
     EXPECT_EQ(request.SubmitError(), "");
     return request.SentResponse();
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,6 +37,8 @@ protected:
     std::unique_ptr<kxhost::WorkerModule> m_spWorker;
     kxhost::HostServices m_services;
     kxhost::RequestSpec m_spec;
+    // Changes the host's pointers into the response just before the page goes to the worker.
+    std::function<void(CCommonPointers&)> m_beforeRawData;
 };
 
 std::string ReadData(const std::string& sName);
