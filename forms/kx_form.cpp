@@ -68,6 +68,17 @@ DWORD CKXForm::Init(CSWFormContext* pFormContext) {
 
 CDLLContext* CKXForm::Context() const { return m_pFormContext == nullptr ? nullptr : m_pFormContext->m_pContext; }
 
+void CKXForm::TraceOutcome(const char* pszClass, const char* pszAction, const char* pszNoun, bool bSucceeded) const {
+    if (!IsTraceOn()) return;
+    static constexpr char STARS[] = "****************************************************************************";
+    static_assert(sizeof(STARS) - 1 == 76);
+    Trace("[%s::Process] %s", pszClass, STARS);
+    Trace("[%s::Process] *** %s <%s> %s %s! ***", pszClass, pszAction,
+          m_pFormContext == nullptr ? "" : m_pFormContext->m_csTemplate.c_str(), pszNoun,
+          bSucceeded ? "SUCCEEDED" : "FAILED");
+    Trace("%s", STARS + 1);
+}
+
 std::string CKXForm::RequestValue(const char* pszName) const {
     std::string sValue;
     if (Context() != nullptr) GetRequestHeader(Context(), pszName, sValue);

@@ -62,6 +62,8 @@ protected:
     bool GetItemEwsID(const char* pszClass, const std::string& sOwaId, std::string& sEwsId);
     // Connects access to the user's EWS address.
     bool InitializeKXExchangeAccess(const char* pszClass, CKXExAccess& access);
+    // The banner around "*** <action> <template> <noun> SUCCEEDED|FAILED! ***".
+    void TraceOutcome(const char* pszClass, const char* pszAction, const char* pszNoun, bool bSucceeded) const;
     // A request value the host parsed; empty when it has none.
     std::string RequestValue(const char* pszName) const;
 

@@ -67,14 +67,6 @@ void AppendRow(std::string& sMarkup, const CLinkRow& row, const std::map<uint32_
     sMarkup.append(row.pszOpening).append(sText).append(row.pszHandler).append(sText).append(row.pszEnd);
 }
 
-void TraceOutcome(const char* pszTemplate, DWORD dwResult) {
-    Trace("[CKXFormCalOptionsB::Process] %s", std::string(76, '*').c_str());
-    Trace("[CKXFormCalOptionsB::Process] *** Modifying <%s> form %s! ***", pszTemplate,
-          dwResult == ERROR_SUCCESS ? "SUCCEEDED" : "FAILED");
-    Trace("%s", std::string(75, '*').c_str());
-    Trace("[CKXFormCalOptionsB::Process] method returned: %lu", static_cast<unsigned long>(dwResult));
-}
-
 }  // namespace
 
 DWORD CKXFormCalOptionsB::Process() {
@@ -108,7 +100,8 @@ DWORD CKXFormCalOptionsB::Process() {
               static_cast<int>(e.getPosition()));
         dwResult = ERROR_ARENA_TRASHED;
     }
-    TraceOutcome(m_pFormContext->m_csTemplate.c_str(), dwResult);
+    TraceOutcome("CKXFormCalOptionsB", "Modifying", "form", dwResult == ERROR_SUCCESS);
+    Trace("[CKXFormCalOptionsB::Process] method returned: %lu", static_cast<unsigned long>(dwResult));
     return dwResult;
 }
 

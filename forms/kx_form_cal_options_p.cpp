@@ -34,14 +34,6 @@ constexpr const char* OPTION_FUNCTIONS[] = {
     "qvkx_OpnAddHlds();return false;}",
 };
 
-void TraceOutcome(const char* pszTemplate, DWORD dwResult) {
-    Trace("[CKXFormCalOptionsP::Process] %s", std::string(76, '*').c_str());
-    Trace("[CKXFormCalOptionsP::Process] *** Modifying <%s> form %s! ***", pszTemplate,
-          dwResult == ERROR_SUCCESS ? "SUCCEEDED" : "FAILED");
-    Trace("%s", std::string(75, '*').c_str());
-    Trace("[CKXFormCalOptionsP::Process] method returned: %lu", static_cast<unsigned long>(dwResult));
-}
-
 }  // namespace
 
 DWORD CKXFormCalOptionsP::Process() {
@@ -69,7 +61,8 @@ DWORD CKXFormCalOptionsP::Process() {
               static_cast<int>(e.getPosition()));
         dwResult = ERROR_ARENA_TRASHED;
     }
-    TraceOutcome(m_pFormContext->m_csTemplate.c_str(), dwResult);
+    TraceOutcome("CKXFormCalOptionsP", "Modifying", "form", dwResult == ERROR_SUCCESS);
+    Trace("[CKXFormCalOptionsP::Process] method returned: %lu", static_cast<unsigned long>(dwResult));
     return dwResult;
 }
 

@@ -9,17 +9,6 @@
 #include "forms/sw_form_context.h"
 #include "record/dll_context.h"
 
-namespace {
-
-void TraceOutcome(const char* pszTemplate, bool bSucceeded) {
-    Trace("[CKXFormRedir2CalendarViewB::Process] %s", std::string(76, '*').c_str());
-    Trace("[CKXFormRedir2CalendarViewB::Process] *** Replacing <%s> form buffer %s! ***", pszTemplate,
-          bSucceeded ? "SUCCEEDED" : "FAILED");
-    Trace("%s", std::string(75, '*').c_str());
-}
-
-}  // namespace
-
 DWORD CKXFormRedir2CalendarViewB::Process() {
     Trace("[CKXFormRedir2CalendarViewB::Process] start");
     DWORD dwResult = ERROR_ARENA_TRASHED;
@@ -41,7 +30,7 @@ DWORD CKXFormRedir2CalendarViewB::Process() {
             Trace("[CKXFormRedir2CalendarViewB::Process] CreateReplaceBufferForRedirectResponse() failed.");
         }
     }
-    TraceOutcome(m_pFormContext == nullptr ? "" : m_pFormContext->m_csTemplate.c_str(), dwResult == ERROR_SUCCESS);
+    TraceOutcome("CKXFormRedir2CalendarViewB", "Replacing", "form buffer", dwResult == ERROR_SUCCESS);
     Trace("[CKXFormRedir2CalendarViewB::Process] returned dwRet <%d>.", static_cast<int>(dwResult));
     return dwResult;
 }
