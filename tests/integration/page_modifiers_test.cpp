@@ -64,6 +64,19 @@ TEST_F(PremiumView, AnotherMailboxGoesIntoTheOwaPath) {
     EXPECT_EQ(ScriptValues(Send(), "g_qvkx_OwaExp", "g_qvkx_owapath"), "[\"/owa/tomas.berg@example.test/\"]\n");
 }
 
+// The header comes from the browser: it stays inside its script string.
+TEST_F(PremiumView, AHostileMailboxHeaderStaysInsideItsString) {
+    Start();
+    const std::string sMailbox = "x\"</script><script>alert(1)//\\";
+    m_spec.headers.emplace_back("X-OWA-ExplicitLogonUser", sMailbox);
+    const std::string sPage = Send();
+    const CHtmlTree tree(sPage);
+    for (const GumboNode* pScript : CHtmlTree::ByTag(tree.Root(), GUMBO_TAG_SCRIPT))
+        EXPECT_NE(CHtmlTree::Text(pScript).rfind("alert(1)", 0), 0u) << "no script element of its own";
+    EXPECT_EQ(ScriptValues(sPage, "g_qvkx_OwaExp", "g_qvkx_owapath"),
+              "[\"/owa/x\\\"</script><script>alert(1)//\\\\/\"]\n");
+}
+
 TEST_F(PremiumView, WithoutDelegatesTheSearchButtonHasNoTitle) {
     Start({{123, "0"}});
     const std::string sPage = Send();
