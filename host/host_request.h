@@ -26,8 +26,9 @@ struct RequestSpec {
     DWORD dwHttpStatus = 200;
     std::string sResponseHead = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n";
     std::string sBody;  // the HTML the response carries
-    // The Exchange URLs the host computed.
-    std::string sBase = "https://mail.example.test/owa/";
+    // The Exchange URLs the host computed. The base is OWA's path below the
+    // root, naming the mailbox when another one is open ("/owa/bob@example.test").
+    std::string sBase = "/owa";
     std::string sIntRoot = "/owa/X-Kalyxa/";
     std::string sRoot = "/owa/X-Kalyxa/";
     std::string sOwaPath = "/owa/";

@@ -237,7 +237,6 @@ class Redirect : public PageTest {
 protected:
     void SetUp() override {
         SetUpPage("basic-calendar-item-editor.html", "/owa/?ae=Item&t=IPM.Appointment&qvkxdgi=rb");
-        m_spec.sBase = "/owa";
     }
 };
 
