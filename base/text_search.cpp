@@ -10,6 +10,7 @@ namespace {
 
 constexpr size_t NOT_FOUND = SIZE_MAX;
 constexpr size_t SHORT_PATTERN = 7;
+constexpr size_t SHORT_TEXT = 256;  // bytes of text below which candidates are checked in full
 
 unsigned char OtherCase(unsigned char upper) {
     return static_cast<unsigned char>(upper - 'A') < 26u ? static_cast<unsigned char>(upper + 32) : upper;
@@ -187,8 +188,9 @@ size_t FindNoCase(const char* pText, size_t nFrom, size_t nTo, std::string_view 
     if (nFrom > nTo || nTo - nFrom < pattern.size()) return NOT_FOUND;
     if (pattern.empty()) return nFrom;
     if (pattern.size() == 1) return FindByte(pText, nFrom, nTo, static_cast<unsigned char>(pattern[0]));
-    if (pattern.size() > SHORT_PATTERN) return FindLong(pText, nFrom, nTo, pattern);
-    // Short patterns: each candidate is checked in full (at most 7 bytes).
+    // A long pattern's failure table pays off only over a long text; in a
+    // short one each candidate is checked in full (at most 256 x the pattern).
+    if (pattern.size() > SHORT_PATTERN && nTo - nFrom > SHORT_TEXT) return FindLong(pText, nFrom, nTo, pattern);
     const CCandidates candidates(pText, pattern);
     const size_t nLastStart = nTo - pattern.size();
     for (size_t n = candidates.Next(nFrom, nLastStart); n != NOT_FOUND; n = candidates.Next(n + 1, nLastStart))
@@ -202,7 +204,8 @@ size_t FindLastNoCase(const char* pText, size_t nFrom, size_t nDownTo, size_t nT
     if (nStart < nDownTo) return NOT_FOUND;
     if (pattern.empty()) return nStart;
     if (pattern.size() == 1) return FindLastByte(pText, nStart, nDownTo, static_cast<unsigned char>(pattern[0]));
-    if (pattern.size() > SHORT_PATTERN) return FindLastLong(pText, nStart, nDownTo, pattern);
+    if (pattern.size() > SHORT_PATTERN && nStart - nDownTo > SHORT_TEXT)
+        return FindLastLong(pText, nStart, nDownTo, pattern);
     const CCandidates candidates(pText, pattern);
     for (size_t n = candidates.Previous(nStart, nDownTo); n != NOT_FOUND;
          n = n == nDownTo ? NOT_FOUND : candidates.Previous(n - 1, nDownTo))

@@ -8,9 +8,10 @@ namespace {
 // Each part length-prefixed, so that no two triples make the same key.
 std::string ItemKey(const std::u16string& sKey, const std::u16string& sSession, const std::u16string& sPropertyName) {
     std::string sItemKey;
+    sItemKey.reserve(sKey.size() + sSession.size() + sPropertyName.size() + 16);
     for (const std::u16string* pPart : {&sKey, &sSession, &sPropertyName}) {
         const std::string sPart = Utf16ToUtf8(*pPart);
-        sItemKey += std::to_string(sPart.size()) + ':' + sPart;
+        sItemKey.append(std::to_string(sPart.size())).append(1, ':').append(sPart);
     }
     return sItemKey;
 }

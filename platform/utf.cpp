@@ -55,32 +55,49 @@ bool IsValidUtf8(std::string_view sText) {
 }
 
 std::u16string Utf8ToUtf16(std::string_view sText) {
-    std::u16string sOut;
-    sOut.reserve(sText.size());
+    // Never more units than bytes: written in place, cut to size at the end.
+    std::u16string sOut(sText.size(), u'\0');
+    size_t nOut = 0;
     for (size_t n = 0; n < sText.size();) {
+        const auto lead = static_cast<unsigned char>(sText[n]);
+        if (lead < 0x80) {
+            sOut[nOut++] = lead;
+            ++n;
+            continue;
+        }
         char32_t ch = 0;
         const size_t cbLength = DecodeUtf8(sText, n, ch);
         if (cbLength == 0) {
-            sOut += static_cast<char16_t>(REPLACEMENT);
+            sOut[nOut++] = static_cast<char16_t>(REPLACEMENT);
             ++n;
             continue;
         }
         if (ch >= 0x10000) {
-            sOut += static_cast<char16_t>(0xD800 + ((ch - 0x10000) >> 10));
-            sOut += static_cast<char16_t>(0xDC00 + ((ch - 0x10000) & 0x3FF));
+            sOut[nOut++] = static_cast<char16_t>(0xD800 + ((ch - 0x10000) >> 10));
+            sOut[nOut++] = static_cast<char16_t>(0xDC00 + ((ch - 0x10000) & 0x3FF));
         } else {
-            sOut += static_cast<char16_t>(ch);
+            sOut[nOut++] = static_cast<char16_t>(ch);
         }
         n += cbLength;
     }
+    sOut.resize(nOut);
     return sOut;
 }
 
 std::string Utf16ToUtf8(std::u16string_view sText) {
-    std::string sOut;
-    sOut.reserve(sText.size());
-    for (size_t n = 0; n < sText.size(); ++n) {
+    // The ASCII run at the start (often the whole text) is copied in one pass.
+    size_t nAscii = 0;
+    while (nAscii < sText.size() && sText[nAscii] < 0x80) ++nAscii;
+    std::string sOut(nAscii, '\0');
+    for (size_t n = 0; n < nAscii; ++n) sOut[n] = static_cast<char>(sText[n]);
+    if (nAscii == sText.size()) return sOut;
+    sOut.reserve(sText.size() + 8);
+    for (size_t n = nAscii; n < sText.size(); ++n) {
         char32_t ch = sText[n];
+        if (ch < 0x80) {
+            sOut += static_cast<char>(ch);
+            continue;
+        }
         if (ch >= 0xD800 && ch < 0xDC00 && n + 1 < sText.size() && sText[n + 1] >= 0xDC00 && sText[n + 1] < 0xE000) {
             ch = 0x10000 + ((ch - 0xD800) << 10) + (sText[n + 1] - 0xDC00);
             ++n;
