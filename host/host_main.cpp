@@ -1,10 +1,12 @@
 // kx-host: the reference host on the command line.
 //
 //   kx-host demo [--worker PATH] [--page PATH] [--url URL] [--language TAGS] [--out PATH]
+//   kx-host serve --upstream URL [--listen HOST:PORT] [...]
 //
-// Loads the worker, asks for its filter version, sends one request through
-// all five notifications and prints what the worker answered and the
-// response as it would leave (or writes the response to --out).
+// demo loads the worker, asks for its filter version, sends one request
+// through all five notifications and prints what the worker answered and the
+// response as it would leave (or writes the response to --out). serve runs
+// the worker in a reverse proxy in front of an OWA server.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "host/host_request.h"
+#include "host/serve_command.h"
 #include "host/worker_module.h"
 
 namespace {
@@ -44,7 +47,8 @@ bool ReadFile(const std::string& sPath, std::string& sText) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: kx-host demo [--worker PATH] [--page PATH] [--url URL] [--language TAGS] [--out PATH]\n");
+                 "usage: kx-host demo [--worker PATH] [--page PATH] [--url URL] [--language TAGS] [--out PATH]\n"
+                 "       kx-host serve --upstream URL [--listen HOST:PORT] [...]\n");
     return 2;
 }
 
@@ -130,6 +134,7 @@ int RunDemo(const DemoOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) return kxhost::RunServe(argc - 1, argv + 1, KX_DEFAULT_WORKER);
     if (argc < 2 || std::strcmp(argv[1], "demo") != 0) return Usage();
     DemoOptions options;
     for (int n = 2; n < argc; n += 2) {

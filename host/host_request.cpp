@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "host/instruction_apply.h"
+#include "host/user_store.h"
 
 namespace kxhost {
 
@@ -55,8 +56,6 @@ BOOL CopyOut(const std::string& sValue, LPVOID lpvBuffer, LPDWORD lpdwSize) {
 }  // namespace
 
 HostRequest::HostRequest(HostServices& services, RequestSpec spec) : m_services(services), m_spec(std::move(spec)) {
-    m_buffer = m_spec.sResponseHead + m_spec.sBody;
-    m_sent = m_buffer;
     m_pRequestInfo = std::make_unique<RequestInfo>(m_spec.sMethod, m_spec.sUrl, m_spec.headers, m_spec.serverVariables);
 
     m_filterContext.cbSize = sizeof(m_filterContext);
@@ -70,25 +69,12 @@ HostRequest::HostRequest(HostServices& services, RequestSpec spec) : m_services(
         pFunctions->SetHeader = &SetHeader;
         pFunctions->AddHeader = &AddHeader;
     }
-    m_sendResponse.HttpStatus = m_spec.dwHttpStatus;
-    m_authComplete.HttpStatus = m_spec.dwHttpStatus;
-
     Assign(m_exchangeUrl.m_sBase, m_spec.sBase);
     Assign(m_exchangeUrl.m_sIntRoot, m_spec.sIntRoot);
     Assign(m_exchangeUrl.m_sRoot, m_spec.sRoot);
     Assign(m_exchangeUrl.m_sOwaPath, m_spec.sOwaPath);
 
-    m_outbound.m_dwHttpStatus = m_spec.dwHttpStatus;
-    if (!m_buffer.empty()) {
-        auto* pStart = reinterpret_cast<BYTE*>(m_buffer.data());
-        m_commonPointers.m_pBufferStart = pStart;
-        m_commonPointers.m_pBufferLast = pStart + m_buffer.size() - 1;
-        m_commonPointers.m_pHtmlDataStart = m_spec.sResponseHead.empty() ? nullptr : pStart + m_spec.sResponseHead.size();
-        m_commonPointers.m_cbResponseHead = static_cast<DWORD>(m_spec.sResponseHead.size());
-        LocateTags();
-        m_outbound.m_pCommonPointers = &m_commonPointers;
-    }
-
+    SetResponse(m_spec.dwHttpStatus, std::move(m_spec.sResponseHead), std::move(m_spec.sBody));
     m_context.pHostReserved0 = this;
     m_context.m_pCoreServices = m_services.Table();
     m_context.m_pfc = &m_filterContext;
@@ -97,6 +83,28 @@ HostRequest::HostRequest(HostServices& services, RequestSpec spec) : m_services(
     m_context.m_spRequestInfo =
         KxSharedSlot{static_cast<IRequestInfo*>(m_pRequestInfo.get()), &m_useCounts[1], &m_tags[1]};
     m_context.m_spExchangeURL = KxSharedSlot{&m_exchangeUrl, &m_useCounts[2], &m_tags[2]};
+}
+
+void HostRequest::SetResponse(DWORD dwHttpStatus, std::string sHead, std::string sBody) {
+    m_spec.dwHttpStatus = dwHttpStatus;
+    m_spec.sResponseHead = std::move(sHead);
+    m_spec.sBody = std::move(sBody);
+    m_sendResponse.HttpStatus = dwHttpStatus;
+    m_authComplete.HttpStatus = dwHttpStatus;
+    m_outbound.m_dwHttpStatus = dwHttpStatus;
+    m_buffer = m_spec.sResponseHead + m_spec.sBody;
+    m_sent = m_buffer;
+    m_commonPointers = CCommonPointers{};
+    if (!m_buffer.empty()) {
+        auto* pStart = reinterpret_cast<BYTE*>(m_buffer.data());
+        m_commonPointers.m_pBufferStart = pStart;
+        m_commonPointers.m_pBufferLast = pStart + m_buffer.size() - 1;
+        m_commonPointers.m_pHtmlDataStart = m_spec.sResponseHead.empty() ? nullptr : pStart + m_spec.sResponseHead.size();
+        m_commonPointers.m_cbResponseHead = static_cast<DWORD>(m_spec.sResponseHead.size());
+        LocateTags();
+    }
+    // Without a buffer the worker finds no common pointers, as with IIS.
+    m_outbound.m_pCommonPointers = m_buffer.empty() ? nullptr : &m_commonPointers;
 }
 
 HostRequest::~HostRequest() {
@@ -167,13 +175,17 @@ void HostRequest::ClearUserProperties() {
     m_context.m_pUserPropertiesEnd = nullptr;
 }
 
-void HostRequest::LoadUserProperties() {
+bool HostRequest::LoadUserProperties() {
     ClearUserProperties();
     std::map<DWORD, std::string> values;
     for (const DWORD dwId : m_services.m_knownPropertyIds) values[dwId];
-    if (const auto itUser = m_services.m_userProperties.find(m_spec.sUser); itUser != m_services.m_userProperties.end())
+    if (m_services.m_pUserStore != nullptr) {
+        if (!m_services.m_pUserStore->Load(m_spec.sUser, values)) return false;
+    } else if (const auto itUser = m_services.m_userProperties.find(m_spec.sUser);
+               itUser != m_services.m_userProperties.end()) {
         for (const auto& [dwId, sValue] : itUser->second) values[dwId] = sValue;
-    if (values.empty()) return;
+    }
+    if (values.empty()) return true;
     m_userProperties.resize(values.size());
     size_t nEntry = 0;
     for (const auto& [dwId, sValue] : values) {
@@ -184,12 +196,18 @@ void HostRequest::LoadUserProperties() {
     }
     m_context.m_pUserPropertiesBegin = m_userProperties.data();
     m_context.m_pUserPropertiesEnd = m_userProperties.data() + m_userProperties.size();
+    return true;
 }
 
 bool HostRequest::SaveUserProperty(DWORD dwId) {
     for (CUserPropertyEntry& entry : m_userProperties) {
         if (entry.dwId != dwId || entry.bChanged != 1) continue;
-        m_services.m_userProperties[m_spec.sUser][dwId].assign(KxHostStringData(&entry.sValue), entry.sValue.cbSize);
+        const std::string sValue(KxHostStringData(&entry.sValue), entry.sValue.cbSize);
+        if (m_services.m_pUserStore != nullptr) {
+            if (!m_services.m_pUserStore->Save(m_spec.sUser, dwId, sValue)) return false;
+        } else {
+            m_services.m_userProperties[m_spec.sUser][dwId] = sValue;
+        }
         entry.bChanged = 0;
         return true;
     }

@@ -52,6 +52,10 @@ public:
     const RequestSpec& Spec() const { return m_spec; }
     const std::string& Buffer() const { return m_buffer; }
 
+    // The response OWA gave, for the notifications that follow; a proxy
+    // knows it only after the request's own notifications.
+    void SetResponse(DWORD dwHttpStatus, std::string sHead, std::string sBody);
+
     // Sets the notification code and structure and calls the worker.
     DWORD Notify(PFN_HTTP_FILTER_PROC pfnHttpFilterProc, DWORD dwNotification);
 
@@ -66,8 +70,9 @@ public:
     // Why the last submission was refused; empty when it was applied.
     const std::string& SubmitError() const { return m_submitError; }
 
-    // Fills the user-property entries from the store (the load service).
-    void LoadUserProperties();
+    // Fills the user-property entries from the store (the load service);
+    // false when the store cannot answer.
+    bool LoadUserProperties();
     // Stores the changed entry with dwId; false when there is none.
     bool SaveUserProperty(DWORD dwId);
     // Applies a submitted list to the buffer; 0 or 13.

@@ -20,9 +20,7 @@ BYTE LoadUserProperties(CDLLContext* pContext, DWORD /*dwPropertyId*/, BYTE /*bF
     HostRequest* pRequest = RequestOf(pContext);
     HostServices& services = pRequest->Services();
     ++services.m_nLoadCalls;
-    if (services.m_bFailLoads) return 0;
-    pRequest->LoadUserProperties();
-    return 1;
+    return !services.m_bFailLoads && pRequest->LoadUserProperties() ? 1 : 0;
 }
 
 BYTE SaveUserProperty(CDLLContext* pContext, DWORD dwPropertyId) {

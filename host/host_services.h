@@ -12,6 +12,8 @@
 
 namespace kxhost {
 
+class UserStore;
+
 class HostServices {
 public:
     HostServices();
@@ -20,8 +22,9 @@ public:
 
     CCoreServices* Table() { return &m_table; }
 
-    // User properties by user, then id.
+    // User properties by user, then id; or, when set, the store that keeps them.
     std::map<std::string, std::map<DWORD, std::string>> m_userProperties;
+    UserStore* m_pUserStore = nullptr;
     // The ids every load gives an entry for (empty when the user has no
     // value): the product's user properties.
     std::set<DWORD> m_knownPropertyIds = {0x8601, 0x8602, 0x8109, 0x810A, 0x810B};

@@ -1,0 +1,227 @@
+#include "host/proxy_server.h"
+
+#include <httplib.h>
+#include <strings.h>
+
+#include <string_view>
+#include <vector>
+
+#include "host/host_request.h"
+#include "host/host_services.h"
+
+namespace kxhost {
+
+namespace {
+
+constexpr const char* HOP_BY_HOP[] = {"Connection", "Keep-Alive", "Proxy-Authenticate", "Proxy-Authorization",
+                                      "TE", "Trailer", "Transfer-Encoding", "Upgrade"};
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+bool IsHopByHop(std::string_view sName) {
+    for (const char* pszName : HOP_BY_HOP)
+        if (SameNoCase(sName, pszName)) return true;
+    return false;
+}
+
+// What the HTTP library adds to a request's headers about the connection.
+bool IsPseudoHeader(std::string_view sName) {
+    for (const char* pszName : {"REMOTE_ADDR", "REMOTE_PORT", "LOCAL_ADDR", "LOCAL_PORT"})
+        if (SameNoCase(sName, pszName)) return true;
+    return false;
+}
+
+// "Name:" as the worker names headers, without the colon.
+std::string HeaderName(std::string sName) {
+    if (!sName.empty() && sName.back() == ':') sName.pop_back();
+    return sName;
+}
+
+// The user name of a Basic authorization header; empty when there is none.
+std::string BasicUser(const std::string& sAuthorization) {
+    if (sAuthorization.size() < 6 || strncasecmp(sAuthorization.c_str(), "Basic ", 6) != 0) return "";
+    static constexpr std::string_view DIGITS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string sDecoded;
+    unsigned nBits = 0, nCount = 0;
+    for (size_t n = 6; n < sAuthorization.size() && sAuthorization[n] != '='; ++n) {
+        const size_t nDigit = DIGITS.find(sAuthorization[n]);
+        if (nDigit == std::string_view::npos) return "";
+        nBits = (nBits << 6) | static_cast<unsigned>(nDigit);
+        if ((nCount += 6) >= 8) {
+            nCount -= 8;
+            sDecoded += static_cast<char>((nBits >> nCount) & 0xFF);
+        }
+    }
+    return sDecoded.substr(0, sDecoded.find(':'));
+}
+
+// A raw response (the worker's replacement or the edited page) taken apart.
+struct RawResponse {
+    int nStatus = 0;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string sBody;
+};
+
+bool ParseRawResponse(const std::string& sRaw, RawResponse& parsed) {
+    const size_t nHeadEnd = sRaw.find("\r\n\r\n");
+    if (nHeadEnd == std::string::npos || sRaw.compare(0, 5, "HTTP/") != 0) return false;
+    const size_t nStatusEnd = sRaw.find("\r\n");
+    const size_t nBlank = sRaw.find(' ');
+    if (nBlank == std::string::npos || nBlank + 4 > nStatusEnd) return false;
+    parsed.nStatus = std::atoi(sRaw.c_str() + nBlank + 1);
+    for (size_t nLine = nStatusEnd + 2; nLine < nHeadEnd;) {
+        const size_t nEnd = sRaw.find("\r\n", nLine);
+        const std::string sLine = sRaw.substr(nLine, nEnd - nLine);
+        const size_t nColon = sLine.find(':');
+        if (nColon != std::string::npos) {
+            const size_t nValue = sLine.find_first_not_of(' ', nColon + 1);
+            parsed.headers.emplace_back(sLine.substr(0, nColon),
+                                        nValue == std::string::npos ? std::string() : sLine.substr(nValue));
+        }
+        nLine = nEnd + 2;
+    }
+    parsed.sBody = sRaw.substr(nHeadEnd + 4);
+    return parsed.nStatus >= 100 && parsed.nStatus <= 999;
+}
+
+}  // namespace
+
+ProxyServer::ProxyServer(PFN_HTTP_FILTER_PROC pfnFilterProc, RequestRules rules, UserStore* pStore,
+                         ProxyOptions options)
+    : m_pfnFilterProc(pfnFilterProc),
+      m_rules(std::move(rules)),
+      m_pStore(pStore),
+      m_options(std::move(options)),
+      m_spServer(std::make_unique<httplib::Server>()) {
+    m_spServer->set_read_timeout(10, 0);
+    m_spServer->set_write_timeout(10, 0);
+    m_spServer->set_payload_max_length(16 * 1024 * 1024);
+    const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+        Handle(request, response);
+    };
+    for (const char* pszPattern : {".*"}) {
+        m_spServer->Get(pszPattern, handler);
+        m_spServer->Post(pszPattern, handler);
+        m_spServer->Put(pszPattern, handler);
+        m_spServer->Delete(pszPattern, handler);
+        m_spServer->Patch(pszPattern, handler);
+        m_spServer->Options(pszPattern, handler);
+    }
+}
+
+ProxyServer::~ProxyServer() = default;
+
+int ProxyServer::Bind(const std::string& sHost, int nPort) {
+    if (nPort == 0) return m_spServer->bind_to_any_port(sHost.c_str());
+    return m_spServer->bind_to_port(sHost.c_str(), nPort) ? nPort : -1;
+}
+
+bool ProxyServer::Serve() { return m_spServer->listen_after_bind(); }
+
+void ProxyServer::Stop() { m_spServer->stop(); }
+
+void ProxyServer::Handle(const httplib::Request& request, httplib::Response& response) {
+    RequestSpec spec;
+    spec.sMethod = request.method;
+    spec.sUrl = request.target;
+    spec.headers.clear();
+    for (const auto& [sName, sValue] : request.headers)
+        if (!IsHopByHop(sName) && !IsPseudoHeader(sName) && !SameNoCase(sName, "Accept-Encoding"))
+            spec.headers.emplace_back(sName, sValue);
+    std::string sUser = request.get_header_value(m_options.sUserHeader.c_str());
+    if (sUser.empty()) sUser = BasicUser(request.get_header_value("Authorization"));
+    spec.sUser = sUser;
+    spec.serverVariables = {{"REMOTE_ADDR", request.remote_addr},
+                            {"LOCAL_ADDR", request.local_addr},
+                            {"SERVER_PORT", std::to_string(request.local_port)},
+                            {"HTTPS", "off"},
+                            {"REQUEST_METHOD", request.method},
+                            {"HEADER_QV_CSMPREFIX", m_options.sScriptPrefix}};
+    if (!sUser.empty()) {
+        spec.serverVariables["QV_USERNAME"] = sUser;
+        spec.serverVariables["LOGON_USER"] = sUser;
+    }
+    spec.nSubscriptionType = m_rules.Classify(request.target);
+    const std::string sScheme = request.get_header_value("X-Forwarded-Proto");
+    spec.sRoot = (sScheme == "https" ? "https://" : "http://") + request.get_header_value("Host");
+    spec.sIntRoot = spec.sRoot;
+    spec.sResponseHead.clear();
+
+    HostServices services;
+    services.m_pUserStore = m_pStore;
+    HostRequest hostRequest(services, std::move(spec));
+    hostRequest.Notify(m_pfnFilterProc, SF_NOTIFY_PREPROC_HEADERS);
+    hostRequest.Notify(m_pfnFilterProc, SF_NOTIFY_AUTH_COMPLETE);
+
+    // Upstream: the URL as the worker left it, the browser's headers with
+    // those the worker set or added, asking for an uncompressed answer.
+    httplib::Headers upstreamHeaders;
+    for (const auto& [sName, sValue] : hostRequest.Spec().headers)
+        if (!SameNoCase(sName, "Host") && !SameNoCase(sName, "Content-Length")) upstreamHeaders.emplace(sName, sValue);
+    for (const HeaderAction& action : hostRequest.HeaderActions()) {
+        const std::string sName = HeaderName(action.sName);
+        if (action.dwNotification == SF_NOTIFY_SEND_RESPONSE || SameNoCase(sName, "URL")) continue;
+        if (action.sAction == "set") upstreamHeaders.erase(sName);
+        upstreamHeaders.emplace(sName, action.sValue);
+    }
+    upstreamHeaders.emplace("X-Forwarded-For", request.remote_addr);
+    upstreamHeaders.emplace("X-Forwarded-Host", request.get_header_value("Host"));
+    httplib::Client client(m_options.sUpstream);
+    client.set_connection_timeout(5, 0);
+    client.set_read_timeout(m_options.nUpstreamSeconds, 0);
+    client.set_write_timeout(m_options.nUpstreamSeconds, 0);
+    client.set_follow_location(false);
+    client.enable_server_certificate_verification(true);
+    if (!m_options.sCaFile.empty()) client.set_ca_cert_path(m_options.sCaFile.c_str());
+    httplib::Request upstreamRequest;
+    upstreamRequest.method = request.method;
+    upstreamRequest.path = hostRequest.Spec().sUrl;
+    upstreamRequest.headers = std::move(upstreamHeaders);
+    upstreamRequest.body = request.body;
+    const httplib::Result result = client.send(upstreamRequest);
+    if (!result) {
+        hostRequest.Notify(m_pfnFilterProc, SF_NOTIFY_END_OF_REQUEST);
+        response.status = 502;
+        response.set_content("The OWA server did not answer: " + httplib::to_string(result.error()) + "\n",
+                             "text/plain");
+        return;
+    }
+
+    const httplib::Response& upstream = *result;
+    const std::string sType = upstream.get_header_value("Content-Type");
+    const bool bPage = upstream.status == 200 && sType.find("text/html") != std::string::npos &&
+                       upstream.body.size() <= m_options.cbMaxPage;
+    std::string sHead = "HTTP/1.1 " + std::to_string(upstream.status) + " " + upstream.reason + "\r\n";
+    for (const auto& [sName, sValue] : upstream.headers)
+        if (!IsHopByHop(sName) && !SameNoCase(sName, "Content-Length") && !SameNoCase(sName, "Content-Encoding"))
+            sHead.append(sName).append(": ").append(sValue).append("\r\n");
+    sHead.append("\r\n");
+    hostRequest.SetResponse(static_cast<DWORD>(upstream.status), bPage ? sHead : std::string(),
+                            bPage ? upstream.body : std::string());
+    hostRequest.Notify(m_pfnFilterProc, SF_NOTIFY_SEND_RESPONSE);
+    if (bPage) hostRequest.Notify(m_pfnFilterProc, SF_NOTIFY_SEND_RAW_DATA);
+    hostRequest.Notify(m_pfnFilterProc, SF_NOTIFY_END_OF_REQUEST);
+
+    RawResponse sent;
+    if (!bPage || !ParseRawResponse(hostRequest.SentResponse(), sent)) {
+        sent = RawResponse{upstream.status, {}, upstream.body};
+        for (const auto& [sName, sValue] : upstream.headers) sent.headers.emplace_back(sName, sValue);
+    }
+    response.status = sent.nStatus;
+    std::string sContentType = "application/octet-stream";
+    for (const auto& [sName, sValue] : sent.headers) {
+        if (SameNoCase(sName, "Content-Type")) {
+            sContentType = sValue;
+        } else if (!IsHopByHop(sName) && !SameNoCase(sName, "Content-Length") &&
+                   !SameNoCase(sName, "Content-Encoding")) {
+            response.headers.emplace(sName, sValue);
+        }
+    }
+    for (const HeaderAction& action : hostRequest.HeaderActions())
+        if (action.dwNotification == SF_NOTIFY_SEND_RESPONSE) response.headers.emplace(HeaderName(action.sName), action.sValue);
+    response.set_content(sent.sBody, sContentType.c_str());
+}
+
+}  // namespace kxhost
