@@ -1,13 +1,13 @@
 #include "host/proxy_server.h"
 
 #include <httplib.h>
-#include <strings.h>
 
 #include <string_view>
 #include <vector>
 
 #include "host/host_request.h"
 #include "host/host_services.h"
+#include "host/host_text.h"
 
 namespace kxhost {
 
@@ -16,13 +16,17 @@ namespace {
 constexpr const char* HOP_BY_HOP[] = {"Connection", "Keep-Alive", "Proxy-Authenticate", "Proxy-Authorization",
                                       "TE", "Trailer", "Transfer-Encoding", "Upgrade"};
 
-bool SameNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
 bool IsHopByHop(std::string_view sName) {
     for (const char* pszName : HOP_BY_HOP)
         if (SameNoCase(sName, pszName)) return true;
+    return false;
+}
+
+// CR, LF, NUL and the other controls but tab: what must never reach a
+// header line or a request line upstream.
+bool HasControls(std::string_view sText) {
+    for (const char ch : sText)
+        if ((static_cast<unsigned char>(ch) < 0x20 && ch != '\t') || ch == 0x7F) return true;
     return false;
 }
 
@@ -41,7 +45,7 @@ std::string HeaderName(std::string sName) {
 
 // The user name of a Basic authorization header; empty when there is none.
 std::string BasicUser(const std::string& sAuthorization) {
-    if (sAuthorization.size() < 6 || strncasecmp(sAuthorization.c_str(), "Basic ", 6) != 0) return "";
+    if (!StartsWithNoCase(sAuthorization, "Basic ")) return "";
     static constexpr std::string_view DIGITS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string sDecoded;
     unsigned nBits = 0, nCount = 0;
@@ -123,6 +127,13 @@ bool ProxyServer::Serve() { return m_spServer->listen_after_bind(); }
 void ProxyServer::Stop() { m_spServer->stop(); }
 
 void ProxyServer::Handle(const httplib::Request& request, httplib::Response& response) {
+    bool bClean = !HasControls(request.target);
+    for (const auto& [sName, sValue] : request.headers) bClean = bClean && !HasControls(sName) && !HasControls(sValue);
+    if (!bClean) {
+        response.status = 400;
+        response.set_content("Control characters in the request line or a header.\n", "text/plain");
+        return;
+    }
     RequestSpec spec;
     spec.sMethod = request.method;
     spec.sUrl = request.target;

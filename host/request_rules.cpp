@@ -1,16 +1,12 @@
 #include "host/request_rules.h"
 
-#include <strings.h>
-
 #include <sstream>
+
+#include "host/host_text.h"
 
 namespace kxhost {
 
 namespace {
-
-bool StartsWithNoCase(std::string_view sText, std::string_view sPrefix) {
-    return sText.size() >= sPrefix.size() && strncasecmp(sText.data(), sPrefix.data(), sPrefix.size()) == 0;
-}
 
 // The value of the first parameter of that name in the query; false when there is none.
 bool FindParameter(std::string_view sQuery, std::string_view sName, std::string_view& sValue) {
@@ -19,7 +15,7 @@ bool FindParameter(std::string_view sQuery, std::string_view sName, std::string_
         const std::string_view sPair = sQuery.substr(0, nAmp);
         const size_t nEquals = sPair.find('=');
         const std::string_view sKey = sPair.substr(0, nEquals);
-        if (sKey.size() == sName.size() && strncasecmp(sKey.data(), sName.data(), sName.size()) == 0) {
+        if (SameNoCase(sKey, sName)) {
             sValue = nEquals == std::string_view::npos ? std::string_view() : sPair.substr(nEquals + 1);
             return true;
         }
@@ -85,9 +81,8 @@ int32_t RequestRules::Classify(std::string_view sUrl) const {
         if (rule.sParameter.empty()) return rule.nType;
         std::string_view sValue;
         if (!FindParameter(sQuery, rule.sParameter, sValue)) continue;
-        if (rule.bAnyValue || (rule.bValuePrefix ? StartsWithNoCase(sValue, rule.sValue)
-                                                 : sValue.size() == rule.sValue.size() &&
-                                                       strncasecmp(sValue.data(), rule.sValue.data(), sValue.size()) == 0))
+        if (rule.bAnyValue ||
+            (rule.bValuePrefix ? StartsWithNoCase(sValue, rule.sValue) : SameNoCase(sValue, rule.sValue)))
             return rule.nType;
     }
     return 0;

@@ -3,8 +3,14 @@
 // Redis: what the browser gets, what OWA is asked, what is kept.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include <filesystem>
 #include <fstream>
@@ -89,6 +95,7 @@ public:
         m_proxy.Stop();
         m_thread.join();
     }
+    int Port() const { return m_nPort; }
     // Ana's GET through the proxy.
     httplib::Result Get(const std::string& sTarget) {
         httplib::Client client("127.0.0.1", m_nPort);
@@ -198,6 +205,73 @@ TEST_F(Proxy, AnUpstreamThatIsDownGivesABadGateway) {
     const httplib::Result result = nowhere.Get("/owa/?ae=Folder&t=IPF.Appointment");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->status, 502);
+}
+
+// Sends raw bytes to the port and reads what comes back until the peer
+// closes or 2 s pass.
+std::string RawExchange(int nPort, const std::string& sRequest) {
+    const int nSocket = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(nPort));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const timeval timeout{2, 0};
+    setsockopt(nSocket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+    std::string sResponse;
+    if (connect(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
+        for (size_t nSent = 0; nSent < sRequest.size();) {
+            const ssize_t n = send(nSocket, sRequest.data() + nSent, sRequest.size() - nSent, MSG_NOSIGNAL);
+            if (n <= 0) break;
+            nSent += static_cast<size_t>(n);
+        }
+        char buffer[4096];
+        for (ssize_t n; (n = recv(nSocket, buffer, sizeof(buffer), 0)) > 0;) sResponse.append(buffer, static_cast<size_t>(n));
+    }
+    close(nSocket);
+    return sResponse;
+}
+
+TEST_F(Proxy, MalformedRequestsGetAnHttpErrorAndNothingReachesOwa) {
+    const size_t nBefore = m_owa.Count();
+    const std::string sHuge(1024 * 1024, 'a');
+    for (const std::string& sRequest :
+         {"GET /owa/?ae=Folder HTTP/1.1\r\nHost: x\r\nX-Big: " + sHuge + "\r\n\r\n",
+          std::string("GET /owa/\rX HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"),
+          std::string("GET /owa/ HTTP/1.1\r\nHost: x\r\nX-A: 1\r2\r\nConnection: close\r\n\r\n"),
+          std::string("POST /owa/ HTTP/1.1\r\nHost: x\r\nConnection: close\r\nTransfer-Encoding: chunked\r\n\r\n"
+                      "zz\r\nabc\r\n0\r\n\r\n")}) {
+        const std::string sResponse = RawExchange(m_spProxy->Port(), sRequest);
+        EXPECT_TRUE(sResponse.empty() || sResponse.rfind("HTTP/1.1 4", 0) == 0) << sRequest.substr(0, 40) << " -> " << sResponse.substr(0, 80);
+    }
+    EXPECT_EQ(m_owa.Count(), nBefore);
+    EXPECT_TRUE(m_spProxy->Get("/owa/?ae=Folder&t=IPF.Appointment")) << "and the proxy still serves";
+}
+
+TEST_F(Proxy, AnUpstreamThatHangsCostsABoundedWait) {
+    httplib::Server silent;
+    silent.Get(".*", [](const httplib::Request&, httplib::Response& response) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        response.set_content("late", "text/plain");
+    });
+    const int nPort = silent.bind_to_any_port("127.0.0.1");
+    std::thread serving([&] { silent.listen_after_bind(); });
+    kxhost::ProxyOptions options;
+    options.sUpstream = "http://127.0.0.1:" + std::to_string(nPort);
+    options.nUpstreamSeconds = 1;
+    kxhost::RequestRules rules;
+    std::string sError;
+    rules.Parse(kxhost::RequestRules::DefaultText(), sError);
+    kxhost::ProxyServer proxy(m_spWorker->FilterProc(), rules, m_spStore.get(), options);
+    const int nProxyPort = proxy.Bind("127.0.0.1", 0);
+    std::thread proxying([&] { proxy.Serve(); });
+    const auto start = std::chrono::steady_clock::now();
+    const std::string sResponse = RawExchange(nProxyPort, "GET /owa/?ae=Folder HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(sResponse.rfind("HTTP/1.1 502", 0), 0u) << sResponse.substr(0, 80);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    proxy.Stop();
+    proxying.join();
+    silent.stop();
+    serving.join();
 }
 
 TEST(UserStores, RedisIsSharedAndADownStoreFailsTheCall) {
