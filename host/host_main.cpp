@@ -134,7 +134,7 @@ int RunDemo(const DemoOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) return kxhost::RunServe(argc - 1, argv + 1, KX_DEFAULT_WORKER);
+    if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) return kxhost::RunServe(argc - 1, argv + 1, KX_DEFAULT_WORKER, KX_DEFAULT_CLIENT);
     if (argc < 2 || std::strcmp(argv[1], "demo") != 0) return Usage();
     DemoOptions options;
     for (int n = 2; n < argc; n += 2) {

@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <fstream>
+#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -59,6 +61,16 @@ std::string BasicUser(const std::string& sAuthorization) {
         }
     }
     return sDecoded.substr(0, sDecoded.find(':'));
+}
+
+// The target without the cached-script folder: browsers ask for
+// "…/<prefix>/file" so that a new prefix makes them fetch files again.
+std::string WithoutScriptPrefix(const std::string& sTarget, const std::string& sPrefix) {
+    const std::string sSegment = "/" + sPrefix + "/";
+    const size_t nPathEnd = sTarget.find('?');
+    const size_t nAt = sPrefix.empty() ? std::string::npos : sTarget.find(sSegment);
+    if (nAt == std::string::npos || nAt >= nPathEnd) return sTarget;
+    return sTarget.substr(0, nAt + 1) + sTarget.substr(nAt + sSegment.size());
 }
 
 // A raw response (the worker's replacement or the edited page) taken apart.
@@ -126,6 +138,28 @@ bool ProxyServer::Serve() { return m_spServer->listen_after_bind(); }
 
 void ProxyServer::Stop() { m_spServer->stop(); }
 
+bool ProxyServer::ServeClientFile(const std::string& sPath, httplib::Response& response) const {
+    static constexpr std::string_view FOLDER = "/QVScripts/Kalyxa/2.0/";
+    const size_t nApp = sPath.find('/', 1);
+    if (nApp == std::string::npos || !StartsWithNoCase(std::string_view(sPath).substr(nApp), FOLDER)) return false;
+    const std::string sName = sPath.substr(nApp + FOLDER.size());
+    const bool bPlainName = !sName.empty() && sName[0] != '.' &&
+                            sName.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") ==
+                                std::string::npos;
+    std::ifstream file(m_options.sClientFolder + "/" + sName, std::ios::binary);
+    if (!bPlainName || m_options.sClientFolder.empty() || !file) {
+        response.status = 404;
+        response.set_content("No such file.\n", "text/plain");
+        return true;
+    }
+    std::ostringstream content;
+    content << file.rdbuf();
+    const bool bScript = sName.size() > 3 && sName.compare(sName.size() - 3, 3, ".js") == 0;
+    response.set_header("Cache-Control", "public, max-age=31536000");
+    response.set_content(content.str(), bScript ? "application/javascript; charset=utf-8" : "image/gif");
+    return true;
+}
+
 void ProxyServer::Handle(const httplib::Request& request, httplib::Response& response) {
     bool bClean = !HasControls(request.target);
     for (const auto& [sName, sValue] : request.headers) bClean = bClean && !HasControls(sName) && !HasControls(sValue);
@@ -134,9 +168,11 @@ void ProxyServer::Handle(const httplib::Request& request, httplib::Response& res
         response.set_content("Control characters in the request line or a header.\n", "text/plain");
         return;
     }
+    const std::string sTarget = WithoutScriptPrefix(request.target, m_options.sScriptPrefix);
+    if (ServeClientFile(sTarget.substr(0, sTarget.find('?')), response)) return;
     RequestSpec spec;
     spec.sMethod = request.method;
-    spec.sUrl = request.target;
+    spec.sUrl = sTarget;
     spec.headers.clear();
     for (const auto& [sName, sValue] : request.headers)
         if (!IsHopByHop(sName) && !IsPseudoHeader(sName) && !SameNoCase(sName, "Accept-Encoding"))
@@ -154,7 +190,7 @@ void ProxyServer::Handle(const httplib::Request& request, httplib::Response& res
         spec.serverVariables["QV_USERNAME"] = sUser;
         spec.serverVariables["LOGON_USER"] = sUser;
     }
-    spec.nSubscriptionType = m_rules.Classify(request.target);
+    spec.nSubscriptionType = m_rules.Classify(sTarget);
     const std::string sScheme = request.get_header_value("X-Forwarded-Proto");
     spec.sRoot = (sScheme == "https" ? "https://" : "http://") + request.get_header_value("Host");
     spec.sIntRoot = spec.sRoot;

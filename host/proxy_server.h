@@ -31,6 +31,8 @@ struct ProxyOptions {
     // The folder the product's scripts are served under (HEADER_QV_CSMPREFIX):
     // a new one when they change, so that browsers fetch them again.
     std::string sScriptPrefix = "kx-2.0-1";
+    // The product's client files, served under "/<app>/QVScripts/Kalyxa/2.0/".
+    std::string sClientFolder;
 };
 
 class ProxyServer {
@@ -49,6 +51,8 @@ public:
     void Stop();
 
 private:
+    // Answers a request for one of the product's client files; false when it is not one.
+    bool ServeClientFile(const std::string& sPath, httplib::Response& response) const;
     void Handle(const httplib::Request& request, httplib::Response& response);
 
     PFN_HTTP_FILTER_PROC m_pfnFilterProc;

@@ -21,14 +21,15 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: kx-host serve --upstream URL [--listen HOST:PORT] [--worker PATH] [--rules FILE]\n"
                  "                     [--user-store PATH|redis://...] [--user-header NAME] [--ca-file PATH]\n"
-                 "                     [--max-page-kb N] [--script-prefix NAME]\n");
+                 "                     [--max-page-kb N] [--script-prefix NAME] [--client DIR]\n");
     return 2;
 }
 
 }  // namespace
 
-int RunServe(int argc, char** argv, const char* pszDefaultWorker) {
+int RunServe(int argc, char** argv, const char* pszDefaultWorker, const char* pszDefaultClient) {
     ProxyOptions options;
+    options.sClientFolder = pszDefaultClient;
     std::string sListen = "127.0.0.1:8080", sWorker = pszDefaultWorker, sRulesFile,
                 sStore = "kx-user-properties.sqlite";
     for (int n = 1; n < argc; n += 2) {
@@ -42,6 +43,7 @@ int RunServe(int argc, char** argv, const char* pszDefaultWorker) {
         else if (sName == "--user-header") options.sUserHeader = sValue;
         else if (sName == "--ca-file") options.sCaFile = sValue;
         else if (sName == "--script-prefix") options.sScriptPrefix = sValue;
+        else if (sName == "--client") options.sClientFolder = sValue;
         else if (sName == "--max-page-kb") options.cbMaxPage = std::strtoul(sValue.c_str(), nullptr, 10) * 1024;
         else return Usage();
     }

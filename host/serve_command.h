@@ -4,8 +4,9 @@
 
 namespace kxhost {
 
-// argv[0] is "serve"; the exit code.
-int RunServe(int argc, char** argv, const char* pszDefaultWorker);
+// argv[0] is "serve"; the exit code. The defaults: the staged worker and
+// the staged client files.
+int RunServe(int argc, char** argv, const char* pszDefaultWorker, const char* pszDefaultClient);
 
 }  // namespace kxhost
 

@@ -117,6 +117,7 @@ private:
         kxhost::ProxyOptions options;
         options.sUpstream = sUpstream;
         options.nUpstreamSeconds = 5;
+        options.sClientFolder = KX_CLIENT_FOLDER;
         return options;
     }
     kxhost::ProxyServer m_proxy;
@@ -198,6 +199,28 @@ TEST_F(Proxy, ARedirectRequestBecomesA302) {
     EXPECT_EQ(result->get_header_value("X-QVProduct"), "6");
     EXPECT_NE(result->get_header_value("Location").find("/owa/?ae=Folder&t=IPF.Appointment&id=AB12"),
               std::string::npos);
+}
+
+TEST_F(Proxy, TheProductsFilesComeFromTheProxyUnderTheScriptFolder) {
+    const httplib::Result script = m_spProxy->Get("/owa/QVScripts/Kalyxa/2.0/kx-2.0-1/qv_kxutil.js");
+    ASSERT_TRUE(script);
+    EXPECT_EQ(script->status, 200);
+    EXPECT_NE(script->body.find("qvkx_OpnMngDgs"), std::string::npos);
+    EXPECT_EQ(script->get_header_value("Content-Type"), "application/javascript; charset=utf-8");
+    const httplib::Result image = m_spProxy->Get("/ecp/QVScripts/Kalyxa/2.0/kx-2.0-1/qv_kx-cal-day.gif");
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->body.rfind("GIF89a", 0), 0u);
+    for (const char* pszTarget : {"/owa/QVScripts/Kalyxa/2.0/kx-2.0-1/..%2f..%2fetc%2fpasswd",
+                                  "/owa/QVScripts/Kalyxa/2.0/../../../etc/passwd", "/owa/QVScripts/Kalyxa/2.0/.hidden",
+                                  "/owa/QVScripts/Kalyxa/2.0/missing.js"}) {
+        const httplib::Result refused = m_spProxy->Get(pszTarget);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, 404) << pszTarget;
+    }
+    const size_t nBefore = m_owa.Count();
+    ASSERT_TRUE(m_spProxy->Get("/owa/14.3.123.4/scripts/premium/kx-2.0-1/cdayvw.js"));
+    EXPECT_EQ(m_owa.Count(), nBefore + 1);
+    EXPECT_EQ(m_owa.Last().target, "/owa/14.3.123.4/scripts/premium/cdayvw.js") << "OWA's own, without the folder";
 }
 
 TEST_F(Proxy, AnUpstreamThatIsDownGivesABadGateway) {
