@@ -1,12 +1,14 @@
 // kx-host: the reference host on the command line.
 //
 //   kx-host demo [--worker PATH] [--page PATH] [--url URL] [--language TAGS] [--out PATH]
+//   kx-host demo --serve [--listen HOST:PORT] [--worker PATH]
 //   kx-host serve --upstream URL [--listen HOST:PORT] [...]
 //
 // demo loads the worker, asks for its filter version, sends one request
 // through all five notifications and prints what the worker answered and the
-// response as it would leave (or writes the response to --out). serve runs
-// the worker in a reverse proxy in front of an OWA server.
+// response as it would leave (or writes the response to --out); with
+// --serve it runs the proxy in front of a small OWA look-alike for a
+// browser. serve runs the worker in a reverse proxy in front of an OWA server.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -48,6 +50,7 @@ bool ReadFile(const std::string& sPath, std::string& sText) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: kx-host demo [--worker PATH] [--page PATH] [--url URL] [--language TAGS] [--out PATH]\n"
+                 "       kx-host demo --serve [--listen HOST:PORT] [--worker PATH]\n"
                  "       kx-host serve --upstream URL [--listen HOST:PORT] [...]\n");
     return 2;
 }
@@ -58,6 +61,8 @@ struct DemoOptions {
     std::string sUrl = "/owa/?ae=Folder&t=IPF.Appointment";
     std::string sLanguages = "en-US,en;q=0.8";
     std::string sOut;
+    bool bServe = false;
+    std::string sListen = "127.0.0.1:8080";
 };
 
 int RunDemo(const DemoOptions& options) {
@@ -138,13 +143,20 @@ int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "demo") != 0) return Usage();
     DemoOptions options;
     for (int n = 2; n < argc; n += 2) {
+        if (std::strcmp(argv[n], "--serve") == 0) {
+            options.bServe = true;
+            --n;
+            continue;
+        }
         if (n + 1 >= argc) return Usage();
         if (std::strcmp(argv[n], "--worker") == 0) options.sWorker = argv[n + 1];
         else if (std::strcmp(argv[n], "--page") == 0) options.sPage = argv[n + 1];
         else if (std::strcmp(argv[n], "--url") == 0) options.sUrl = argv[n + 1];
         else if (std::strcmp(argv[n], "--language") == 0) options.sLanguages = argv[n + 1];
         else if (std::strcmp(argv[n], "--out") == 0) options.sOut = argv[n + 1];
+        else if (std::strcmp(argv[n], "--listen") == 0) options.sListen = argv[n + 1];
         else return Usage();
     }
+    if (options.bServe) return kxhost::RunDemoServer(options.sListen, options.sWorker, KX_DEFAULT_CLIENT, KX_DEMO_PAGES);
     return RunDemo(options);
 }

@@ -179,6 +179,7 @@ void ProxyServer::Handle(const httplib::Request& request, httplib::Response& res
             spec.headers.emplace_back(sName, sValue);
     std::string sUser = request.get_header_value(m_options.sUserHeader.c_str());
     if (sUser.empty()) sUser = BasicUser(request.get_header_value("Authorization"));
+    if (sUser.empty()) sUser = m_options.sDefaultUser;
     spec.sUser = sUser;
     spec.serverVariables = {{"REMOTE_ADDR", request.remote_addr},
                             {"LOCAL_ADDR", request.local_addr},

@@ -26,6 +26,7 @@ struct ProxyOptions {
     std::string sUpstream;                    // "http://owa.example.test" or "https://…:port"
     std::string sCaFile;                      // trusted certificates for an https upstream; empty: the system's
     std::string sUserHeader = "X-Remote-User";  // who the user is, as the authenticating front end says
+    std::string sDefaultUser;                 // who a request without that header is (the demo's user)
     size_t cbMaxPage = 4 * 1024 * 1024;       // larger HTML answers pass through unedited
     int nUpstreamSeconds = 30;                // for one upstream exchange
     // The folder the product's scripts are served under (HEADER_QV_CSMPREFIX):

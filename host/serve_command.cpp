@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "host/demo_owa.h"
 #include "host/proxy_server.h"
 #include "host/user_store.h"
 #include "host/worker_module.h"
@@ -23,6 +24,46 @@ int Usage() {
                  "                     [--user-store PATH|redis://...] [--user-header NAME] [--ca-file PATH]\n"
                  "                     [--max-page-kb N] [--script-prefix NAME] [--client DIR]\n");
     return 2;
+}
+
+// Loads the worker and serves until SIGINT or SIGTERM; the exit code.
+int ServeUntilStopped(const std::string& sWorker, const ProxyOptions& options, RequestRules rules, UserStore* pStore,
+                      const std::string& sListen, const std::string& sFirstPage) {
+    const size_t nColon = sListen.rfind(':');
+    if (nColon == std::string::npos) return Usage();
+    WorkerModule worker(sWorker);
+    HTTP_FILTER_VERSION version{};
+    if (!worker.IsLoaded() || !worker.GetFilterVersion(&version)) {
+        std::fprintf(stderr, "cannot start the worker %s: %s\n", sWorker.c_str(), worker.Error().c_str());
+        return 1;
+    }
+    // SIGINT and SIGTERM end the serving from a thread of their own.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    ProxyServer proxy(worker.FilterProc(), std::move(rules), pStore, options);
+    const std::string sHost = sListen.substr(0, nColon);
+    const int nPort = proxy.Bind(sHost, std::atoi(sListen.c_str() + nColon + 1));
+    if (nPort < 0) {
+        std::fprintf(stderr, "cannot listen on %s\n", sListen.c_str());
+        worker.TerminateFilter(0);
+        return 1;
+    }
+    std::printf("kx-host: serving http://%s:%d/ in front of %s\n", sHost.c_str(), nPort, options.sUpstream.c_str());
+    if (!sFirstPage.empty()) std::printf("Open http://%s:%d%s in a browser; Ctrl-C ends.\n", sHost.c_str(), nPort, sFirstPage.c_str());
+    std::fflush(stdout);
+    std::thread stopper([&] {
+        int nSignal = 0;
+        sigwait(&signals, &nSignal);
+        proxy.Stop();
+    });
+    const bool bServed = proxy.Serve();
+    pthread_kill(stopper.native_handle(), SIGTERM);
+    stopper.join();
+    worker.TerminateFilter(0);
+    return bServed ? 0 : 1;
 }
 
 }  // namespace
@@ -47,8 +88,7 @@ int RunServe(int argc, char** argv, const char* pszDefaultWorker, const char* ps
         else if (sName == "--max-page-kb") options.cbMaxPage = std::strtoul(sValue.c_str(), nullptr, 10) * 1024;
         else return Usage();
     }
-    const size_t nColon = sListen.rfind(':');
-    if (options.sUpstream.empty() || nColon == std::string::npos) return Usage();
+    if (options.sUpstream.empty()) return Usage();
 
     RequestRules rules;
     std::string sRules = RequestRules::DefaultText(), sError;
@@ -71,41 +111,32 @@ int RunServe(int argc, char** argv, const char* pszDefaultWorker, const char* ps
         std::fprintf(stderr, "%s\n", sError.c_str());
         return 1;
     }
-    WorkerModule worker(sWorker);
-    HTTP_FILTER_VERSION version{};
-    if (!worker.IsLoaded() || !worker.GetFilterVersion(&version)) {
-        std::fprintf(stderr, "cannot start the worker %s: %s\n", sWorker.c_str(), worker.Error().c_str());
-        return 1;
-    }
+    return ServeUntilStopped(sWorker, options, std::move(rules), spStore.get(), sListen, "");
+}
 
-    // SIGINT and SIGTERM end the serving from a thread of their own.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    ProxyServer proxy(worker.FilterProc(), std::move(rules), spStore.get(), options);
-    const int nPort = proxy.Bind(sListen.substr(0, nColon), std::atoi(sListen.c_str() + nColon + 1));
-    if (nPort < 0) {
-        std::fprintf(stderr, "cannot listen on %s\n", sListen.c_str());
-        worker.TerminateFilter(0);
+int RunDemoServer(const std::string& sListen, const std::string& sWorker, const std::string& sClient,
+                  const std::string& sPages) {
+    DemoOwa owa(sPages);
+    if (owa.Start() < 0) {
+        std::fprintf(stderr, "cannot start the demo's OWA\n");
         return 1;
     }
-    std::printf("kx-host: serving http://%s:%d/ in front of %s\n", sListen.substr(0, nColon).c_str(), nPort,
-                options.sUpstream.c_str());
-    std::fflush(stdout);
-    std::thread stopper([&] {
-        int nSignal = 0;
-        sigwait(&signals, &nSignal);
-        proxy.Stop();
-    });
-    const bool bServed = proxy.Serve();
-    if (stopper.joinable()) {
-        pthread_kill(stopper.native_handle(), SIGTERM);
-        stopper.join();
+    char szFolder[] = "/tmp/kx-demo-XXXXXX";
+    std::string sError;
+    const std::unique_ptr<UserStore> spStore =
+        mkdtemp(szFolder) == nullptr ? nullptr : OpenUserStore(std::string(szFolder) + "/user-properties.sqlite", sError);
+    if (!spStore) {
+        std::fprintf(stderr, "cannot make the demo's user store: %s\n", sError.c_str());
+        return 1;
     }
-    worker.TerminateFilter(0);
-    return bServed ? 0 : 1;
+    ProxyOptions options;
+    options.sUpstream = owa.Url();
+    options.sClientFolder = sClient;
+    options.sDefaultUser = "EXAMPLE\\ana.lima";
+    RequestRules rules;
+    rules.Parse(RequestRules::DefaultText(), sError);
+    return ServeUntilStopped(sWorker, options, std::move(rules), spStore.get(), sListen,
+                             "/owa/?ae=Folder&t=IPF.Appointment");
 }
 
 }  // namespace kxhost

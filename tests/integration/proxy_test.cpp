@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/demo_owa.h"
 #include "host/proxy_server.h"
 #include "host/user_store.h"
 #include "tests/integration/worker_fixture.h"
@@ -295,6 +296,32 @@ TEST_F(Proxy, AnUpstreamThatHangsCostsABoundedWait) {
     proxying.join();
     silent.stop();
     serving.join();
+}
+
+// The demo: the proxy in front of the OWA look-alike. A view chosen with the
+// product's button is what the next plain calendar request shows.
+TEST_F(Proxy, TheDemosCalendarRemembersTheChosenView) {
+    kxhost::DemoOwa owa(KX_DEMO_PAGES);
+    ASSERT_GT(owa.Start(), 0);
+    RunningProxy demo(m_spWorker->FilterProc(), m_spStore.get(), owa.Url());
+    const auto view = [&](const std::string& sTarget) {
+        const httplib::Result result = demo.Get(sTarget);
+        if (!result) return std::string("(no answer)");
+        const CHtmlTree tree(result->body);
+        return CHtmlTree::Text(tree.ById("divView"));
+    };
+    const httplib::Result first = demo.Get("/owa/?ae=Folder&t=IPF.Appointment");
+    ASSERT_TRUE(first);
+    const CHtmlTree tree(first->body);
+    // What the week button runs: OWA's nv(gtFrmActn() + getDtURL(...) + "&a=QvView2").
+    EXPECT_EQ(CHtmlTree::Attribute(tree.ById("qvweekview"), "onclick"), "return qvkx_OnClkChngView(2);");
+    EXPECT_EQ(view("/owa/?ae=Folder&t=IPF.Appointment&yr=2026&mn=12&dy=7&a=QvView2"), "Week view");
+    EXPECT_EQ(view("/owa/?ae=Folder&t=IPF.Appointment"), "Week view") << "rewritten to the stored view";
+    EXPECT_EQ(view("/owa/?ae=Folder&t=IPF.Appointment&a=QvView4"), "Month view");
+    EXPECT_EQ(view("/owa/?ae=Folder&t=IPF.Appointment"), "Month view");
+    const httplib::Result handler = demo.Get("/owa/?qvkxcmd=mngcds");
+    ASSERT_TRUE(handler);
+    EXPECT_NE(handler->body.find("<h1>MngCds.srf</h1>"), std::string::npos) << handler->body;
 }
 
 TEST(UserStores, RedisIsSharedAndADownStoreFailsTheCall) {

@@ -1,0 +1,38 @@
+// A small OWA look-alike for the demo: the basic calendar (showing the view
+// the request asks for) and the product's handler pages, from the page
+// files in a folder.
+#ifndef KX_HOST_DEMO_OWA_H
+#define KX_HOST_DEMO_OWA_H
+
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace httplib {
+class Server;
+}
+
+namespace kxhost {
+
+class DemoOwa {
+public:
+    // sPages holds calendar.html and handler.html.
+    explicit DemoOwa(std::string sPages);
+    ~DemoOwa();
+    DemoOwa(const DemoOwa&) = delete;
+    DemoOwa& operator=(const DemoOwa&) = delete;
+
+    // Serves on a free loopback port from a thread of its own; the port, or -1.
+    int Start();
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort); }
+
+private:
+    std::string m_sPages;
+    std::unique_ptr<httplib::Server> m_spServer;
+    std::thread m_thread;
+    int m_nPort = -1;
+};
+
+}  // namespace kxhost
+
+#endif  // KX_HOST_DEMO_OWA_H
