@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the product's button images: small two-colour GIFs drawn below as
-text ('#' the ink, anything else transparent). Run it again after changing
-a drawing; the output is deterministic."""
+"""Writes the product's button images (and the demo OWA's search icon):
+small two-colour GIFs drawn below as text ('#' the ink, anything else
+transparent). Run it again after changing a drawing; the output is
+deterministic."""
 import os
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -41,6 +42,10 @@ BELL = [".......##.......", "......####......", ".....######.....", "....#######
         "....########....", "....########....", "...##########...", "...##########...",
         "..############..", "..############..", ".##############.", "################",
         "................", "......####......", ".......##.......", "................"]
+MAGNIFIER = ["................", "....#####.......", "...##...##......", "..##.....##.....",
+             "..#.......#.....", "..#.......#.....", "..#.......#.....", "..##.....##.....",
+             "...##...###.....", "....#####.##....", "...........##...", "............##..",
+             ".............##.", "..............#.", "................", "................"]
 QUIET_BELL = [r.replace("#", ".", 4) if i % 2 else r for i, r in enumerate(BELL)]
 
 
@@ -86,9 +91,13 @@ ICONS = {
     "qv_rmndn.gif": QUIET_BELL,
 }
 
+# OWA's own search icon, for the demo's OWA look-alike.
+DEMO_ICONS = {"bsearch.gif": MAGNIFIER}
+
 if __name__ == "__main__":
-    for name, rows in ICONS.items():
-        assert all(len(r) == len(rows[0]) for r in rows), name
-        with open(os.path.join(HERE, name), "wb") as f:
-            f.write(gif(rows))
-        print(name)
+    for folder, icons in [(HERE, ICONS), (os.path.join(HERE, "..", "samples", "demo-owa"), DEMO_ICONS)]:
+        for name, rows in icons.items():
+            assert all(len(r) == len(rows[0]) for r in rows), name
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(gif(rows))
+            print(name)

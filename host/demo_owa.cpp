@@ -62,6 +62,15 @@ DemoOwa::DemoOwa(std::string sPages) : m_sPages(std::move(sPages)), m_spServer(s
             std::string sPage = ReadFile(m_sPages + "/calendar.html");
             Replace(sPage, "{{VIEW}}", ViewName(request.get_param_value("a")));
             response.set_content(sPage, "text/html; charset=utf-8");
+        } else if (StartsWithNoCase(request.path, "/owa/14.3.123.4/themes/")) {
+            // The page styles itself; OWA's theme files are stood in for.
+            const bool bImage = request.path.size() > 4 && request.path.compare(request.path.size() - 4, 4, ".gif") == 0;
+            if (bImage)
+                response.set_content(ReadFile(m_sPages + "/bsearch.gif"), "image/gif");
+            else
+                response.set_content("", "text/css");
+        } else if (request.path == "/favicon.ico") {
+            response.status = 204;
         } else {
             response.status = 404;
             response.set_content("Not part of the demo.\n", "text/plain");

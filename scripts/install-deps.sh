@@ -10,8 +10,24 @@ packages=(
   libgumbo-dev libpugixml-dev
   libldap-dev slapd ldap-utils
   libcurl4-openssl-dev libcpp-httplib-dev libhiredis-dev redis-server libsqlite3-dev
-  nodejs
+  nodejs chromium
 )
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+
+# The browser test's driver, from the npm registry (npm itself only when the
+# node at hand came without it).
+install_browser_driver() {
+  if ! command -v npm >/dev/null; then
+    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends npm >/dev/null
+  fi
+  if [ ! -d "$root/tests/browser/node_modules/puppeteer-core" ]; then
+    npm ci --prefix "$root/tests/browser" --no-audit --no-fund --loglevel=error >/dev/null
+  fi
+}
 
 missing=()
 for package in "${packages[@]}"; do
@@ -19,11 +35,9 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+install_browser_driver
