@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string_view>
@@ -239,8 +240,11 @@ void ProxyServer::Handle(const httplib::Request& request, httplib::Response& res
 
     const httplib::Response& upstream = *result;
     const std::string sType = upstream.get_header_value("Content-Type");
-    const bool bPage = upstream.status == 200 && sType.find("text/html") != std::string::npos &&
-                       upstream.body.size() <= m_options.cbMaxPage;
+    const bool bHtml = upstream.status == 200 && sType.find("text/html") != std::string::npos;
+    const bool bPage = bHtml && upstream.body.size() <= m_options.cbMaxPage;
+    if (bHtml && !bPage)
+        std::fprintf(stderr, "kx-host: %s: a page of %zu bytes is over the bound; sent unedited\n",
+                     hostRequest.Spec().sUrl.c_str(), upstream.body.size());
     std::string sHead = "HTTP/1.1 " + std::to_string(upstream.status) + " " + upstream.reason + "\r\n";
     for (const auto& [sName, sValue] : upstream.headers)
         if (!IsHopByHop(sName) && !SameNoCase(sName, "Content-Length") && !SameNoCase(sName, "Content-Encoding"))

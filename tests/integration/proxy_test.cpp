@@ -87,8 +87,9 @@ private:
 // A proxy on a free loopback port, serving until it goes.
 class RunningProxy {
 public:
-    RunningProxy(PFN_HTTP_FILTER_PROC pfnFilterProc, kxhost::UserStore* pStore, const std::string& sUpstream)
-        : m_proxy(pfnFilterProc, DefaultRules(), pStore, Options(sUpstream)) {
+    RunningProxy(PFN_HTTP_FILTER_PROC pfnFilterProc, kxhost::UserStore* pStore, const std::string& sUpstream,
+                 size_t cbMaxPage = 4 * 1024 * 1024)
+        : m_proxy(pfnFilterProc, DefaultRules(), pStore, Options(sUpstream, cbMaxPage)) {
         m_nPort = m_proxy.Bind("127.0.0.1", 0);
         m_thread = std::thread([this] { m_proxy.Serve(); });
     }
@@ -114,9 +115,10 @@ private:
         rules.Parse(kxhost::RequestRules::DefaultText(), sError);
         return rules;
     }
-    static kxhost::ProxyOptions Options(const std::string& sUpstream) {
+    static kxhost::ProxyOptions Options(const std::string& sUpstream, size_t cbMaxPage) {
         kxhost::ProxyOptions options;
         options.sUpstream = sUpstream;
+        options.cbMaxPage = cbMaxPage;
         options.nUpstreamSeconds = 5;
         options.sClientFolder = KX_CLIENT_FOLDER;
         return options;
@@ -175,6 +177,31 @@ TEST_F(Proxy, AChosenViewIsKeptAndShownNextTime) {
     RunningProxy second(m_spWorker->FilterProc(), m_spStore.get(), m_owa.Url());
     ASSERT_TRUE(second.Get("/owa/?ae=Folder&t=IPF.Appointment"));
     EXPECT_EQ(m_owa.Last().target, "/owa/?ae=Folder&t=IPF.Appointment&a=QvView3");
+}
+
+TEST_F(Proxy, TwoProxiesOnOneRedisShareTheChosenView) {
+    CRedisServer redis;
+    std::string sError;
+    const std::unique_ptr<kxhost::UserStore> spFirstStore = kxhost::OpenUserStore(redis.Uri(), sError);
+    const std::unique_ptr<kxhost::UserStore> spSecondStore = kxhost::OpenUserStore(redis.Uri(), sError);
+    ASSERT_TRUE(spFirstStore && spSecondStore) << sError;
+    RunningProxy first(m_spWorker->FilterProc(), spFirstStore.get(), m_owa.Url());
+    RunningProxy second(m_spWorker->FilterProc(), spSecondStore.get(), m_owa.Url());
+    ASSERT_TRUE(first.Get("/owa/?ae=Folder&t=IPF.Appointment&a=QvView4"));
+    ASSERT_TRUE(second.Get("/owa/?ae=Folder&t=IPF.Appointment"));
+    EXPECT_EQ(m_owa.Last().target, "/owa/?ae=Folder&t=IPF.Appointment&a=QvView4");
+    redis.Kill();
+    const httplib::Result result = second.Get("/owa/?ae=Folder&t=IPF.Appointment");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200) << "a store that is down costs the view, not the page";
+    EXPECT_EQ(m_owa.Last().target, "/owa/?ae=Folder&t=IPF.Appointment");
+}
+
+TEST_F(Proxy, APageOverTheBoundPassesThroughUnedited) {
+    RunningProxy bounded(m_spWorker->FilterProc(), m_spStore.get(), m_owa.Url(), 1024);
+    const httplib::Result result = bounded.Get("/owa/?ae=Folder&t=IPF.Appointment");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->body, ReadPage("basic-calendar-week.html"));
 }
 
 TEST_F(Proxy, OwnCommandsGoToTheirHandlerPages) {
