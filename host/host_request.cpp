@@ -27,7 +27,8 @@ void Assign(KxHostString& sTarget, const std::string& sValue) {
 // or after nFrom, ignoring case; npos when there is none.
 size_t FindTag(const std::string& sText, const char* pszTag, size_t nFrom) {
     const size_t cbTag = std::strlen(pszTag);
-    for (size_t n = nFrom; n + cbTag <= sText.size(); ++n) {
+    for (size_t n = sText.find('<', nFrom); n != std::string::npos && n + cbTag <= sText.size();
+         n = sText.find('<', n + 1)) {
         if (strncasecmp(sText.c_str() + n, pszTag, cbTag) != 0) continue;
         const char chNext = n + cbTag < sText.size() ? sText[n + cbTag] : '>';
         if (chNext == '>' || chNext == '/' || std::isspace(static_cast<unsigned char>(chNext))) return n;
@@ -93,7 +94,8 @@ void HostRequest::SetResponse(DWORD dwHttpStatus, std::string sHead, std::string
     m_authComplete.HttpStatus = dwHttpStatus;
     m_outbound.m_dwHttpStatus = dwHttpStatus;
     m_buffer = m_spec.sResponseHead + m_spec.sBody;
-    m_sent = m_buffer;
+    m_sent.clear();
+    m_bSentChanged = false;
     m_commonPointers = CCommonPointers{};
     if (!m_buffer.empty()) {
         auto* pStart = reinterpret_cast<BYTE*>(m_buffer.data());
@@ -151,8 +153,10 @@ DWORD HostRequest::Notify(PFN_HTTP_FILTER_PROC pfnHttpFilterProc, DWORD dwNotifi
         return 0;
     const DWORD dwResult = pfnHttpFilterProc(&m_context);
     if (dwNotification == SF_NOTIFY_SEND_RAW_DATA && m_context.m_dwControlMessage == KX_CONTROL_REPLACE &&
-        m_context.m_pReplaceBuffer != nullptr)
+        m_context.m_pReplaceBuffer != nullptr) {
         m_sent.assign(reinterpret_cast<const char*>(m_context.m_pReplaceBuffer), m_context.m_cbReplaceBuffer);
+        m_bSentChanged = true;
+    }
     return dwResult;
 }
 
@@ -165,6 +169,7 @@ DWORD HostRequest::Submit(const CBufferInstructionList* pList) {
         return ERROR_INVALID_DATA_CODE;
     m_submitError.clear();
     m_sent = std::move(sOutput);
+    m_bSentChanged = true;
     return 0;
 }
 

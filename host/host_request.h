@@ -66,7 +66,7 @@ public:
 
     // The response as it would leave: the buffer with the submitted
     // instructions applied, or the replace buffer the worker put in.
-    const std::string& SentResponse() const { return m_sent; }
+    const std::string& SentResponse() const { return m_bSentChanged ? m_sent : m_buffer; }
     // Why the last submission was refused; empty when it was applied.
     const std::string& SubmitError() const { return m_submitError; }
 
@@ -93,7 +93,8 @@ private:
     HostServices& m_services;
     RequestSpec m_spec;
     std::string m_buffer;  // response head and body, as the worker sees it
-    std::string m_sent;
+    std::string m_sent;  // when m_bSentChanged; else the buffer goes out as it is
+    bool m_bSentChanged = false;
     std::string m_submitError;
     std::vector<HeaderAction> m_headerActions;
     std::vector<CUserPropertyEntry> m_userProperties;

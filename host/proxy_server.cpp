@@ -74,11 +74,12 @@ std::string WithoutScriptPrefix(const std::string& sTarget, const std::string& s
     return sTarget.substr(0, nAt + 1) + sTarget.substr(nAt + sSegment.size());
 }
 
-// A raw response (the worker's replacement or the edited page) taken apart.
+// A raw response (the worker's replacement or the edited page) taken
+// apart; the body stays where it is.
 struct RawResponse {
     int nStatus = 0;
     std::vector<std::pair<std::string, std::string>> headers;
-    std::string sBody;
+    size_t nBody = 0;
 };
 
 bool ParseRawResponse(const std::string& sRaw, RawResponse& parsed) {
@@ -99,7 +100,7 @@ bool ParseRawResponse(const std::string& sRaw, RawResponse& parsed) {
         }
         nLine = nEnd + 2;
     }
-    parsed.sBody = sRaw.substr(nHeadEnd + 4);
+    parsed.nBody = nHeadEnd + 4;
     return parsed.nStatus >= 100 && parsed.nStatus <= 999;
 }
 
@@ -112,6 +113,10 @@ ProxyServer::ProxyServer(PFN_HTTP_FILTER_PROC pfnFilterProc, RequestRules rules,
       m_pStore(pStore),
       m_options(std::move(options)),
       m_spServer(std::make_unique<httplib::Server>()) {
+    const size_t nScheme = m_options.sUpstream.find("://");
+    const size_t nAuthority = nScheme == std::string::npos ? 0 : nScheme + 3;
+    m_bUpstreamHttps = StartsWithNoCase(m_options.sUpstream, "https://");
+    m_sUpstreamAuthority = m_options.sUpstream.substr(nAuthority, m_options.sUpstream.find('/', nAuthority) - nAuthority);
     m_spServer->set_read_timeout(10, 0);
     m_spServer->set_write_timeout(10, 0);
     m_spServer->set_payload_max_length(16 * 1024 * 1024);
@@ -161,6 +166,31 @@ bool ProxyServer::ServeClientFile(const std::string& sPath, httplib::Response& r
     return true;
 }
 
+std::unique_ptr<httplib::Client> ProxyServer::TakeClient() {
+    {
+        const std::lock_guard<std::mutex> guard(m_clientsLock);
+        if (!m_idleClients.empty()) {
+            std::unique_ptr<httplib::Client> spClient = std::move(m_idleClients.back());
+            m_idleClients.pop_back();
+            return spClient;
+        }
+    }
+    auto spClient = std::make_unique<httplib::Client>(m_options.sUpstream);
+    spClient->set_keep_alive(true);
+    spClient->set_connection_timeout(5, 0);
+    spClient->set_read_timeout(m_options.nUpstreamSeconds, 0);
+    spClient->set_write_timeout(m_options.nUpstreamSeconds, 0);
+    spClient->set_follow_location(false);
+    spClient->enable_server_certificate_verification(true);
+    if (!m_options.sCaFile.empty()) spClient->set_ca_cert_path(m_options.sCaFile.c_str());
+    return spClient;
+}
+
+void ProxyServer::ReturnClient(std::unique_ptr<httplib::Client> spClient) {
+    const std::lock_guard<std::mutex> guard(m_clientsLock);
+    if (m_idleClients.size() < 16) m_idleClients.push_back(std::move(spClient));
+}
+
 void ProxyServer::Handle(const httplib::Request& request, httplib::Response& response) {
     bool bClean = !HasControls(request.target);
     for (const auto& [sName, sValue] : request.headers) bClean = bClean && !HasControls(sName) && !HasControls(sValue);
@@ -182,10 +212,12 @@ void ProxyServer::Handle(const httplib::Request& request, httplib::Response& res
     if (sUser.empty()) sUser = BasicUser(request.get_header_value("Authorization"));
     if (sUser.empty()) sUser = m_options.sDefaultUser;
     spec.sUser = sUser;
+    // The worker takes itself to run on the Exchange server: its "local"
+    // address is the upstream's, where it finds Exchange Web Services.
     spec.serverVariables = {{"REMOTE_ADDR", request.remote_addr},
-                            {"LOCAL_ADDR", request.local_addr},
+                            {"LOCAL_ADDR", m_sUpstreamAuthority},
                             {"SERVER_PORT", std::to_string(request.local_port)},
-                            {"HTTPS", "off"},
+                            {"HTTPS", m_bUpstreamHttps ? "on" : "off"},
                             {"REQUEST_METHOD", request.method},
                             {"HEADER_QV_CSMPREFIX", m_options.sScriptPrefix}};
     if (!sUser.empty()) {
@@ -217,19 +249,13 @@ void ProxyServer::Handle(const httplib::Request& request, httplib::Response& res
     }
     upstreamHeaders.emplace("X-Forwarded-For", request.remote_addr);
     upstreamHeaders.emplace("X-Forwarded-Host", request.get_header_value("Host"));
-    httplib::Client client(m_options.sUpstream);
-    client.set_connection_timeout(5, 0);
-    client.set_read_timeout(m_options.nUpstreamSeconds, 0);
-    client.set_write_timeout(m_options.nUpstreamSeconds, 0);
-    client.set_follow_location(false);
-    client.enable_server_certificate_verification(true);
-    if (!m_options.sCaFile.empty()) client.set_ca_cert_path(m_options.sCaFile.c_str());
+    std::unique_ptr<httplib::Client> spClient = TakeClient();
     httplib::Request upstreamRequest;
     upstreamRequest.method = request.method;
     upstreamRequest.path = hostRequest.Spec().sUrl;
     upstreamRequest.headers = std::move(upstreamHeaders);
     upstreamRequest.body = request.body;
-    const httplib::Result result = client.send(upstreamRequest);
+    httplib::Result result = spClient->send(upstreamRequest);
     if (!result) {
         hostRequest.Notify(m_pfnFilterProc, SF_NOTIFY_END_OF_REQUEST);
         response.status = 502;
@@ -237,8 +263,8 @@ void ProxyServer::Handle(const httplib::Request& request, httplib::Response& res
                              "text/plain");
         return;
     }
-
-    const httplib::Response& upstream = *result;
+    ReturnClient(std::move(spClient));  // a failed one is dropped with its connection
+    httplib::Response& upstream = *result;
     const std::string sType = upstream.get_header_value("Content-Type");
     const bool bHtml = upstream.status == 200 && sType.find("text/html") != std::string::npos;
     const bool bPage = bHtml && upstream.body.size() <= m_options.cbMaxPage;
@@ -250,20 +276,28 @@ void ProxyServer::Handle(const httplib::Request& request, httplib::Response& res
         if (!IsHopByHop(sName) && !SameNoCase(sName, "Content-Length") && !SameNoCase(sName, "Content-Encoding"))
             sHead.append(sName).append(": ").append(sValue).append("\r\n");
     sHead.append("\r\n");
-    hostRequest.SetResponse(static_cast<DWORD>(upstream.status), bPage ? sHead : std::string(),
-                            bPage ? upstream.body : std::string());
+    if (bPage) {
+        hostRequest.SetResponse(static_cast<DWORD>(upstream.status), std::move(sHead), std::move(upstream.body));
+    } else {
+        hostRequest.SetResponse(static_cast<DWORD>(upstream.status), std::string(), std::string());
+    }
     hostRequest.Notify(m_pfnFilterProc, SF_NOTIFY_SEND_RESPONSE);
     if (bPage) hostRequest.Notify(m_pfnFilterProc, SF_NOTIFY_SEND_RAW_DATA);
     hostRequest.Notify(m_pfnFilterProc, SF_NOTIFY_END_OF_REQUEST);
 
     RawResponse sent;
-    if (!bPage || !ParseRawResponse(hostRequest.SentResponse(), sent)) {
-        sent = RawResponse{upstream.status, {}, upstream.body};
-        for (const auto& [sName, sValue] : upstream.headers) sent.headers.emplace_back(sName, sValue);
+    const std::string& sSent = hostRequest.SentResponse();
+    const bool bFromWorker = bPage && ParseRawResponse(sSent, sent);
+    if (bPage && !bFromWorker) {
+        response.status = 502;
+        response.set_content("The page could not be read back after the worker's changes.\n", "text/plain");
+        return;
     }
-    response.status = sent.nStatus;
+    const auto& headers = bFromWorker ? sent.headers : std::vector<std::pair<std::string, std::string>>(
+                                                           upstream.headers.begin(), upstream.headers.end());
+    response.status = bFromWorker ? sent.nStatus : upstream.status;
     std::string sContentType = "application/octet-stream";
-    for (const auto& [sName, sValue] : sent.headers) {
+    for (const auto& [sName, sValue] : headers) {
         if (SameNoCase(sName, "Content-Type")) {
             sContentType = sValue;
         } else if (!IsHopByHop(sName) && !SameNoCase(sName, "Content-Length") &&
@@ -273,7 +307,12 @@ void ProxyServer::Handle(const httplib::Request& request, httplib::Response& res
     }
     for (const HeaderAction& action : hostRequest.HeaderActions())
         if (action.dwNotification == SF_NOTIFY_SEND_RESPONSE) response.headers.emplace(HeaderName(action.sName), action.sValue);
-    response.set_content(sent.sBody, sContentType.c_str());
+    // The body moves rather than being copied: pages are large.
+    if (bFromWorker)
+        response.body.assign(sSent, sent.nBody);
+    else
+        response.body = std::move(upstream.body);
+    response.set_header("Content-Type", sContentType);
 }
 
 }  // namespace kxhost

@@ -7,12 +7,15 @@
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "host/request_rules.h"
 #include "kx/host_abi.h"
 
 namespace httplib {
+class Client;
 class Server;
 struct Request;
 struct Response;
@@ -55,12 +58,19 @@ private:
     // Answers a request for one of the product's client files; false when it is not one.
     bool ServeClientFile(const std::string& sPath, httplib::Response& response) const;
     void Handle(const httplib::Request& request, httplib::Response& response);
+    // A kept-alive connection to the upstream, or a new one.
+    std::unique_ptr<httplib::Client> TakeClient();
+    void ReturnClient(std::unique_ptr<httplib::Client> spClient);
 
     PFN_HTTP_FILTER_PROC m_pfnFilterProc;
     RequestRules m_rules;
     UserStore* m_pStore;
     ProxyOptions m_options;
+    std::string m_sUpstreamAuthority;  // "host[:port]"
+    bool m_bUpstreamHttps = false;
     std::unique_ptr<httplib::Server> m_spServer;
+    std::mutex m_clientsLock;
+    std::vector<std::unique_ptr<httplib::Client>> m_idleClients;
 };
 
 }  // namespace kxhost

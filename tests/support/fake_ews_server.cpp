@@ -115,6 +115,14 @@ CFakeEwsServer::CFakeEwsServer() : m_spServer(std::make_unique<httplib::Server>(
         response.status = nStatus;
         response.set_content(sAnswer, "text/xml; charset=utf-8");
     });
+    m_spServer->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+        const auto it = m_pages.find(request.path);
+        if (it == m_pages.end()) {
+            response.status = 404;
+            return;
+        }
+        response.set_content(it->second, "text/html; charset=utf-8");
+    });
     m_nPort = m_spServer->bind_to_any_port("127.0.0.1");
     if (m_nPort <= 0) throw std::runtime_error("the fake EWS server found no port");
     m_thread = std::thread([this] { m_spServer->listen_after_bind(); });

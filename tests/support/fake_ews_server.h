@@ -71,6 +71,9 @@ public:
     std::map<std::string, std::map<std::string, std::string>> m_folderProperties;
     // Impersonated mailbox -> item id -> appointment.
     std::map<std::string, std::map<std::string, CCalendarItem>> m_calendars;
+    // OWA's pages on the same server, by path (the query is not looked at);
+    // set them before the first request.
+    std::map<std::string, std::string> m_pages;
     // Each CreateItem answers only after this many milliseconds.
     int m_nCreateDelayMs = 0;
     // This operation answers with an error response (whatever the mode).
