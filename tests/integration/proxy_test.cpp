@@ -351,6 +351,47 @@ TEST_F(Proxy, TheDemosCalendarRemembersTheChosenView) {
     EXPECT_NE(handler->body.find("<h1>MngCds.srf</h1>"), std::string::npos) << handler->body;
 }
 
+// OWA over TLS: the proxy verifies the server's certificate against the
+// given authority and refuses one it cannot verify.
+TEST_F(Proxy, AnHttpsUpstreamIsVerified) {
+    const std::string sFolder = m_spProduct->ProductFolder();
+    const std::string sKey = sFolder + "owa.key", sCertificate = sFolder + "owa.crt";
+    const std::string sCommand = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+                                 "-addext subjectAltName=IP:127.0.0.1 -keyout '" + sKey + "' -out '" + sCertificate +
+                                 "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(sCommand.c_str()), 0);
+    httplib::SSLServer owa(sCertificate.c_str(), sKey.c_str());
+    owa.Get(".*", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(ReadPage("basic-calendar-week.html"), "text/html; charset=utf-8");
+    });
+    const int nPort = owa.bind_to_any_port("127.0.0.1");
+    std::thread serving([&] { owa.listen_after_bind(); });
+    const std::string sUpstream = "https://127.0.0.1:" + std::to_string(nPort);
+    kxhost::RequestRules rules;
+    std::string sError;
+    rules.Parse(kxhost::RequestRules::DefaultText(), sError);
+    for (const bool bTrusted : {true, false}) {
+        kxhost::ProxyOptions options;
+        options.sUpstream = sUpstream;
+        options.sCaFile = bTrusted ? sCertificate : sFolder + "missing.crt";
+        options.sDefaultUser = "EXAMPLE\\ana.lima";
+        kxhost::ProxyServer proxy(m_spWorker->FilterProc(), rules, m_spStore.get(), options);
+        const int nProxyPort = proxy.Bind("127.0.0.1", 0);
+        std::thread proxying([&] { proxy.Serve(); });
+        httplib::Client client("127.0.0.1", nProxyPort);
+        const httplib::Result result = client.Get("/owa/?ae=Folder&t=IPF.Appointment");
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, bTrusted ? 200 : 502);
+        if (bTrusted) {
+            EXPECT_NE(result->body.find("id=\"qvdayview\""), std::string::npos);
+        }
+        proxy.Stop();
+        proxying.join();
+    }
+    owa.stop();
+    serving.join();
+}
+
 TEST(UserStores, RedisIsSharedAndADownStoreFailsTheCall) {
     CRedisServer redis;
     std::string sError;
