@@ -2,19 +2,25 @@
 //
 //   kx-host demo [--worker PATH] [--page PATH] [--url URL] [--language TAGS] [--out PATH]
 //   kx-host demo --serve [--listen HOST:PORT] [--worker PATH]
+//   kx-host render [the demo's options] [--method M] [--header "Name: value"]... [--cookie TEXT]
+//                  [--subscription N] [--user NAME]
 //   kx-host serve --upstream URL [--listen HOST:PORT] [...]
 //
 // demo loads the worker, asks for its filter version, sends one request
 // through all five notifications and prints what the worker answered and the
-// response as it would leave (or writes the response to --out); with
+// response as it would leave (or writes the response to --out); render does
+// the same for a request described on the command line; with
 // --serve it runs the proxy in front of a small OWA look-alike for a
 // browser. serve runs the worker in a reverse proxy in front of an OWA server.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/host_request.h"
 #include "host/serve_command.h"
@@ -51,6 +57,8 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: kx-host demo [--worker PATH] [--page PATH] [--url URL] [--language TAGS] [--out PATH]\n"
                  "       kx-host demo --serve [--listen HOST:PORT] [--worker PATH]\n"
+                 "       kx-host render [--page PATH] [--url URL] [--method M] [--header 'Name: value']...\n"
+                 "                      [--cookie TEXT] [--subscription N] [--user NAME] [--language TAGS] [--out PATH]\n"
                  "       kx-host serve --upstream URL [--listen HOST:PORT] [...]\n");
     return 2;
 }
@@ -63,6 +71,12 @@ struct DemoOptions {
     std::string sOut;
     bool bServe = false;
     std::string sListen = "127.0.0.1:8080";
+    // The request; the defaults are the demo's.
+    std::string sMethod = "GET";
+    std::vector<std::pair<std::string, std::string>> extraHeaders;
+    std::string sCookie = "UserContext=0f3c9a6d2b5e4c1a8d7e6f5a4b3c2d1e; sessionid=1";
+    int nSubscriptionType = 4;  // an OWA page
+    std::string sUser = "EXAMPLE\\ana.lima";
 };
 
 int RunDemo(const DemoOptions& options) {
@@ -86,22 +100,24 @@ int RunDemo(const DemoOptions& options) {
     if (!bVersion) return 1;
 
     kxhost::HostServices services;
+    spec.sMethod = options.sMethod;
     spec.sUrl = options.sUrl;
-    spec.sUser = "ana.lima";
+    spec.sUser = options.sUser;
     spec.headers = {{"Host", "mail.example.test"},
                     {"User-Agent", "Mozilla/5.0 (X11; Linux x86_64)"},
-                    {"Accept-Language", options.sLanguages},
-                    {"Cookie", "UserContext=0f3c9a6d2b5e4c1a8d7e6f5a4b3c2d1e; sessionid=1"}};
+                    {"Accept-Language", options.sLanguages}};
+    if (!options.sCookie.empty()) spec.headers.emplace_back("Cookie", options.sCookie);
+    spec.headers.insert(spec.headers.end(), options.extraHeaders.begin(), options.extraHeaders.end());
     // What a production host passes: the user it identified and the folder
     // under which it serves the product's scripts for browsers to cache.
-    spec.serverVariables = {{"LOCAL_ADDR", "127.0.0.1"},
-                            {"HTTPS", "on"},
-                            {"LOGON_USER", "EXAMPLE\\ana.lima"},
-                            {"QV_USERNAME", "EXAMPLE\\ana.lima"},
-                            {"HEADER_QV_CSMPREFIX", "c0a1f-20261206"}};
+    spec.serverVariables = {{"LOCAL_ADDR", "127.0.0.1"}, {"HTTPS", "on"}, {"HEADER_QV_CSMPREFIX", "c0a1f-20261206"}};
+    if (!options.sUser.empty()) {
+        spec.serverVariables["LOGON_USER"] = options.sUser;
+        spec.serverVariables["QV_USERNAME"] = options.sUser;
+    }
     spec.sRoot = "https://mail.example.test";
-    spec.nSubscriptionType = 4;  // an OWA page
-    services.m_userProperties[spec.sUser][0x8602] = "2";  // she chose the work-week view
+    spec.nSubscriptionType = options.nSubscriptionType;
+    services.m_userProperties[spec.sUser][0x8602] = "2";  // the user chose the work-week view
     kxhost::HostRequest request(services, spec);
     std::printf("Request: %s %s (%zu-byte page)\n", spec.sMethod.c_str(), spec.sUrl.c_str(), spec.sBody.size());
     for (DWORD dwNotification : {SF_NOTIFY_PREPROC_HEADERS, SF_NOTIFY_AUTH_COMPLETE, SF_NOTIFY_SEND_RESPONSE,
@@ -140,22 +156,36 @@ int RunDemo(const DemoOptions& options) {
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) return kxhost::RunServe(argc - 1, argv + 1, KX_DEFAULT_WORKER, KX_DEFAULT_CLIENT);
-    if (argc < 2 || std::strcmp(argv[1], "demo") != 0) return Usage();
+    const bool bRender = argc >= 2 && std::strcmp(argv[1], "render") == 0;
+    if (argc < 2 || (!bRender && std::strcmp(argv[1], "demo") != 0)) return Usage();
     DemoOptions options;
     for (int n = 2; n < argc; n += 2) {
-        if (std::strcmp(argv[n], "--serve") == 0) {
+        const std::string sName = argv[n];
+        if (sName == "--serve" && !bRender) {
             options.bServe = true;
             --n;
             continue;
         }
         if (n + 1 >= argc) return Usage();
-        if (std::strcmp(argv[n], "--worker") == 0) options.sWorker = argv[n + 1];
-        else if (std::strcmp(argv[n], "--page") == 0) options.sPage = argv[n + 1];
-        else if (std::strcmp(argv[n], "--url") == 0) options.sUrl = argv[n + 1];
-        else if (std::strcmp(argv[n], "--language") == 0) options.sLanguages = argv[n + 1];
-        else if (std::strcmp(argv[n], "--out") == 0) options.sOut = argv[n + 1];
-        else if (std::strcmp(argv[n], "--listen") == 0) options.sListen = argv[n + 1];
-        else return Usage();
+        const std::string sValue = argv[n + 1];
+        if (sName == "--worker") options.sWorker = sValue;
+        else if (sName == "--page") options.sPage = sValue;
+        else if (sName == "--url") options.sUrl = sValue;
+        else if (sName == "--language") options.sLanguages = sValue;
+        else if (sName == "--out") options.sOut = sValue;
+        else if (sName == "--listen" && !bRender) options.sListen = sValue;
+        else if (sName == "--method" && bRender) options.sMethod = sValue;
+        else if (sName == "--cookie" && bRender) options.sCookie = sValue;
+        else if (sName == "--user" && bRender) options.sUser = sValue;
+        else if (sName == "--subscription" && bRender) options.nSubscriptionType = std::atoi(sValue.c_str());
+        else if (sName == "--header" && bRender && sValue.find(':') != std::string::npos) {
+            const size_t nColon = sValue.find(':');
+            const size_t nValue = sValue.find_first_not_of(' ', nColon + 1);
+            options.extraHeaders.emplace_back(sValue.substr(0, nColon),
+                                              nValue == std::string::npos ? std::string() : sValue.substr(nValue));
+        } else {
+            return Usage();
+        }
     }
     if (options.bServe) return kxhost::RunDemoServer(options.sListen, options.sWorker, KX_DEFAULT_CLIENT, KX_DEMO_PAGES);
     return RunDemo(options);
