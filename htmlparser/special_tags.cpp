@@ -25,13 +25,22 @@ std::vector<CTag*>& CSpecialTags::listOf(const CTagType* pType) {
     return pType == CStartTagTypeComment::instance() ? m_comments : m_cdataSections;
 }
 
-Position CSpecialTags::nextCandidate(Position nFrom) const {
-    const Position nComment = m_pSource->findNext("<!--", nFrom);
+Position CSpecialTags::nextOf(CMarkerSearch& search, const char* pszMarker, bool bExactBytes, Position nFrom) {
+    // An earlier answer holds while the pass has not gone past it: nothing
+    // lies between where that search began and what it found.
+    if (search.nFrom != NO_POS && search.nFrom <= nFrom && (search.nFound == NO_POS || search.nFound >= nFrom))
+        return search.nFound;
+    const size_t cbMarker = std::strlen(pszMarker);
+    Position nFound = m_pSource->findNext(pszMarker, nFrom);
+    while (bExactBytes && nFound != NO_POS && std::memcmp(m_pSource->getText() + nFound, pszMarker, cbMarker) != 0)
+        nFound = m_pSource->findNext(pszMarker, nFound + 1);
+    search = CMarkerSearch{nFrom, nFound};
+    return nFound;
+}
+
+Position CSpecialTags::nextCandidate(Position nFrom) {
     // The register matches "<![cdata[" byte for byte.
-    Position nCdata = m_pSource->findNext("<![cdata[", nFrom);
-    while (nCdata != NO_POS && std::memcmp(m_pSource->getText() + nCdata, "<![cdata[", 9) != 0)
-        nCdata = m_pSource->findNext("<![cdata[", nCdata + 1);
-    return std::min(nComment, nCdata);
+    return std::min(nextOf(m_commentSearch, "<!--", false, nFrom), nextOf(m_cdataSearch, "<![cdata[", true, nFrom));
 }
 
 bool CSpecialTags::scanNext() {
@@ -96,6 +105,8 @@ void CSpecialTags::clear() {
     m_cdataSections.clear();
     m_nScanned = m_pSource->getBegin();
     m_nCandidate = NO_POS;
+    m_commentSearch = CMarkerSearch{};
+    m_cdataSearch = CMarkerSearch{};
 }
 
 void CSpecialTags::bulkLoad(const std::vector<CTag*>& tags) {

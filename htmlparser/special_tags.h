@@ -38,7 +38,16 @@ private:
     void scanBefore(Position nPos);
     // Lists the next special tag, or moves to the end; false at the end.
     bool scanNext();
-    Position nextCandidate(Position nFrom) const;
+    // One marker's search from the pass's position: where it began and what it found.
+    struct CMarkerSearch {
+        Position nFrom = NO_POS;
+        Position nFound = NO_POS;
+    };
+    // The next marker at or after nFrom, searching again only when the pass
+    // has gone past the last answer; each marker's searches together read
+    // the page once.
+    Position nextOf(CMarkerSearch& search, const char* pszMarker, bool bExactBytes, Position nFrom);
+    Position nextCandidate(Position nFrom);
 
     CSource* m_pSource;
     CSubCache& m_allTypes;
@@ -46,6 +55,8 @@ private:
     std::vector<CTag*> m_cdataSections;
     Position m_nScanned;  // every special tag beginning before this is listed
     Position m_nCandidate = NO_POS;  // the next "<!--" or "<![cdata[" at or after m_nScanned, when known
+    CMarkerSearch m_commentSearch;
+    CMarkerSearch m_cdataSearch;
 };
 
 #endif  // KX_HTMLPARSER_SPECIAL_TAGS_H
