@@ -78,7 +78,7 @@ DWORD NoWorker(CDLLContext*) { return 0; }
 class Proxy {
 public:
     Proxy(PFN_HTTP_FILTER_PROC pfnFilterProc, kxhost::UserStore* pStore, const std::string& sUpstream)
-        : m_proxy(pfnFilterProc, Rules(), pStore, Options(sUpstream)) {
+        : m_proxy(pfnFilterProc, kxhost::RequestRules::Defaults(), pStore, Options(sUpstream)) {
         m_nPort = m_proxy.Bind("127.0.0.1", 0);
         m_thread = std::thread([this] { m_proxy.Serve(); });
     }
@@ -89,12 +89,6 @@ public:
     int Port() const { return m_nPort; }
 
 private:
-    static kxhost::RequestRules Rules() {
-        kxhost::RequestRules rules;
-        std::string sError;
-        rules.Parse(kxhost::RequestRules::DefaultText(), sError);
-        return rules;
-    }
     static kxhost::ProxyOptions Options(const std::string& sUpstream) {
         kxhost::ProxyOptions options;
         options.sUpstream = sUpstream;

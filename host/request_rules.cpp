@@ -36,6 +36,13 @@ const char* RequestRules::DefaultText() {
            "4       /owa/                      # OWA pages\n";
 }
 
+RequestRules RequestRules::Defaults() {
+    RequestRules rules;
+    std::string sError;
+    rules.Parse(DefaultText(), sError);  // the built-in text is well-formed (a test says so)
+    return rules;
+}
+
 bool RequestRules::Parse(std::string_view sText, std::string& sError) {
     std::vector<Rule> rules;
     std::istringstream lines{std::string(sText)};

@@ -18,6 +18,8 @@ public:
     // The rules OWA 2010 needs: own commands, reminder commands, polls,
     // control-panel pages and OWA pages.
     static const char* DefaultText();
+    // Those rules, parsed.
+    static RequestRules Defaults();
 
     // Replaces the rules; false with sError (naming the line) for a
     // malformed one, the rules then unchanged.

@@ -133,9 +133,7 @@ int RunDemoServer(const std::string& sListen, const std::string& sWorker, const 
     options.sUpstream = owa.Url();
     options.sClientFolder = sClient;
     options.sDefaultUser = "EXAMPLE\\ana.lima";
-    RequestRules rules;
-    rules.Parse(RequestRules::DefaultText(), sError);
-    return ServeUntilStopped(sWorker, options, std::move(rules), spStore.get(), sListen,
+    return ServeUntilStopped(sWorker, options, RequestRules::Defaults(), spStore.get(), sListen,
                              "/owa/?ae=Folder&t=IPF.Appointment");
 }
 

@@ -89,7 +89,7 @@ class RunningProxy {
 public:
     RunningProxy(PFN_HTTP_FILTER_PROC pfnFilterProc, kxhost::UserStore* pStore, const std::string& sUpstream,
                  size_t cbMaxPage = 4 * 1024 * 1024)
-        : m_proxy(pfnFilterProc, DefaultRules(), pStore, Options(sUpstream, cbMaxPage)) {
+        : m_proxy(pfnFilterProc, kxhost::RequestRules::Defaults(), pStore, Options(sUpstream, cbMaxPage)) {
         m_nPort = m_proxy.Bind("127.0.0.1", 0);
         m_thread = std::thread([this] { m_proxy.Serve(); });
     }
@@ -109,12 +109,6 @@ public:
     }
 
 private:
-    static kxhost::RequestRules DefaultRules() {
-        kxhost::RequestRules rules;
-        std::string sError;
-        rules.Parse(kxhost::RequestRules::DefaultText(), sError);
-        return rules;
-    }
     static kxhost::ProxyOptions Options(const std::string& sUpstream, size_t cbMaxPage) {
         kxhost::ProxyOptions options;
         options.sUpstream = sUpstream;
@@ -309,10 +303,7 @@ TEST_F(Proxy, AnUpstreamThatHangsCostsABoundedWait) {
     kxhost::ProxyOptions options;
     options.sUpstream = "http://127.0.0.1:" + std::to_string(nPort);
     options.nUpstreamSeconds = 1;
-    kxhost::RequestRules rules;
-    std::string sError;
-    rules.Parse(kxhost::RequestRules::DefaultText(), sError);
-    kxhost::ProxyServer proxy(m_spWorker->FilterProc(), rules, m_spStore.get(), options);
+    kxhost::ProxyServer proxy(m_spWorker->FilterProc(), kxhost::RequestRules::Defaults(), m_spStore.get(), options);
     const int nProxyPort = proxy.Bind("127.0.0.1", 0);
     std::thread proxying([&] { proxy.Serve(); });
     const auto start = std::chrono::steady_clock::now();
@@ -367,15 +358,12 @@ TEST_F(Proxy, AnHttpsUpstreamIsVerified) {
     const int nPort = owa.bind_to_any_port("127.0.0.1");
     std::thread serving([&] { owa.listen_after_bind(); });
     const std::string sUpstream = "https://127.0.0.1:" + std::to_string(nPort);
-    kxhost::RequestRules rules;
-    std::string sError;
-    rules.Parse(kxhost::RequestRules::DefaultText(), sError);
     for (const bool bTrusted : {true, false}) {
         kxhost::ProxyOptions options;
         options.sUpstream = sUpstream;
         options.sCaFile = bTrusted ? sCertificate : sFolder + "missing.crt";
         options.sDefaultUser = "EXAMPLE\\ana.lima";
-        kxhost::ProxyServer proxy(m_spWorker->FilterProc(), rules, m_spStore.get(), options);
+        kxhost::ProxyServer proxy(m_spWorker->FilterProc(), kxhost::RequestRules::Defaults(), m_spStore.get(), options);
         const int nProxyPort = proxy.Bind("127.0.0.1", 0);
         std::thread proxying([&] { proxy.Serve(); });
         httplib::Client client("127.0.0.1", nProxyPort);
