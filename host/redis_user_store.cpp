@@ -38,6 +38,10 @@ bool ParseNumber(const std::string& sText, int nMax, int& nValue) {
 
 std::unique_ptr<RedisUserStore> RedisUserStore::Open(const std::string& sUri, std::string& sError) {
     constexpr std::string_view SCHEME = "redis://";
+    if (sUri.compare(0, SCHEME.size(), SCHEME) != 0) {
+        sError = "not a Redis address: " + sUri;
+        return nullptr;
+    }
     std::unique_ptr<RedisUserStore> spStore(new RedisUserStore());
     std::string sRest = sUri.substr(SCHEME.size());
     const size_t nAt = sRest.rfind('@');
@@ -51,7 +55,7 @@ std::unique_ptr<RedisUserStore> RedisUserStore::Open(const std::string& sUri, st
     const std::string sAuthority = sRest.substr(0, nSlash);
     const size_t nColon = sAuthority.rfind(':');
     spStore->m_sHost = sAuthority.substr(0, nColon);
-    bool bValid = sUri.compare(0, SCHEME.size(), SCHEME) == 0 && !spStore->m_sHost.empty() &&
+    const bool bValid = !spStore->m_sHost.empty() &&
                   (nColon == std::string::npos || ParseNumber(sAuthority.substr(nColon + 1), 65535, spStore->m_nPort)) &&
                   (nSlash == std::string::npos || nSlash + 1 == sRest.size() ||
                    ParseNumber(sRest.substr(nSlash + 1), 65535, spStore->m_nDb));

@@ -10,7 +10,7 @@ packages=(
   libgumbo-dev libpugixml-dev
   libldap-dev slapd ldap-utils
   libcurl4-openssl-dev libcpp-httplib-dev libhiredis-dev redis-server libsqlite3-dev
-  nodejs chromium nginx
+  nodejs chromium nginx openssl
 )
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
