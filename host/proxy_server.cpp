@@ -117,8 +117,9 @@ ProxyServer::ProxyServer(PFN_HTTP_FILTER_PROC pfnFilterProc, RequestRules rules,
     const size_t nAuthority = nScheme == std::string::npos ? 0 : nScheme + 3;
     m_bUpstreamHttps = StartsWithNoCase(m_options.sUpstream, "https://");
     m_sUpstreamAuthority = m_options.sUpstream.substr(nAuthority, m_options.sUpstream.find('/', nAuthority) - nAuthority);
-    m_spServer->set_read_timeout(10, 0);
-    m_spServer->set_write_timeout(10, 0);
+    m_spServer->set_read_timeout(m_options.nClientSeconds, 0);
+    m_spServer->set_write_timeout(m_options.nClientSeconds, 0);
+    m_spServer->set_keep_alive_timeout(m_options.nClientSeconds);
     m_spServer->set_payload_max_length(16 * 1024 * 1024);
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
         Handle(request, response);

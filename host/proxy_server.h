@@ -32,6 +32,7 @@ struct ProxyOptions {
     std::string sDefaultUser;                 // who a request without that header is (the demo's user)
     size_t cbMaxPage = 4 * 1024 * 1024;       // larger HTML answers pass through unedited
     int nUpstreamSeconds = 30;                // for one upstream exchange
+    int nClientSeconds = 10;                  // for a client to send its request or take the answer
     // The folder the product's scripts are served under (HEADER_QV_CSMPREFIX):
     // a new one when they change, so that browsers fetch them again.
     std::string sScriptPrefix = "kx-2.0-1";

@@ -22,7 +22,7 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: kx-host serve --upstream URL [--listen HOST:PORT] [--worker PATH] [--rules FILE]\n"
                  "                     [--user-store PATH|redis://...] [--user-header NAME] [--ca-file PATH]\n"
-                 "                     [--max-page-kb N] [--script-prefix NAME] [--client DIR]\n");
+                 "                     [--max-page-kb N] [--script-prefix NAME] [--client DIR] [--client-seconds N]\n");
     return 2;
 }
 
@@ -85,6 +85,7 @@ int RunServe(int argc, char** argv, const char* pszDefaultWorker, const char* ps
         else if (sName == "--ca-file") options.sCaFile = sValue;
         else if (sName == "--script-prefix") options.sScriptPrefix = sValue;
         else if (sName == "--client") options.sClientFolder = sValue;
+        else if (sName == "--client-seconds") options.nClientSeconds = std::atoi(sValue.c_str());
         else if (sName == "--max-page-kb") options.cbMaxPage = std::strtoul(sValue.c_str(), nullptr, 10) * 1024;
         else return Usage();
     }

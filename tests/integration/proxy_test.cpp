@@ -292,6 +292,50 @@ TEST_F(Proxy, MalformedRequestsGetAnHttpErrorAndNothingReachesOwa) {
     EXPECT_TRUE(m_spProxy->Get("/owa/?ae=Folder&t=IPF.Appointment")) << "and the proxy still serves";
 }
 
+// An OWA that closes the connection in the middle of its answer.
+TEST_F(Proxy, AnUpstreamThatClosesEarlyGivesABadGateway) {
+    const int nListener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLength = sizeof(address);
+    ASSERT_EQ(bind(nListener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(listen(nListener, 4), 0);
+    getsockname(nListener, reinterpret_cast<sockaddr*>(&address), &nLength);
+    std::thread owa([nListener] {
+        const int nClient = accept(nListener, nullptr, nullptr);
+        char buffer[4096];
+        if (recv(nClient, buffer, sizeof(buffer), 0) > 0) {
+            const std::string sPart = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 5000\r\n\r\n<html><he";
+            send(nClient, sPart.data(), sPart.size(), MSG_NOSIGNAL);
+        }
+        close(nClient);
+    });
+    RunningProxy proxy(m_spWorker->FilterProc(), m_spStore.get(), "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+    const httplib::Result result = proxy.Get("/owa/?ae=Folder&t=IPF.Appointment");
+    owa.join();
+    close(nListener);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 502);
+}
+
+// A client that sends half a request and stops is dropped after the client timeout.
+TEST_F(Proxy, ASlowClientCostsABoundedWait) {
+    kxhost::ProxyOptions options;
+    options.sUpstream = m_owa.Url();
+    options.nClientSeconds = 1;
+    kxhost::ProxyServer proxy(m_spWorker->FilterProc(), kxhost::RequestRules::Defaults(), m_spStore.get(), options);
+    const int nPort = proxy.Bind("127.0.0.1", 0);
+    std::thread proxying([&] { proxy.Serve(); });
+    const size_t nBefore = m_owa.Count();
+    // RawExchange waits at most 2 s for each read: an answer at all is one within the bound.
+    const std::string sResponse = RawExchange(nPort, "GET /owa/?ae=Folder HTTP/1.1\r\nHost: x\r\nX-Half: ");
+    EXPECT_EQ(sResponse.rfind("HTTP/1.1 400", 0), 0u) << sResponse.substr(0, 40);
+    EXPECT_EQ(m_owa.Count(), nBefore);
+    proxy.Stop();
+    proxying.join();
+}
+
 TEST_F(Proxy, AnUpstreamThatHangsCostsABoundedWait) {
     httplib::Server silent;
     silent.Get(".*", [](const httplib::Request&, httplib::Response& response) {
