@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   libgumbo-dev libpugixml-dev
   libldap-dev slapd ldap-utils
-  libcurl4-openssl-dev libcpp-httplib-dev libhiredis-dev redis-server libsqlite3-dev
+  libcurl4-openssl-dev libcpp-httplib-dev libhiredis-dev redis-server libsqlite3-dev zlib1g-dev
   nodejs chromium nginx openssl
 )
 

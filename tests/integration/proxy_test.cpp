@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <chrono>
 
@@ -290,6 +291,43 @@ TEST_F(Proxy, MalformedRequestsGetAnHttpErrorAndNothingReachesOwa) {
     }
     EXPECT_EQ(m_owa.Count(), nBefore);
     EXPECT_TRUE(m_spProxy->Get("/owa/?ae=Folder&t=IPF.Appointment")) << "and the proxy still serves";
+}
+
+// gzip of sText, as a server that compresses whatever was asked sends it.
+std::string Gzipped(const std::string& sText) {
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    std::string sOut(deflateBound(&stream, sText.size()) + 32, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(sText.data()));
+    stream.avail_in = static_cast<uInt>(sText.size());
+    stream.next_out = reinterpret_cast<Bytef*>(sOut.data());
+    stream.avail_out = static_cast<uInt>(sOut.size());
+    deflate(&stream, Z_FINISH);
+    sOut.resize(stream.total_out);
+    deflateEnd(&stream);
+    return sOut;
+}
+
+// An OWA that compresses its page although the proxy asked for none: the
+// worker still gets the page as text.
+TEST_F(Proxy, ACompressedPageIsReadAsText) {
+    httplib::Server owa;
+    owa.Get(".*", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Content-Encoding", "gzip");
+        response.set_content(Gzipped(ReadPage("basic-calendar-week.html")), "text/html; charset=utf-8");
+    });
+    const int nPort = owa.bind_to_any_port("127.0.0.1");
+    std::thread serving([&] { owa.listen_after_bind(); });
+    {
+        RunningProxy proxy(m_spWorker->FilterProc(), m_spStore.get(), "http://127.0.0.1:" + std::to_string(nPort));
+        httplib::Client client("127.0.0.1", proxy.Port());
+        const httplib::Result result = client.Get("/owa/?ae=Folder&t=IPF.Appointment", {{"X-Remote-User", "EXAMPLE\\ana.lima"}});
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->get_header_value("Content-Encoding"), "") << "the browser asked for no compression";
+        EXPECT_NE(result->body.find("id=\"qvdayview\""), std::string::npos);
+    }
+    owa.stop();
+    serving.join();
 }
 
 // An OWA that closes the connection in the middle of its answer.
