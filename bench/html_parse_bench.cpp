@@ -5,7 +5,8 @@
 //   full     the full sequential parse,
 //   gumbo    gumbo parsing the same page into its tree,
 //   memchr   one memchr pass for '<' (the floor),
-// and a 1 MB adversarial page (full parse and every start tag's element).
+// and adversarial pages of 200 KB to 1.6 MB (full parse and every start
+// tag's element, against gumbo on the same page).
 // Peak bytes allocated per page are reported as counters.
 #include <benchmark/benchmark.h>
 #include <gumbo.h>
@@ -78,21 +79,19 @@ const std::string& CalendarPage() {
     return sPage;
 }
 
-// Unclosed and same-name nesting, runs of '<', unterminated comments and quotes.
-const std::string& AdversarialPage() {
-    static const std::string sPage = [] {
-        std::string sText;
-        unsigned nSeed = 7;
-        const char* const pieces[] = {"<div>", "<div><div>", "</div>", "<<<<<<<<", "<!-- open ", "<a href=\"x",
-                                      "<p>", "<li>", "<td>", "text ", "<span title='>'>", "</span>", "<ul>", "-->",
-                                      "<!doctype x [ ", "<![cdata[ "};
-        while (sText.size() < 1024 * 1024) {
-            nSeed = nSeed * 1103515245 + 12345;
-            sText += pieces[(nSeed >> 16) % (sizeof(pieces) / sizeof(pieces[0]))];
-        }
-        return sText;
-    }();
-    return sPage;
+// Unclosed and same-name nesting, runs of '<', unterminated comments and
+// quotes; cbSize bytes.
+std::string AdversarialPage(size_t cbSize) {
+    std::string sText;
+    unsigned nSeed = 7;
+    const char* const pieces[] = {"<div>", "<div><div>", "</div>", "<<<<<<<<", "<!-- open ", "<a href=\"x",
+                                  "<p>", "<li>", "<td>", "text ", "<span title='>'>", "</span>", "<ul>", "-->",
+                                  "<!doctype x [ ", "<![cdata[ "};
+    while (sText.size() < cbSize) {
+        nSeed = nSeed * 1103515245 + 12345;
+        sText += pieces[(nSeed >> 16) % (sizeof(pieces) / sizeof(pieces[0]))];
+    }
+    return sText;
 }
 
 struct CPeak {
@@ -171,13 +170,28 @@ void BM_MemchrFloor(benchmark::State& state) {
     }
 }
 
+// The full parse and every start tag's element against gumbo's parse of the
+// same adversarial page (range(0) KB), timed in the same iteration.
 void BM_AdversarialFullParseAndElements(benchmark::State& state) {
+    const std::string sPage = AdversarialPage(static_cast<size_t>(state.range(0)) * 1024);
+    double dOurs = 0, dGumbo = 0;
     for (auto _ : state) {
-        CSource* pSource = CSource::CREATE_NEW_INT(AdversarialPage().data(), 0, AdversarialPage().size());
+        const auto start = std::chrono::steady_clock::now();
+        CSource* pSource = CSource::CREATE_NEW_INT(sPage.data(), 0, sPage.size());
         pSource->fullSequentialParse();
         for (CStartTag* pTag : pSource->getAllStartTags()) benchmark::DoNotOptimize(pTag->getElement());
         delete pSource;
+        const auto middle = std::chrono::steady_clock::now();
+        GumboOutput* pOutput = gumbo_parse_with_options(&kGumboDefaultOptions, sPage.data(), sPage.size());
+        benchmark::DoNotOptimize(pOutput->root);
+        gumbo_destroy_output(&kGumboDefaultOptions, pOutput);
+        const auto end = std::chrono::steady_clock::now();
+        const double dIteration = std::chrono::duration<double>(middle - start).count();
+        dOurs += dIteration;
+        dGumbo += std::chrono::duration<double>(end - middle).count();
+        state.SetIterationTime(dIteration);
     }
+    state.counters["gumbo_ratio"] = dGumbo > 0 ? dOurs / dGumbo : 0;
 }
 
 void BM_CalendarFullParseAndElements(benchmark::State& state) {
@@ -265,7 +279,7 @@ BENCHMARK(BM_Gumbo);
 BENCHMARK(BM_Lookups);
 BENCHMARK(BM_FullParse);
 BENCHMARK(BM_CalendarFullParseAndElements);
-BENCHMARK(BM_AdversarialFullParseAndElements)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AdversarialFullParseAndElements)->Arg(200)->Arg(400)->Arg(800)->Arg(1600)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdLookups)->Arg(5000)->Arg(10000)->Arg(20000)->Arg(40000)->Arg(80000)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HostileParentOfTheLink)->Arg(25000)->Arg(50000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HostileFullParseEveryParent)->Arg(8000)->Arg(16000)->Arg(32000)->Arg(64000)->Unit(benchmark::kMillisecond);
