@@ -17,14 +17,14 @@ size_t CSubCache::flatIndexAtOrAfter(Position nPos) const {
 
 void CSubCache::record(Position nPos, CTag* pTag) {
     if (m_bFlat) return;  // everything is known
-    const auto itRight = m_entries.lower_bound(nPos);
+    const auto itRight = lowerBound(nPos);
     if (itRight != m_entries.end() && itRight->first == nPos) return;
     const auto itLeft = leftOf(itRight);
     const Position nRight = itRight == m_entries.end() ? m_pSource->getEnd() : itRight->first;
     // A new entry splits its gap; a gap that held no tag still holds none.
     const CEntry entry{pTag, gapAfter(itLeft) || nRight == nPos + 1};
     if (itLeft == m_entries.end() ? nPos == m_pSource->getBegin() : itLeft->first + 1 == nPos) gapAfter(itLeft) = true;
-    m_entries.emplace_hint(itRight, nPos, entry);
+    m_finger = m_entries.emplace_hint(itRight, nPos, entry);
 }
 
 CTag* CSubCache::lookup(Position nPos, bool bAssumeNoNestedTags) {
@@ -33,26 +33,45 @@ CTag* CSubCache::lookup(Position nPos, bool bAssumeNoNestedTags) {
         const size_t n = flatIndexAtOrAfter(nPos);
         return n < m_flatPositions.size() && m_flatPositions[n] == nPos ? m_flatTags[n] : nullptr;
     }
-    const auto it = m_entries.lower_bound(nPos);
+    const auto it = lowerBound(nPos);
     if (it != m_entries.end() && it->first == nPos) return it->second.pTag;
     if (gapAfter(leftOf(it))) return nullptr;
     record(nPos, CTagType::getTagAt(m_pSource, nPos, bAssumeNoNestedTags));
-    return m_entries.find(nPos)->second.pTag;  // what was recorded first, should recognition have recorded it
+    return find(nPos)->second.pTag;  // what was recorded first, should recognition have recorded it
+}
+
+CSubCache::Map::iterator CSubCache::lowerBound(Position nPos) {
+    constexpr int STEPS = 2;
+    auto it = m_finger;
+    if (it != m_entries.end() && it->first <= nPos) {
+        // Every entry before the finger lies below nPos.
+        for (int n = 0; n < STEPS && it != m_entries.end() && it->first < nPos; ++n) ++it;
+        if (it == m_entries.end() || it->first >= nPos) return it == m_entries.end() ? it : m_finger = it;
+    } else if (it != m_entries.end()) {
+        // The answer is the finger or an entry before it.
+        for (int n = 0; n < STEPS; ++n) {
+            if (it == m_entries.begin() || std::prev(it)->first < nPos) return m_finger = it;
+            --it;
+        }
+    }
+    it = m_entries.lower_bound(nPos);
+    if (it != m_entries.end()) m_finger = it;
+    return it;
 }
 
 CSubCache::Map::iterator CSubCache::entryAt(Position nPos) {
-    auto it = m_entries.find(nPos);
+    auto it = find(nPos);
     if (it != m_entries.end()) return it;
     if (m_pSource->getText()[nPos] == '<')
         getTagAt(nPos);
     else
         record(nPos, nullptr);  // no tag begins without a '<'
-    return m_entries.find(nPos);
+    return find(nPos);
 }
 
 void CSubCache::markComplete(Position nFrom, Position nTo) {
     if (nFrom != NO_POS && nFrom >= nTo) return;
-    auto it = nFrom == NO_POS ? m_entries.end() : m_entries.find(nFrom);
+    auto it = nFrom == NO_POS ? m_entries.end() : find(nFrom);
     gapAfter(it) = true;
     for (it = it == m_entries.end() ? m_entries.begin() : std::next(it); it != m_entries.end() && it->first < nTo; ++it)
         it->second.bGapAfterComplete = true;
@@ -72,7 +91,7 @@ CTag* CSubCache::findNext(Position nPos) {
     Position nCur = std::max(nPos, m_pSource->getBegin());
     const Position nSourceEnd = m_pSource->getEnd();
     while (nCur < nSourceEnd) {
-        auto it = m_entries.lower_bound(nCur);
+        auto it = lowerBound(nCur);
         const bool bEntryHere = it != m_entries.end() && it->first == nCur;
         if (bEntryHere && isRegistered(it->second.pTag)) return it->second.pTag;
         const bool bGapComplete = bEntryHere ? it->second.bGapAfterComplete : gapAfter(leftOf(it));
@@ -104,7 +123,7 @@ CTag* CSubCache::findPrevious(Position nPos) {
         return nullptr;
     }
     while (true) {
-        const auto it = m_entries.lower_bound(nCur);
+        const auto it = lowerBound(nCur);
         const bool bEntryHere = it != m_entries.end() && it->first == nCur;
         if (bEntryHere && isRegistered(it->second.pTag)) return it->second.pTag;
         const auto itLeft = leftOf(it);
@@ -128,6 +147,7 @@ CTag* CSubCache::findPrevious(Position nPos) {
 
 void CSubCache::clear() {
     m_entries.clear();
+    m_finger = m_entries.end();
     m_memory.release();
     m_bBottomGapComplete = false;
     m_bFlat = false;

@@ -44,6 +44,14 @@ private:
     using Map = std::pmr::map<Position, CEntry>;
 
     CTag* lookup(Position nPos, bool bAssumeNoNestedTags);
+    // The first entry at or after nPos. Searches step through a page, so
+    // the entry found last is tried first, with its neighbours; a walk over
+    // the page then costs no tree search per step.
+    Map::iterator lowerBound(Position nPos);
+    Map::iterator find(Position nPos) {
+        const auto it = lowerBound(nPos);
+        return it != m_entries.end() && it->first == nPos ? it : m_entries.end();
+    }
     bool isRegistered(const CTag* pTag) const;
     // The gap flag to the right of an entry, or of the bottom marker.
     bool& gapAfter(Map::iterator itLeft) { return itLeft == m_entries.end() ? m_bBottomGapComplete : itLeft->second.bGapAfterComplete; }
@@ -63,6 +71,7 @@ private:
     CSource* m_pSource;
     std::pmr::monotonic_buffer_resource m_memory;
     Map m_entries{&m_memory};
+    Map::iterator m_finger = m_entries.end();  // the entry found last
     bool m_bBottomGapComplete = false;
     bool m_bFlat = false;  // loaded from a full parse: only the flat arrays are used
     std::vector<Position> m_flatPositions;
