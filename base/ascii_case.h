@@ -54,4 +54,17 @@ struct CNoCaseLess {
     }
 };
 
+// Hashes and compares texts as their folded forms; for hash maps keyed by
+// views that compare ignoring case.
+struct CNoCaseHash {
+    size_t operator()(std::string_view sText) const {
+        size_t nHash = 14695981039346656037ull;  // FNV-1a
+        for (char ch : sText) nHash = (nHash ^ FoldAscii(static_cast<unsigned char>(ch))) * 1099511628211ull;
+        return nHash;
+    }
+};
+struct CNoCaseEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return SameNoCase(a, b); }
+};
+
 #endif  // KX_BASE_ASCII_CASE_H

@@ -1,6 +1,5 @@
 #include "htmlparser/id_index.h"
 
-#include "base/ascii_case.h"
 #include "diagnostics/trace.h"
 #include "htmlparser/attribute.h"
 #include "htmlparser/attributes.h"
@@ -8,7 +7,8 @@
 #include "htmlparser/start_tag.h"
 
 void CIdIndex::clear() {
-    m_tagsById.clear();
+    m_chains.clear();
+    m_links.clear();
     m_cbSearched = 0;
     m_nIndexedTo = 0;
     m_nLastTagEnd = 0;
@@ -16,12 +16,19 @@ void CIdIndex::clear() {
     m_bUsable = true;
 }
 
-CStartTag* CIdIndex::firstExact(CSource* pSource, const std::vector<CStartTag*>& tags, size_t nFrom,
-                                std::string_view csId) {
-    for (size_t n = nFrom; n < tags.size(); ++n) {
-        CStartTag* pTag = tags[n];
-        const CSegment* pValue = pTag->getAttributes()->get("id")->getValueSegment();
-        const std::string_view value = pSource->view(pValue->getBegin(), pValue->getEnd());
+namespace {
+
+std::string_view IdOf(CSource* pSource, const CStartTag* pTag) {
+    const CSegment* pValue = pTag->getAttributes()->get("id")->getValueSegment();
+    return pSource->view(pValue->getBegin(), pValue->getEnd());
+}
+
+}  // namespace
+
+CStartTag* CIdIndex::firstExact(CSource* pSource, uint32_t nFrom, std::string_view csId) const {
+    for (uint32_t n = nFrom; n != NONE; n = m_links[n].nNext) {
+        CStartTag* pTag = m_links[n].pTag;
+        const std::string_view value = IdOf(pSource, pTag);
         if (value == csId) return pTag;
         Trace("[CStartTag::findNext] StartTag <%s> at <%d> with attribute <%s=\"%s\"> ignored during search because its "
               "case does not match search value.",
@@ -31,9 +38,8 @@ CStartTag* CIdIndex::firstExact(CSource* pSource, const std::vector<CStartTag*>&
     return nullptr;
 }
 
-bool CIdIndex::indexNext(CSource* pSource, const std::string*& pKey, std::vector<CStartTag*>*& pTags) {
-    pKey = nullptr;
-    pTags = nullptr;
+bool CIdIndex::indexNext(CSource* pSource, std::string_view& sId, uint32_t& nLink) {
+    nLink = NONE;
     CStartTag* pTag = CStartTag::findPreviousOrNext(pSource, m_nIndexedTo, false);
     if (pTag == nullptr) {
         m_nIndexedTo = pSource->getEnd();
@@ -48,11 +54,14 @@ bool CIdIndex::indexNext(CSource* pSource, const std::string*& pKey, std::vector
     if (const CAttributes* pAttributes = pTag->getAttributes()) {
         const CAttribute* pId = pAttributes->get("id");
         if (pId != nullptr && pId->hasValue()) {
-            const CSegment* pValue = pId->getValueSegment();
-            auto& entry = *m_tagsById.try_emplace(UpperAscii(pSource->view(pValue->getBegin(), pValue->getEnd()))).first;
-            entry.second.push_back(pTag);
-            pKey = &entry.first;
-            pTags = &entry.second;
+            sId = IdOf(pSource, pTag);
+            nLink = static_cast<uint32_t>(m_links.size());
+            m_links.push_back(CLink{pTag, NONE});
+            const auto [it, bNew] = m_chains.try_emplace(sId, CChain{nLink, nLink});
+            if (!bNew) {
+                m_links[it->second.nLast].nNext = nLink;
+                it->second.nLast = nLink;
+            }
         }
     }
     return true;
@@ -76,20 +85,15 @@ CStartTag* CIdIndex::find(CSource* pSource, std::string_view csId) {
         return pTag;
     }
     if (!m_bStarted) m_nIndexedTo = pSource->getBegin();
-    const std::string sKey = UpperAscii(csId);
-    size_t nSeen = 0;
-    if (const auto it = m_tagsById.find(sKey); it != m_tagsById.end()) {
-        if (CStartTag* pTag = firstExact(pSource, it->second, 0, csId)) return pTag;
-        nSeen = it->second.size();
-    }
-    const std::string* pKey = nullptr;
-    std::vector<CStartTag*>* pTags = nullptr;
-    while (indexNext(pSource, pKey, pTags)) {
+    // The tags with this id indexed so far; the later ones are looked at as they are indexed.
+    if (const auto it = m_chains.find(csId); it != m_chains.end())
+        if (CStartTag* pTag = firstExact(pSource, it->second.nFirst, csId)) return pTag;
+    std::string_view sId;
+    uint32_t nLink = NONE;
+    while (indexNext(pSource, sId, nLink)) {
         if (!m_bUsable) return textSearch();
-        if (pKey == nullptr || *pKey != sKey) continue;
-        CStartTag* pTag = firstExact(pSource, *pTags, nSeen, csId);
-        nSeen = pTags->size();
-        if (pTag != nullptr) return pTag;
+        if (nLink == NONE || !SameNoCase(sId, csId)) continue;
+        if (CStartTag* pTag = firstExact(pSource, nLink, csId)) return pTag;
     }
     return nullptr;
 }

@@ -6,11 +6,12 @@
 #ifndef KX_HTMLPARSER_ID_INDEX_H
 #define KX_HTMLPARSER_ID_INDEX_H
 
-#include <string>
+#include <cstdint>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "base/ascii_case.h"
 #include "htmlparser/position.h"
 
 class CSource;
@@ -26,15 +27,27 @@ public:
     void clear();
 
 private:
+    static constexpr uint32_t NONE = UINT32_MAX;
+    // The tags with one id (ignoring case), in document order: a chain
+    // through m_links.
+    struct CChain {
+        uint32_t nFirst;
+        uint32_t nLast;
+    };
+    struct CLink {
+        CStartTag* pTag;
+        uint32_t nNext;
+    };
     // Indexes the next start tag; false at the end of the source. The
-    // tag's list when it has an id, else null.
-    bool indexNext(CSource* pSource, const std::string*& pKey, std::vector<CStartTag*>*& pTags);
-    // The first of the tags with this id (ignoring case) whose id matches
-    // exactly; the others before it are traced as the search traces them.
-    static CStartTag* firstExact(CSource* pSource, const std::vector<CStartTag*>& tags, size_t nFrom,
-                                 std::string_view csId);
+    // link of the tag when it has an id, else NONE.
+    bool indexNext(CSource* pSource, std::string_view& sId, uint32_t& nLink);
+    // The first tag from link nFrom on whose id matches exactly; the others
+    // before it are traced as the search traces them.
+    CStartTag* firstExact(CSource* pSource, uint32_t nFrom, std::string_view csId) const;
 
-    std::unordered_map<std::string, std::vector<CStartTag*>> m_tagsById;  // key: the id folded to upper case
+    // Keyed by the ids as written in the page.
+    std::unordered_map<std::string_view, CChain, CNoCaseHash, CNoCaseEqual> m_chains;
+    std::vector<CLink> m_links;
     Position m_cbSearched = 0;     // bytes the text searches have scanned
     Position m_nIndexedTo = 0;     // every start tag beginning before it is indexed
     Position m_nLastTagEnd = 0;    // end of the last start tag indexed
