@@ -83,8 +83,8 @@ const std::vector<CElement*>& CElement::getChildElements(int nDepth) {
         CElement* pElement = frame.pElement;
         if (frame.nScan == NO_POS) {  // first visit
             if (frame.nDepth != -1) pElement->m_nDepth = frame.nDepth;
-            if (pElement->m_bChildElementsBuilt || pElement->m_nEnd == pElement->m_pStartTag->getEnd()) {
-                pElement->m_bChildElementsBuilt = true;
+            if (pElement->childElementsBuilt() || pElement->m_nEnd == pElement->m_pStartTag->getEnd()) {
+                pElement->endChildElements();
                 stack.pop_back();
                 continue;
             }
@@ -92,7 +92,7 @@ const std::vector<CElement*>& CElement::getChildElements(int nDepth) {
         }
         CStartTag* pTag = CStartTag::findNextBefore(m_pSource, frame.nScan, pElement->getContentEnd());
         if (pTag == nullptr) {
-            pElement->m_bChildElementsBuilt = true;
+            pElement->endChildElements();
             stack.pop_back();
             continue;
         }
@@ -107,12 +107,12 @@ const std::vector<CElement*>& CElement::getChildElements(int nDepth) {
                   "(ending at <%d>).",
                   pChild->getName().c_str(), PosArg(pChild->m_nEnd), pElement->getName().c_str(),
                   PosArg(pElement->m_nEnd));
-        pElement->m_vChildElements.push_back(pChild);
+        pElement->addChildElement(pChild);
         frame.nScan = pChild->m_nEnd;
         const int nChildDepth = frame.nDepth == -1 ? -1 : frame.nDepth + 1;
         stack.push_back({pChild, nChildDepth, NO_POS});  // invalidates frame
     }
-    return m_vChildElements;
+    return childElements();
 }
 
 CElement* CElement::getParentElement() {

@@ -5,6 +5,22 @@
 
 CSegment::CSegment(Position nBegin, Position nEnd) : m_pSource(nullptr), m_nBegin(nBegin), m_nEnd(nEnd) {}
 
+std::vector<CElement*> CSegment::s_noChildElements;
+
+CSegment::~CSegment() {
+    if (m_pChildElements != &s_noChildElements) delete m_pChildElements;
+}
+
+void CSegment::endChildElements() {
+    if (m_pChildElements == nullptr) m_pChildElements = &s_noChildElements;
+}
+
+void CSegment::addChildElement(CElement* pElement) {
+    if (m_pChildElements == nullptr || m_pChildElements == &s_noChildElements)
+        m_pChildElements = new std::vector<CElement*>();
+    m_pChildElements->push_back(pElement);
+}
+
 bool CSegment::checkConstructorArgs(const CSource* pSource, Position nBegin, Position nEnd) {
     if (pSource == nullptr) {
         Trace("[CSegment::checkConstructorArgs] pSource is 0.");

@@ -21,7 +21,7 @@ public:
     // The span rule: a source, begin and end set, begin <= end, inside the source.
     static bool checkConstructorArgs(const CSource* pSource, Position nBegin, Position nEnd);
 
-    virtual ~CSegment() = default;
+    virtual ~CSegment();
     CSegment(const CSegment&) = delete;
     CSegment& operator=(const CSegment&) = delete;
 
@@ -60,8 +60,17 @@ protected:
     CSource* m_pSource;
     Position m_nBegin;
     Position m_nEnd;
-    std::vector<CElement*> m_vChildElements;  // not owned
-    bool m_bChildElementsBuilt = false;
+    // The child elements (not owned): null until built; a list with no
+    // element is one shared empty list, so most segments allocate none.
+    bool childElementsBuilt() const { return m_pChildElements != nullptr; }
+    const std::vector<CElement*>& childElements() const { return *m_pChildElements; }
+    // Marks the list built, keeping what was added.
+    void endChildElements();
+    void addChildElement(CElement* pElement);
+
+private:
+    static std::vector<CElement*> s_noChildElements;
+    std::vector<CElement*>* m_pChildElements = nullptr;
 };
 
 #endif  // KX_HTMLPARSER_SEGMENT_H

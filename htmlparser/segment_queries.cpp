@@ -16,8 +16,8 @@ CAttributes* CSegment::parseAttributes() {
 const std::vector<CElement*>& CSegment::getChildElements() { return buildChildElements(-1); }
 
 const std::vector<CElement*>& CSegment::buildChildElements(int nDepth) {
-    if (m_bChildElementsBuilt) return m_vChildElements;
-    m_bChildElementsBuilt = true;
+    if (childElementsBuilt()) return childElements();
+    endChildElements();
     Position nPos = m_nBegin;
     while (nPos < m_nEnd) {
         CStartTag* pTag = CStartTag::findNextBefore(m_pSource, nPos, m_nEnd);
@@ -28,11 +28,11 @@ const std::vector<CElement*>& CSegment::buildChildElements(int nDepth) {
             continue;
         }
         if (nDepth == 0) pElement->setParentElement(nullptr);
-        m_vChildElements.push_back(pElement);
+        addChildElement(pElement);
         pElement->getChildElements(nDepth);
         nPos = pElement->getEnd();
     }
-    return m_vChildElements;
+    return childElements();
 }
 
 std::vector<CTag*> CSegment::findAllTags(const CTagType* pTagType) const {

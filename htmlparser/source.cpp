@@ -185,7 +185,7 @@ void CSource::setAllTags(const std::vector<CTag*>& tags, size_t nRegistered, siz
 }
 
 const std::vector<CElement*>& CSource::getChildElements() {
-    if (!m_bChildElementsBuilt && m_vAllTags.empty())
+    if (!childElementsBuilt() && m_vAllTags.empty())
         Trace("[CSource::getChildElements] NOTE: Calling CSource.fullSequentialParse() can significantly improve the "
               "performance of this operation.");
     return buildChildElements(0);
