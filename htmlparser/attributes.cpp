@@ -1,6 +1,5 @@
 #include "htmlparser/attributes.h"
 
-
 #include "base/ascii_case.h"
 #include "base/text_search.h"
 #include "diagnostics/trace.h"
@@ -24,9 +23,11 @@ public:
           m_nBeginPos(nBeginPos),
           m_pType(pType),
           m_csName(csName),
-          m_nMaxErrorCount(nMaxErrorCount) {
-        m_vAttributes.reserve(8);
-    }
+          m_nMaxErrorCount(nMaxErrorCount),
+          m_vAttributes(pSource->takeAttributeList()) {}
+    ~CAttributeParser() { m_pSource->returnAttributeList(std::move(m_vAttributes)); }
+    CAttributeParser(const CAttributeParser&) = delete;
+    CAttributeParser& operator=(const CAttributeParser&) = delete;
 
     CAttributes* run(int nState, Position nAttributesBegin, Position nMaxEnd, bool bIsClosingSlashIgnored);
 
@@ -274,7 +275,7 @@ CAttributes* CAttributes::CREATE_NEW_INST(CSource* pSource, Position nBegin, Pos
               PosArg(nEnd));
         return nullptr;
     }
-    return pSource->make<CAttributes>(nBegin, nEnd, std::move(*pAttributesVec));
+    return pSource->make<CAttributes>(nBegin, nEnd, pSource->copyToArena(*pAttributesVec));
 }
 
 CAttributes* CAttributes::construct(CSource* pSource, const char* pszType, int nInitialState, Position nBeginPos,
@@ -298,7 +299,7 @@ CAttributes* CAttributes::construct(CSource* pSource, const char* pszType, int n
 }
 
 CAttribute* CAttributes::get(std::string_view csName) const {
-    for (CAttribute* pAttribute : m_vAttributes)
+    for (CAttribute* pAttribute : m_attributes)
         if (pAttribute->getName().size() == csName.size() && EqualsNoCase(pAttribute->getName().data(), csName))
             return pAttribute;
     return nullptr;

@@ -3,6 +3,8 @@
 #define KX_HTMLPARSER_ATTRIBUTES_H
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,16 +25,16 @@ public:
                                   Position nAttributesBegin, Position nMaxEnd, const CStartTagType* pStartTagType,
                                   const std::string& csName, int64_t nNameIndex, int nMaxErrorCount);
 
-    const std::vector<CAttribute*>& getAttributes() const { return m_vAttributes; }
+    std::span<CAttribute* const> getAttributes() const { return m_attributes; }
     // The first attribute with the name, ignoring ASCII case; null if none.
     CAttribute* get(std::string_view csName) const;
 
 private:
     friend class CSource;
-    CAttributes(CSource* pSource, Position nBegin, Position nEnd, std::vector<CAttribute*>&& vAttributes)
-        : CSegment(pSource, nBegin, nEnd), m_vAttributes(std::move(vAttributes)) {}
+    CAttributes(CSource* pSource, Position nBegin, Position nEnd, std::span<CAttribute*> attributes)
+        : CSegment(pSource, nBegin, nEnd), m_attributes(attributes) {}
 
-    std::vector<CAttribute*> m_vAttributes;
+    std::span<CAttribute*> m_attributes;  // in the source's arena
 };
 
 #endif  // KX_HTMLPARSER_ATTRIBUTES_H

@@ -15,7 +15,6 @@ CSource::CSource(const char* pText, Position nBegin, Position nEnd)
     m_pSource = this;
     m_vAllTags.reserve(128);
     m_vAllStartTags.reserve(64);
-    m_vOwnedSegments.reserve(128);
 }
 
 CSource::~CSource() {

@@ -3,7 +3,11 @@
 #ifndef KX_HTMLPARSER_SOURCE_H
 #define KX_HTMLPARSER_SOURCE_H
 
+#include <deque>
+#include <memory>
 #include <new>
+#include <span>
+#include <type_traits>
 #include <utility>
 #include <string>
 #include <string_view>
@@ -15,6 +19,7 @@
 #include "htmlparser/segment.h"
 #include "htmlparser/segment_arena.h"
 
+class CAttribute;
 class CTag;
 class CStartTag;
 
@@ -88,6 +93,22 @@ public:
         return pObject;
     }
     size_t ownedSegmentCount() const { return m_vOwnedSegments.size(); }
+    // A copy of the items in the source's arena, for the lists of parser objects.
+    template <class T>
+    std::span<T> copyToArena(const std::vector<T>& items) {
+        static_assert(std::is_trivially_destructible_v<T>, "the arena runs no destructor");
+        if (items.empty()) return {};
+        T* pItems = static_cast<T*>(m_arena.Allocate(sizeof(T) * items.size(), alignof(T)));
+        std::uninitialized_copy(items.begin(), items.end(), pItems);
+        return {pItems, items.size()};
+    }
+    // A list the attribute parser fills and hands back empty; reused so that
+    // parsing a tag allocates no list of its own.
+    std::vector<CAttribute*> takeAttributeList() { return std::move(m_vAttributeList); }
+    void returnAttributeList(std::vector<CAttribute*>&& vList) {
+        vList.clear();
+        m_vAttributeList = std::move(vList);
+    }
 
 private:
     friend class CSegment;
@@ -121,7 +142,8 @@ private:
     bool m_bAllTagsSet = false;
     std::vector<CStartTag*> m_vAllStartTags;
     bool m_bAllStartTagsSet = false;
-    std::vector<CSegment*> m_vOwnedSegments;
+    std::deque<CSegment*> m_vOwnedSegments;  // grows without copying itself
+    std::vector<CAttribute*> m_vAttributeList;
     bool m_bFullSequentialParseDone = false;
 };
 
