@@ -1,5 +1,8 @@
 #include "htmlparser/attributes.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "base/ascii_case.h"
 #include "base/text_search.h"
 #include "diagnostics/trace.h"
@@ -53,6 +56,15 @@ private:
               "before the closing '>', which is ignored because tags of this name cannot be empty-element tags.",
               m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
         return true;
+    }
+    // The first chQuote in [nPos, nMaxEnd), else nMaxEnd; the source end
+    // when neither lies inside the source.
+    Position skipTo(char chQuote, Position nPos, Position nMaxEnd) const {
+        const Position nTo = std::min(nMaxEnd, m_pSource->getEnd());
+        if (nPos >= nTo) return nPos;
+        const char* pText = m_pSource->getText();
+        const void* pHit = std::memchr(pText + nPos, chQuote, nTo - nPos);
+        return pHit != nullptr ? static_cast<const char*>(pHit) - pText : nTo;
     }
     bool addAttribute(Position nValueBegin, Position nValueEnd, Position nQuotedBegin, Position nQuotedEnd, Position nAt);
     bool addAttributeWithoutValue(Position nAt) { return add(nullptr, nullptr, nAt); }
@@ -116,6 +128,17 @@ CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Positi
                   "'>' character.",
                   m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
             return nullptr;
+        }
+        // Inside a quoted value only the quote and the forced end matter;
+        // inside a name only what is not a name character (no end of a
+        // normal tag's attributes begins with one).
+        if (nState == IN_VALUE && chQuote != NO_QUOTE) {
+            nPos = skipTo(chQuote, nPos, nMaxEnd);
+            if (!m_pSource->contains(nPos)) continue;
+        } else if (nState == IN_NAME && m_pType == CStartTagTypeNormal::instance()) {
+            while (nPos + 1 < nMaxEnd && m_pSource->contains(nPos + 1) &&
+                   CSource::isNameChar(static_cast<unsigned char>(pText[nPos])))
+                ++nPos;
         }
         const bool bAtEnd = nPos == nMaxEnd || m_pType->atEndOfAttributes(m_pSource, nPos, bIsClosingSlashIgnored);
         const unsigned char ch = static_cast<unsigned char>(pText[nPos]);
