@@ -1,6 +1,7 @@
 #include "htmlparser/html_elements.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "base/ascii_case.h"
 #include "base/text_search.h"
@@ -46,20 +47,18 @@ bool CHTMLElementSet::contains(int64_t nIndex) const {
 
 CHTMLElementNameSingletonData::CHTMLElementNameSingletonData() {
     for (const char* pszName : ELEMENT_NAMES) {
-        m_sortedUpper.emplace_back(UpperAscii(pszName), static_cast<int64_t>(m_names.size()));
-        m_names.emplace_back(pszName);
+        const std::string_view name(pszName);
+        m_buckets[bucketOf(name.size(), FoldAscii(static_cast<unsigned char>(name[0])))].push_back(
+            static_cast<int8_t>(m_names.size()));
+        m_names.emplace_back(name);
     }
-    std::sort(m_sortedUpper.begin(), m_sortedUpper.end());
 }
 
 int64_t CHTMLElementNameSingletonData::getNameIndex(std::string_view csName) const {
-    if (csName.empty() || csName.size() > 10) return -1;  // the longest name, "blockquote", has 10
-    char szUpper[16];
-    for (size_t n = 0; n < csName.size(); ++n) szUpper[n] = static_cast<char>(FoldAscii(static_cast<unsigned char>(csName[n])));
-    const std::string_view upper(szUpper, csName.size());
-    const auto it = std::lower_bound(m_sortedUpper.begin(), m_sortedUpper.end(), upper,
-                                     [](const auto& entry, std::string_view key) { return entry.first < key; });
-    return it != m_sortedUpper.end() && it->first == upper ? it->second : -1;
+    if (csName.empty() || csName.size() > MAX_NAME || !IsAsciiAlpha(static_cast<unsigned char>(csName[0]))) return -1;
+    for (const int8_t nIndex : m_buckets[bucketOf(csName.size(), FoldAscii(static_cast<unsigned char>(csName[0])))])
+        if (SameNoCase(m_names[static_cast<size_t>(nIndex)], csName)) return nIndex;
+    return -1;
 }
 
 int64_t CHTMLElementNameSingletonData::indexOf(std::string_view csName) {

@@ -2,6 +2,7 @@
 #ifndef KX_HTMLPARSER_HTML_ELEMENTS_H
 #define KX_HTMLPARSER_HTML_ELEMENTS_H
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -41,7 +42,10 @@ private:
     CHTMLElementNameSingletonData();
 
     std::vector<std::string> m_names;
-    std::vector<std::pair<std::string, int64_t>> m_sortedUpper;  // upper-cased name, index
+    static constexpr size_t MAX_NAME = 10;  // "blockquote"
+    // The indexes of the names of each length and initial letter.
+    static size_t bucketOf(size_t nLength, unsigned char chInitial) { return (nLength - 1) * 26 + (chInitial - 'A'); }
+    std::array<std::vector<int8_t>, MAX_NAME * 26> m_buckets;
 };
 
 // What implicitly closes an element whose end tag is optional.

@@ -70,9 +70,17 @@ Position CSource::getNameEnd(Position nPos) const {
 
 Position CSource::memoised(CSearchMemos& memo, std::string_view sText, Position nFrom,
                            bool bForward, Position (*pfnSearch)(const CSource&, std::string_view, Position)) const {
-    auto it = memo.find(sText);
-    if (it != memo.end() && !sText.empty()) {
-        CSearchMemo& last = it->second;
+    if (sText.empty()) return pfnSearch(*this, sText, nFrom);
+    CSearchMemo* pLast = nullptr;
+    if (sText.size() == 1) {
+        pLast = &(bForward ? m_forwardCharSearches : m_backwardCharSearches)[FoldAscii(static_cast<unsigned char>(sText[0]))];
+    } else {
+        auto it = memo.find(sText);
+        if (it == memo.end()) it = memo.emplace(std::string(sText), CSearchMemo{}).first;
+        pLast = &it->second;
+    }
+    CSearchMemo& last = *pLast;
+    if (last.nFrom != NO_POS) {
         const bool bSame = bForward ? last.nFrom <= nFrom && (last.nFound == NO_POS || nFrom <= last.nFound)
                                     : nFrom <= last.nFrom && (last.nFound == NO_POS || nFrom >= last.nFound);
         if (bSame) return last.nFound;
@@ -92,12 +100,8 @@ Position CSource::memoised(CSearchMemos& memo, std::string_view sText, Position 
             return last.nFound;
         }
     }
-    const Position nFound = pfnSearch(*this, sText, nFrom);
-    if (it != memo.end())
-        it->second = CSearchMemo{nFrom, nFound};
-    else
-        memo.emplace(std::string(sText), CSearchMemo{nFrom, nFound});
-    return nFound;
+    last = CSearchMemo{nFrom, pfnSearch(*this, sText, nFrom)};
+    return last.nFound;
 }
 
 Position CSource::findNextChar(char ch, Position nPos, Position nCount) const {

@@ -3,6 +3,7 @@
 #ifndef KX_HTMLPARSER_SOURCE_H
 #define KX_HTMLPARSER_SOURCE_H
 
+#include <array>
 #include <deque>
 #include <memory>
 #include <new>
@@ -119,8 +120,8 @@ private:
     // last start and its answer has the same answer, so the searches that
     // step through a document one tag at a time do not rescan its rest.
     struct CSearchMemo {
-        Position nFrom;
-        Position nFound;
+        Position nFrom = NO_POS;  // none yet
+        Position nFound = NO_POS;
     };
     // Looked up by the pattern's view, without making a string.
     struct CPatternHash {
@@ -134,6 +135,9 @@ private:
     const char* m_pText;
     mutable CSearchMemos m_forwardSearches;
     mutable CSearchMemos m_backwardSearches;
+    // Single characters, the most frequent patterns, by their folded byte.
+    mutable std::array<CSearchMemo, 256> m_forwardCharSearches;
+    mutable std::array<CSearchMemo, 256> m_backwardCharSearches;
     std::unordered_map<uint64_t, Position> m_scanMemo;
     CCache m_Cache;
     CIdIndex m_idIndex;
