@@ -11,8 +11,13 @@ CSubCache::CSubCache(CSource* pSource) : m_pSource(pSource) {}
 bool CSubCache::isRegistered(const CTag* pTag) const { return pTag != nullptr && !pTag->isUnregistered(); }
 
 size_t CSubCache::flatIndexAtOrAfter(Position nPos) const {
-    return static_cast<size_t>(std::lower_bound(m_flatPositions.begin(), m_flatPositions.end(), nPos) -
-                               m_flatPositions.begin());
+    const Position nBegin = m_pSource->getBegin();
+    if (nPos <= nBegin) return 0;
+    const Position nBucket = (nPos - nBegin) >> BUCKET_BITS;
+    if (nBucket >= m_flatBuckets.size()) return m_flatPositions.size();
+    size_t n = m_flatBuckets[nBucket];
+    while (n < m_flatPositions.size() && m_flatPositions[n] < nPos) ++n;
+    return n;
 }
 
 void CSubCache::record(Position nPos, CTag* pTag) {
@@ -153,6 +158,7 @@ void CSubCache::clear() {
     m_bFlat = false;
     m_flatPositions.clear();
     m_flatTags.clear();
+    m_flatBuckets.clear();
 }
 
 void CSubCache::bulkLoad(const std::vector<CTag*>& tags) {
@@ -160,5 +166,13 @@ void CSubCache::bulkLoad(const std::vector<CTag*>& tags) {
     m_flatPositions.reserve(tags.size());
     for (CTag* pTag : tags) m_flatPositions.push_back(pTag->getBegin());
     m_flatTags = tags;
+    const Position nBegin = m_pSource->getBegin();
+    m_flatBuckets.resize(((m_pSource->getEnd() - nBegin) >> BUCKET_BITS) + 1);
+    size_t n = 0;
+    for (size_t nBucket = 0; nBucket < m_flatBuckets.size(); ++nBucket) {
+        const Position nStart = nBegin + (static_cast<Position>(nBucket) << BUCKET_BITS);
+        while (n < m_flatPositions.size() && m_flatPositions[n] < nStart) ++n;
+        m_flatBuckets[nBucket] = static_cast<uint32_t>(n);
+    }
     m_bFlat = true;
 }

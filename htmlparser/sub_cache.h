@@ -6,6 +6,7 @@
 #ifndef KX_HTMLPARSER_SUB_CACHE_H
 #define KX_HTMLPARSER_SUB_CACHE_H
 
+#include <cstdint>
 #include <map>
 #include <memory_resource>
 #include <vector>
@@ -67,6 +68,10 @@ private:
 
     // The flat arrays' index of the first tag at or after nPos.
     size_t flatIndexAtOrAfter(Position nPos) const;
+    // The page is cut in buckets of this many bytes; each knows the index of
+    // the first tag at or after its start, so finding an index reads a
+    // bucket and the few tags beginning inside it.
+    static constexpr unsigned BUCKET_BITS = 6;
 
     CSource* m_pSource;
     std::pmr::monotonic_buffer_resource m_memory;
@@ -76,6 +81,7 @@ private:
     bool m_bFlat = false;  // loaded from a full parse: only the flat arrays are used
     std::vector<Position> m_flatPositions;
     std::vector<CTag*> m_flatTags;
+    std::vector<uint32_t> m_flatBuckets;
 };
 
 #endif  // KX_HTMLPARSER_SUB_CACHE_H
