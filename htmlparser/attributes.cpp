@@ -20,8 +20,9 @@ constexpr char NO_QUOTE = ' ';
 class CAttributeParser {
 public:
     CAttributeParser(CSource* pSource, const char* pszType, Position nBeginPos, const CStartTagType* pType,
-                     const std::string& csName, int nMaxErrorCount)
+                     const std::string& csName, int nMaxErrorCount, CAttributes::EMode eMode)
         : m_pSource(pSource),
+          m_eMode(eMode),
           m_pszType(pszType),
           m_nBeginPos(nBeginPos),
           m_pType(pType),
@@ -32,19 +33,22 @@ public:
     CAttributeParser(const CAttributeParser&) = delete;
     CAttributeParser& operator=(const CAttributeParser&) = delete;
 
-    CAttributes* run(int nState, Position nAttributesBegin, Position nMaxEnd, bool bIsClosingSlashIgnored);
+    // The end of the list, or NO_POS when it is rejected.
+    Position run(int nState, Position nAttributesBegin, Position nMaxEnd, bool bIsClosingSlashIgnored);
+    std::vector<CAttribute*>& attributes() { return m_vAttributes; }
+    bool traced() const { return m_eMode != CAttributes::EMode::MAKE_QUIETLY && IsTraceOn(); }
 
 private:
     // Writes "[CAttributes::construct] Type <..> Tag name <..> Begin pos <..>" and the rest.
     void reject(const char* pszReason, Position nAt) {
-        if (IsTraceOn())
+        if (traced())
             Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> %s at <%d>.", m_pszType,
                   m_csName.c_str(), PosArg(m_nBeginPos), pszReason, PosArg(nAt));
     }
     // Counts an error; false when the budget is exceeded (rejected).
     bool error() {
         if (++m_nErrors <= m_nMaxErrorCount) return true;
-        Trace("[CAttributes::reachedMaxErrorCount] Type <%s> Tag name <%s> Begin pos <%d> Rejected because it contains "
+        if (traced()) Trace("[CAttributes::reachedMaxErrorCount] Type <%s> Tag name <%s> Begin pos <%d> Rejected because it contains "
               "too many errors.",
               m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
         return false;
@@ -52,7 +56,7 @@ private:
     bool isInvalidEmptyElement(Position nPos) {
         if (m_pType != CStartTagTypeNormal::instance() || !m_pType->atEndOfAttributes(m_pSource, nPos, false))
             return false;
-        Trace("[CAttributes::isInvalidEmptyElementTag] Type <%s> Tag name <%s> Begin pos <%d> Contains a '/' character "
+        if (traced()) Trace("[CAttributes::isInvalidEmptyElementTag] Type <%s> Tag name <%s> Begin pos <%d> Contains a '/' character "
               "before the closing '>', which is ignored because tags of this name cannot be empty-element tags.",
               m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
         return true;
@@ -69,8 +73,10 @@ private:
     bool addAttribute(Position nValueBegin, Position nValueEnd, Position nQuotedBegin, Position nQuotedEnd, Position nAt);
     bool addAttributeWithoutValue(Position nAt) { return add(nullptr, nullptr, nAt); }
     bool add(CSegment* pValue, CSegment* pQuoted, Position nAt);
+    bool makes() const { return m_eMode != CAttributes::EMode::CHECK; }
 
     CSource* m_pSource;
+    CAttributes::EMode m_eMode;
     const char* m_pszType;
     Position m_nBeginPos;
     const CStartTagType* m_pType;
@@ -78,11 +84,13 @@ private:
     int m_nMaxErrorCount;
     int m_nErrors = 0;
     std::vector<CAttribute*> m_vAttributes;
-    CSegment* m_pNameSegment = nullptr;
+    Position m_nNameBegin = 0;
+    Position m_nNameEnd = 0;
 };
 
 bool CAttributeParser::addAttribute(Position nValueBegin, Position nValueEnd, Position nQuotedBegin,
                                     Position nQuotedEnd, Position nAt) {
+    if (!makes()) return true;
     CSegment* pValue = CSegment::CREATE_NEW_INST(m_pSource, nValueBegin, nValueEnd);
     CSegment* pQuoted = pValue == nullptr ? nullptr
                         : nQuotedBegin == nValueBegin && nQuotedEnd == nValueEnd
@@ -96,8 +104,14 @@ bool CAttributeParser::addAttribute(Position nValueBegin, Position nValueEnd, Po
 }
 
 bool CAttributeParser::add(CSegment* pValue, CSegment* pQuoted, Position nAt) {
-    const std::string csName(m_pSource->view(m_pNameSegment->getBegin(), m_pNameSegment->getEnd()));
-    CAttribute* pAttribute = CAttribute::CREATE_NEW_INST(m_pSource, csName, m_pNameSegment, pValue, pQuoted);
+    if (!makes()) return true;
+    CSegment* pNameSegment = CSegment::CREATE_NEW_INST(m_pSource, m_nNameBegin, m_nNameEnd);
+    if (pNameSegment == nullptr) {
+        reject("Rejected because CSegment::CREATE_NEW_INST() failed", nAt);
+        return false;
+    }
+    const std::string csName(m_pSource->view(m_nNameBegin, m_nNameEnd));
+    CAttribute* pAttribute = CAttribute::CREATE_NEW_INST(m_pSource, csName, pNameSegment, pValue, pQuoted);
     if (pAttribute == nullptr) {
         reject("Rejected because CAttribute::CREATE_NEW_INST() failed", nAt);
         return false;
@@ -106,7 +120,7 @@ bool CAttributeParser::add(CSegment* pValue, CSegment* pQuoted, Position nAt) {
     return true;
 }
 
-CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Position nMaxEnd,
+Position CAttributeParser::run(int nState, Position nAttributesBegin, Position nMaxEnd,
                                    bool bIsClosingSlashIgnored) {
     const char* pText = m_pSource->getText();
     Position nPos = nAttributesBegin;
@@ -115,19 +129,12 @@ CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Positi
     char chQuote = NO_QUOTE;
     bool bEndDetected = false;
     while (true) {
-        if (bEndDetected) {
-            CAttributes* pResult = CAttributes::CREATE_NEW_INST(m_pSource, nAttributesBegin, nAttributesEnd, &m_vAttributes);
-            if (pResult == nullptr)
-                Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Rejected because "
-                      "CAttributes::CREATE_NEW_INST failed.",
-                      m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
-            return pResult;
-        }
+        if (bEndDetected) return nAttributesEnd;
         if (!m_pSource->contains(nPos)) {
-            Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Rejected because it has no closing "
+            if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Rejected because it has no closing "
                   "'>' character.",
                   m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
-            return nullptr;
+            return NO_POS;
         }
         // Inside a quoted value only the quote and the forced end matter;
         // inside a name only what is not a name character (no end of a
@@ -152,7 +159,7 @@ CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Positi
                     nState = BETWEEN;
                 } else if (!isInvalidEmptyElement(nPos)) {
                     reject("Rejected because name contains invalid character", nPos);
-                    return nullptr;
+                    return NO_POS;
                 }
                 break;
             case BETWEEN:
@@ -165,7 +172,7 @@ CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Positi
                     break;
                 }
                 if (chQuote != NO_QUOTE)
-                    Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing whitespace after "
+                    if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing whitespace after "
                           "quoted attribute value at <%d>.",
                           m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
                 if (CSource::isNameStartChar(ch)) {
@@ -173,12 +180,12 @@ CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Positi
                     nState = IN_NAME;
                 } else if (ch == '<') {
                     reject("Rejected because of '<' character", nPos);
-                    return nullptr;
+                    return NO_POS;
                 } else if (!isInvalidEmptyElement(nPos)) {
-                    Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Contains attribute name with "
+                    if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Contains attribute name with "
                           "invalid first character at <%d>.",
                           m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
-                    if (!error()) return nullptr;
+                    if (!error()) return NO_POS;
                     nNameBegin = nPos;
                     nState = IN_NAME;
                 }
@@ -188,22 +195,19 @@ CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Positi
                     if (CSource::isNameChar(ch)) break;
                     if (ch == '<') {
                         reject("Rejected because of '<' character in attribute name", nPos);
-                        return nullptr;
+                        return NO_POS;
                     }
                     if (isInvalidEmptyElement(nPos)) break;
-                    Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Contains attribute name with "
+                    if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Contains attribute name with "
                           "invalid character at <%d>",
                           m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
-                    if (!error()) return nullptr;
+                    if (!error()) return NO_POS;
                     break;
                 }
-                m_pNameSegment = CSegment::CREATE_NEW_INST(m_pSource, nNameBegin, nPos);
-                if (m_pNameSegment == nullptr) {
-                    reject("Rejected because CSegment::CREATE_NEW_INST() failed", nPos);
-                    return nullptr;
-                }
+                m_nNameBegin = nNameBegin;
+                m_nNameEnd = nPos;
                 if (bAtEnd) {
-                    if (!addAttributeWithoutValue(nPos)) return nullptr;
+                    if (!addAttributeWithoutValue(nPos)) return NO_POS;
                     nAttributesEnd = nPos;
                     bEndDetected = true;
                 } else {
@@ -214,8 +218,8 @@ CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Positi
                 if (ch == '=' && !bAtEnd) {
                     nState = AFTER_EQUALS;
                 } else if (!bSpace || bAtEnd) {
-                    if (!addAttributeWithoutValue(nPos)) return nullptr;
-                    nAttributesEnd = m_pNameSegment->getEnd();
+                    if (!addAttributeWithoutValue(nPos)) return NO_POS;
+                    nAttributesEnd = m_nNameEnd;
                     if (bAtEnd) {
                         bEndDetected = true;
                     } else {
@@ -227,17 +231,17 @@ CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Positi
             case AFTER_EQUALS:
                 nValueBegin = nPos;
                 if (bAtEnd) {
-                    Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing attribute value "
+                    if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing attribute value "
                           "after '=' sign at <%d>.",
                           m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
-                    if (!addAttribute(nPos, nPos, nPos, nPos, nPos)) return nullptr;
+                    if (!addAttribute(nPos, nPos, nPos, nPos, nPos)) return NO_POS;
                     nAttributesEnd = nPos;
                     nState = BETWEEN;
                     bEndDetected = true;
                 } else if (bSpace) {
                 } else if (ch == '<') {
                     reject("Rejected because of '<' character at start of attribute value", nPos);
-                    return nullptr;
+                    return NO_POS;
                 } else if (ch == '\'' || ch == '"') {
                     chQuote = static_cast<char>(ch);
                     nValueBegin = nPos + 1;
@@ -250,30 +254,30 @@ CAttributes* CAttributeParser::run(int nState, Position nAttributesBegin, Positi
             case IN_VALUE:
                 if (chQuote == NO_QUOTE) {
                     if (bSpace || bAtEnd) {
-                        if (!addAttribute(nValueBegin, nPos, nValueBegin, nPos, nPos)) return nullptr;
+                        if (!addAttribute(nValueBegin, nPos, nValueBegin, nPos, nPos)) return NO_POS;
                         nAttributesEnd = nPos;
                         nState = BETWEEN;
                         bReread = bAtEnd;  // the end is seen again between attributes
                     } else if (ch == '<') {
                         reject("Rejected because of '<' character in unquoted attribute value", nPos);
-                        return nullptr;
+                        return NO_POS;
                     }
                 } else if (ch == static_cast<unsigned char>(chQuote)) {
-                    if (!addAttribute(nValueBegin, nPos, nValueBegin - 1, nPos + 1, nPos)) return nullptr;
+                    if (!addAttribute(nValueBegin, nPos, nValueBegin - 1, nPos + 1, nPos)) return NO_POS;
                     nAttributesEnd = nPos + 1;
                     nState = BETWEEN;
                 } else if (bAtEnd && nPos == nMaxEnd) {
-                    Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d>. Tag terminated in the "
+                    if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d>. Tag terminated in the "
                           "middle of a quoted attribute value at <%d>. ",
                           m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
-                    if (!error()) return nullptr;
-                    if (!addAttribute(nValueBegin, nPos, nValueBegin - 1, nPos, nPos)) return nullptr;
+                    if (!error()) return NO_POS;
+                    if (!addAttribute(nValueBegin, nPos, nValueBegin - 1, nPos, nPos)) return NO_POS;
                     nAttributesEnd = nPos;
                     nState = BETWEEN;
                     bReread = true;
                 }
                 break;
-            default: return nullptr;
+            default: return NO_POS;
         }
         if (!bReread) ++nPos;
     }
@@ -304,10 +308,35 @@ CAttributes* CAttributes::CREATE_NEW_INST(CSource* pSource, Position nBegin, Pos
 CAttributes* CAttributes::construct(CSource* pSource, const char* pszType, int nInitialState, Position nBeginPos,
                                     Position nAttributesBegin, Position nMaxEnd, const CStartTagType* pStartTagType,
                                     const std::string& csName, int64_t nNameIndex, int nMaxErrorCount) {
+    return parse(EMode::MAKE, pSource, pszType, nInitialState, nBeginPos, nAttributesBegin, nMaxEnd, pStartTagType,
+                 csName, nNameIndex, nMaxErrorCount)
+        .pAttributes;
+}
+
+Position CAttributes::checkForTag(CSource* pSource, const CStartTagType* pType, Position nBeginPos,
+                                  const std::string& csName, int64_t nNameIndex) {
+    return parseForTag(EMode::CHECK, pSource, pType, nBeginPos, csName, nNameIndex).nEnd;
+}
+
+CAttributes* CAttributes::makeForTag(CSource* pSource, const CStartTagType* pType, Position nBeginPos,
+                                     const std::string& csName, int64_t nNameIndex) {
+    return parseForTag(EMode::MAKE_QUIETLY, pSource, pType, nBeginPos, csName, nNameIndex).pAttributes;
+}
+
+CAttributes::CResult CAttributes::parseForTag(EMode eMode, CSource* pSource, const CStartTagType* pType,
+                                              Position nBeginPos, const std::string& csName, int64_t nNameIndex) {
+    return parse(eMode, pSource, pType->getDescription().c_str(), 0, nBeginPos, NO_POS, NO_POS, pType, csName,
+                 nNameIndex, 2);
+}
+
+CAttributes::CResult CAttributes::parse(EMode eMode, CSource* pSource, const char* pszType, int nInitialState,
+                                        Position nBeginPos, Position nAttributesBegin, Position nMaxEnd,
+                                        const CStartTagType* pStartTagType, const std::string& csName,
+                                        int64_t nNameIndex, int nMaxErrorCount) {
     if (pSource == nullptr || pStartTagType == nullptr) {
         Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> pSource or pStartTagType is 0.", pszType,
               csName.c_str(), PosArg(nBeginPos));
-        return nullptr;
+        return {};
     }
     bool bIsClosingSlashIgnored = false;
     if (!csName.empty()) {
@@ -317,8 +346,15 @@ CAttributes* CAttributes::construct(CSource* pSource, const char* pszType, int n
     } else {
         nAttributesBegin = nBeginPos;
     }
-    CAttributeParser parser(pSource, pszType, nBeginPos, pStartTagType, csName, nMaxErrorCount);
-    return parser.run(nInitialState, nAttributesBegin, nMaxEnd, bIsClosingSlashIgnored);
+    CAttributeParser parser(pSource, pszType, nBeginPos, pStartTagType, csName, nMaxErrorCount, eMode);
+    const Position nEnd = parser.run(nInitialState, nAttributesBegin, nMaxEnd, bIsClosingSlashIgnored);
+    if (nEnd == NO_POS || eMode == EMode::CHECK) return {nEnd, nullptr};
+    CAttributes* pAttributes = CREATE_NEW_INST(pSource, nAttributesBegin, nEnd, &parser.attributes());
+    if (pAttributes == nullptr && parser.traced())
+        Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Rejected because "
+              "CAttributes::CREATE_NEW_INST failed.",
+              pszType, csName.c_str(), PosArg(nBeginPos));
+    return {pAttributes == nullptr ? NO_POS : nEnd, pAttributes};
 }
 
 CAttribute* CAttributes::get(std::string_view csName) const {

@@ -25,12 +25,35 @@ public:
                                   Position nAttributesBegin, Position nMaxEnd, const CStartTagType* pStartTagType,
                                   const std::string& csName, int64_t nNameIndex, int nMaxErrorCount);
 
+    // The list as a tag type parses it when it recognises a start tag at
+    // nBeginPos. Recognising needs only its end (NO_POS when the list is
+    // rejected), with construct's trace lines; the list itself is made,
+    // without them, when it is first asked for.
+    static Position checkForTag(CSource* pSource, const CStartTagType* pType, Position nBeginPos,
+                                const std::string& csName, int64_t nNameIndex);
+    static CAttributes* makeForTag(CSource* pSource, const CStartTagType* pType, Position nBeginPos,
+                                   const std::string& csName, int64_t nNameIndex);
+
     std::span<CAttribute* const> getAttributes() const { return m_attributes; }
     // The first attribute with the name, ignoring ASCII case; null if none.
     CAttribute* get(std::string_view csName) const;
 
+    // How a parse ends: with the list, with its end only, or with the list
+    // and no trace line (a list already checked).
+    enum class EMode { MAKE, CHECK, MAKE_QUIETLY };
+
 private:
     friend class CSource;
+    struct CResult {
+        Position nEnd = NO_POS;
+        CAttributes* pAttributes = nullptr;
+    };
+    static CResult parse(EMode eMode, CSource* pSource, const char* pszType, int nInitialState, Position nBeginPos,
+                         Position nAttributesBegin, Position nMaxEnd, const CStartTagType* pStartTagType,
+                         const std::string& csName, int64_t nNameIndex, int nMaxErrorCount);
+    static CResult parseForTag(EMode eMode, CSource* pSource, const CStartTagType* pType, Position nBeginPos,
+                               const std::string& csName, int64_t nNameIndex);
+
     CAttributes(CSource* pSource, Position nBegin, Position nEnd, std::span<CAttribute*> attributes)
         : CSegment(pSource, nBegin, nEnd), m_attributes(attributes) {}
 

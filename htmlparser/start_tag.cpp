@@ -44,8 +44,16 @@ const CTagType* CStartTag::getTagType() const { return m_pStartTagType; }
 
 bool CStartTag::isUnregistered() const { return m_pStartTagType == CStartTagTypeUnregistered::instance(); }
 
+CAttributes* CStartTag::getAttributes() const {
+    if (m_bAttributesDeferred) {
+        m_bAttributesDeferred = false;
+        m_pAttributes = CAttributes::makeForTag(m_pSource, m_pStartTagType, m_nBegin, getName(), getNameIndex());
+    }
+    return m_pAttributes;
+}
+
 CAttributes* CStartTag::parseAttributes(int nMaxErrorCount) {
-    if (m_pAttributes != nullptr) return m_pAttributes;
+    if (CAttributes* pAttributes = getAttributes()) return pAttributes;
     const Position nRegionBegin = m_nBegin + getName().size() + 1;
     const size_t cbClosing = m_pStartTagType->getClosingDelimiter().size();
     if (m_nEnd - m_nBegin < cbClosing || nRegionBegin >= m_nEnd - cbClosing) return nullptr;

@@ -36,7 +36,9 @@ public:
     // inside of the tag (not stored).
     CAttributes* parseAttributes() override { return parseAttributes(2); }
     CAttributes* parseAttributes(int nMaxErrorCount);
-    CAttributes* getAttributes() const { return m_pAttributes; }
+    CAttributes* getAttributes() const;
+    // The list that recognition checked is made when first asked for.
+    void deferAttributes() { m_bAttributesDeferred = true; }
 
     CElement* getElement() override;
     // A normal tag ending in "/>".
@@ -64,8 +66,9 @@ private:
               const std::string& csName, int64_t nNameIndex, CAttributes* pAttributes)
         : CTag(pSource, nBegin, nEnd, csName, nNameIndex), m_pAttributes(pAttributes), m_pStartTagType(pStartTagType) {}
 
-    CAttributes* m_pAttributes;
+    mutable CAttributes* m_pAttributes;
     const CStartTagType* m_pStartTagType;
+    mutable bool m_bAttributesDeferred = false;
 };
 
 #endif  // KX_HTMLPARSER_START_TAG_H

@@ -104,18 +104,17 @@ CTag* CStartTagTypeGenericImplementation::constructTagAt(CSource* pSource, Posit
         return nullptr;  // "<?xml-stylesheet" is no XML declaration
     }
     const int64_t nNameIndex = CHTMLElementNameSingletonData::indexOf(csName);
-    CAttributes* pAttributes = nullptr;
     Position nEnd;
     if (hasAttributes()) {
-        pAttributes = CAttributes::construct(pSource, getDescription().c_str(), 0, nPos, NO_POS, NO_POS, this, csName,
-                                             nNameIndex, 2);
-        if (pAttributes == nullptr) {
+        // The list is checked now and made when it is first asked for.
+        const Position nAttributesEnd = CAttributes::checkForTag(pSource, this, nPos, csName, nNameIndex);
+        if (nAttributesEnd == NO_POS) {
             Trace("[CStartTagTypeGenericImplementation::constructTagAt] parseAttributes() returned 0. Attributes are not "
                   "properly formed. nPos <%d> csName <%s> nNameInd <%d>.",
                   PosArg(nPos), csName.c_str(), static_cast<int>(nNameIndex));
             return nullptr;
         }
-        nEnd = findEnd(pSource, pAttributes->getEnd());
+        nEnd = findEnd(pSource, nAttributesEnd);
     } else {
         nEnd = findEnd(pSource, p);
     }
@@ -125,11 +124,13 @@ CTag* CStartTagTypeGenericImplementation::constructTagAt(CSource* pSource, Posit
               csName.c_str(), PosArg(nPos), getDescription().c_str());
         return nullptr;
     }
-    CStartTag* pTag = constructStartTag(pSource, nPos, nEnd, csName, nNameIndex, pAttributes);
+    CStartTag* pTag = constructStartTag(pSource, nPos, nEnd, csName, nNameIndex, nullptr);
     if (pTag == nullptr)
         Trace("[CStartTagTypeGenericImplementation::constructTagAt] constructStartTag failed. nPos <%d> nEnd <%d> "
               "csName <%s>. ",
               PosArg(nPos), PosArg(nEnd), csName.c_str());
+    else if (hasAttributes())
+        pTag->deferAttributes();
     return pTag;
 }
 

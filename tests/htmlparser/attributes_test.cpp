@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "htmlparser/attribute.h"
 #include "htmlparser/attributes.h"
 #include "htmlparser/start_tag_types.h"
@@ -55,6 +57,34 @@ TEST(Attributes, WarningsAreNotErrors) {
     EXPECT_EQ(AttributesOf(doc, pEmpty), (std::vector<Parsed>{{"b", true, "", ""}}));
     EXPECT_TRUE(trace.Contains("[CAttributes::construct] Type <normal> Tag name <a> Begin pos <14> Has missing attribute "
                                "value after '=' sign at <19>."));
+}
+
+// Recognition checks the list; the list is made when first asked for,
+// equal to a direct parse, and its lines are written once.
+TEST(Attributes, TheListMadeLaterIsTheListRecognitionChecked) {
+    const char* pszText = "<a b=\"1\"c=\"2\" #d e=f g>";
+    std::vector<std::string> linesAtRecognition;
+    {
+        TraceCapture trace;
+        Doc doc(pszText);
+        CTag* pTag = CTag::getTagAt(doc.get(), 0);
+        ASSERT_NE(pTag, nullptr);
+        linesAtRecognition = trace.Lines();
+        const std::vector<Parsed> parsed = AttributesOf(doc, pTag);
+        EXPECT_EQ(trace.Lines(), linesAtRecognition) << "no line when the list is made";
+        EXPECT_EQ(parsed, (std::vector<Parsed>{{"b", true, "1", "\"1\""},
+                                               {"c", true, "2", "\"2\""},
+                                               {"#d", false, "", ""},
+                                               {"e", true, "f", "f"},
+                                               {"g", false, "", ""}}));
+        CAttributes* pDirect = CAttributes::construct(doc.get(), "normal", 0, 0, NO_POS, NO_POS,
+                                                      CStartTagTypeNormal::instance(), "a", pTag->getNameIndex(), 2);
+        ASSERT_NE(pDirect, nullptr);
+        EXPECT_EQ(pDirect->getEnd(), static_cast<CStartTag*>(pTag)->getAttributes()->getEnd());
+    }
+    EXPECT_EQ(std::count_if(linesAtRecognition.begin(), linesAtRecognition.end(),
+                            [](const std::string& sLine) { return sLine.find("Has missing whitespace") != std::string::npos; }),
+              1);
 }
 
 TEST(Attributes, LessThanSignsRejectTheList) {
