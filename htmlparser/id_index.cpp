@@ -1,5 +1,7 @@
 #include "htmlparser/id_index.h"
 
+#include <algorithm>
+
 #include "diagnostics/trace.h"
 #include "htmlparser/attribute.h"
 #include "htmlparser/attributes.h"
@@ -7,7 +9,8 @@
 #include "htmlparser/start_tag.h"
 
 void CIdIndex::clear() {
-    m_chains.clear();
+    m_slots.clear();
+    m_nUsedSlots = 0;
     m_links.clear();
     m_cbSearched = 0;
     m_nIndexedTo = 0;
@@ -38,6 +41,40 @@ CStartTag* CIdIndex::firstExact(CSource* pSource, uint32_t nFrom, std::string_vi
     return nullptr;
 }
 
+CIdIndex::CChain* CIdIndex::findChain(std::string_view sId) {
+    if (m_slots.empty()) return nullptr;
+    const size_t nMask = m_slots.size() - 1;
+    for (size_t n = CNoCaseHash{}(sId) & nMask;; n = (n + 1) & nMask) {
+        CSlot& slot = m_slots[n];
+        if (slot.sId.empty()) return nullptr;
+        if (SameNoCase(slot.sId, sId)) return &slot.chain;
+    }
+}
+
+void CIdIndex::addToChain(std::string_view sId, uint32_t nLink) {
+    if (CChain* pChain = findChain(sId)) {
+        m_links[pChain->nLast].nNext = nLink;
+        pChain->nLast = nLink;
+        return;
+    }
+    if (2 * (m_nUsedSlots + 1) > m_slots.size()) {
+        std::vector<CSlot> old(std::max<size_t>(64, 2 * m_slots.size()));
+        old.swap(m_slots);
+        const size_t nMask = m_slots.size() - 1;
+        for (const CSlot& slot : old) {
+            if (slot.sId.empty()) continue;
+            size_t n = CNoCaseHash{}(slot.sId) & nMask;
+            while (!m_slots[n].sId.empty()) n = (n + 1) & nMask;
+            m_slots[n] = slot;
+        }
+    }
+    const size_t nMask = m_slots.size() - 1;
+    size_t n = CNoCaseHash{}(sId) & nMask;
+    while (!m_slots[n].sId.empty()) n = (n + 1) & nMask;
+    m_slots[n] = CSlot{sId, CChain{nLink, nLink}};
+    ++m_nUsedSlots;
+}
+
 bool CIdIndex::indexNext(CSource* pSource, std::string_view& sId, uint32_t& nLink) {
     nLink = NONE;
     CStartTag* pTag = CStartTag::findPreviousOrNext(pSource, m_nIndexedTo, false);
@@ -53,15 +90,12 @@ bool CIdIndex::indexNext(CSource* pSource, std::string_view& sId, uint32_t& nLin
     m_nIndexedTo = pTag->getBegin() + 1;
     if (const CAttributes* pAttributes = pTag->getAttributes()) {
         const CAttribute* pId = pAttributes->get("id");
-        if (pId != nullptr && pId->hasValue()) {
+        // An empty id is never looked up here (the text search answers it).
+        if (pId != nullptr && pId->hasValue() && !IdOf(pSource, pTag).empty()) {
             sId = IdOf(pSource, pTag);
             nLink = static_cast<uint32_t>(m_links.size());
             m_links.push_back(CLink{pTag, NONE});
-            const auto [it, bNew] = m_chains.try_emplace(sId, CChain{nLink, nLink});
-            if (!bNew) {
-                m_links[it->second.nLast].nNext = nLink;
-                it->second.nLast = nLink;
-            }
+            addToChain(sId, nLink);
         }
     }
     return true;
@@ -86,8 +120,8 @@ CStartTag* CIdIndex::find(CSource* pSource, std::string_view csId) {
     }
     if (!m_bStarted) m_nIndexedTo = pSource->getBegin();
     // The tags with this id indexed so far; the later ones are looked at as they are indexed.
-    if (const auto it = m_chains.find(csId); it != m_chains.end())
-        if (CStartTag* pTag = firstExact(pSource, it->second.nFirst, csId)) return pTag;
+    if (const CChain* pChain = findChain(csId))
+        if (CStartTag* pTag = firstExact(pSource, pChain->nFirst, csId)) return pTag;
     std::string_view sId;
     uint32_t nLink = NONE;
     while (indexNext(pSource, sId, nLink)) {

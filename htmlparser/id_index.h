@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "base/ascii_case.h"
@@ -45,8 +44,17 @@ private:
     // before it are traced as the search traces them.
     CStartTag* firstExact(CSource* pSource, uint32_t nFrom, std::string_view csId) const;
 
-    // Keyed by the ids as written in the page.
-    std::unordered_map<std::string_view, CChain, CNoCaseHash, CNoCaseEqual> m_chains;
+    // The chain of an id (ignoring case), or null.
+    CChain* findChain(std::string_view sId);
+    // Appends link nLink to the chain of its id, making the chain if needed.
+    void addToChain(std::string_view sId, uint32_t nLink);
+    // Open addressing in one flat array (ids as written in the page), at most half full.
+    struct CSlot {
+        std::string_view sId;  // empty: a free slot
+        CChain chain;
+    };
+    std::vector<CSlot> m_slots;
+    size_t m_nUsedSlots = 0;
     std::vector<CLink> m_links;
     Position m_cbSearched = 0;     // bytes the text searches have scanned
     Position m_nIndexedTo = 0;     // every start tag beginning before it is indexed
