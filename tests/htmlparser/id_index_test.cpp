@@ -41,16 +41,22 @@ TEST(IdIndex, AnswersAsTheTextSearchInAnyOrder) {
     }
 }
 
+std::string IdOf(char chPrefix, int n) {
+    std::string sId(1, chPrefix);
+    sId += std::to_string(n);
+    return sId;
+}
+
 // Enough distinct ids for the index to grow several times, some repeated in
 // another case further on; every one answers as the text search.
 TEST(IdIndex, ManyIdsAnswerAsTheTextSearch) {
     std::string sPage;
-    for (int n = 0; n < 600; ++n) sPage += "<a id=\"n" + std::to_string(n) + "\">x</a>";
-    for (int n = 0; n < 600; n += 7) sPage += "<b id=\"N" + std::to_string(n) + "\">y</b>";
+    for (int n = 0; n < 600; ++n) sPage += "<a id=\"" + IdOf('n', n) + "\">x</a>";
+    for (int n = 0; n < 600; n += 7) sPage += "<b id=\"" + IdOf('N', n) + "\">y</b>";
     Doc indexed(sPage);
     Doc plain(sPage);
     for (int n = 599; n >= 0; n -= 3) {
-        for (const std::string& sId : {"n" + std::to_string(n), "N" + std::to_string(n)}) {
+        for (const std::string& sId : {IdOf('n', n), IdOf('N', n)}) {
             const CElement* pElement = indexed->getElementById(sId);
             CStartTag* pExpected = CStartTag::findNext(plain.get(), 0, "id", sId, true);
             ASSERT_EQ(pElement == nullptr ? NO_POS : pElement->getBegin(),
