@@ -48,17 +48,20 @@ private:
     // Counts an error; false when the budget is exceeded (rejected).
     bool error() {
         if (++m_nErrors <= m_nMaxErrorCount) return true;
-        if (traced()) Trace("[CAttributes::reachedMaxErrorCount] Type <%s> Tag name <%s> Begin pos <%d> Rejected because it contains "
-              "too many errors.",
-              m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
+        if (traced())
+            Trace("[CAttributes::reachedMaxErrorCount] Type <%s> Tag name <%s> Begin pos <%d> Rejected because it "
+                  "contains too many errors.",
+                  m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
         return false;
     }
     bool isInvalidEmptyElement(Position nPos) {
         if (m_pType != CStartTagTypeNormal::instance() || !m_pType->atEndOfAttributes(m_pSource, nPos, false))
             return false;
-        if (traced()) Trace("[CAttributes::isInvalidEmptyElementTag] Type <%s> Tag name <%s> Begin pos <%d> Contains a '/' character "
-              "before the closing '>', which is ignored because tags of this name cannot be empty-element tags.",
-              m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
+        if (traced())
+            Trace("[CAttributes::isInvalidEmptyElementTag] Type <%s> Tag name <%s> Begin pos <%d> Contains a '/' "
+                  "character before the closing '>', which is ignored because tags of this name cannot be "
+                  "empty-element tags.",
+                  m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
         return true;
     }
     // The first chQuote in [nPos, nMaxEnd), else nMaxEnd; the source end
@@ -70,7 +73,8 @@ private:
         const void* pHit = std::memchr(pText + nPos, chQuote, nTo - nPos);
         return pHit != nullptr ? static_cast<const char*>(pHit) - pText : nTo;
     }
-    bool addAttribute(Position nValueBegin, Position nValueEnd, Position nQuotedBegin, Position nQuotedEnd, Position nAt);
+    bool addAttribute(Position nValueBegin, Position nValueEnd, Position nQuotedBegin, Position nQuotedEnd,
+                      Position nAt);
     bool addAttributeWithoutValue(Position nAt) { return add(nullptr, nullptr, nAt); }
     bool add(CSegment* pValue, CSegment* pQuoted, Position nAt);
     bool makes() const { return m_eMode != CAttributes::EMode::CHECK; }
@@ -131,9 +135,10 @@ Position CAttributeParser::run(int nState, Position nAttributesBegin, Position n
     while (true) {
         if (bEndDetected) return nAttributesEnd;
         if (!m_pSource->contains(nPos)) {
-            if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Rejected because it has no closing "
-                  "'>' character.",
-                  m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
+            if (traced())
+                Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Rejected because it has no "
+                      "closing '>' character.",
+                      m_pszType, m_csName.c_str(), PosArg(m_nBeginPos));
             return NO_POS;
         }
         // Inside a quoted value only the quote and the forced end matter;
@@ -172,9 +177,10 @@ Position CAttributeParser::run(int nState, Position nAttributesBegin, Position n
                     break;
                 }
                 if (chQuote != NO_QUOTE)
-                    if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing whitespace after "
-                          "quoted attribute value at <%d>.",
-                          m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
+                    if (traced())
+                        Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing whitespace "
+                              "after quoted attribute value at <%d>.",
+                              m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
                 if (CSource::isNameStartChar(ch)) {
                     nNameBegin = nPos;
                     nState = IN_NAME;
@@ -182,9 +188,10 @@ Position CAttributeParser::run(int nState, Position nAttributesBegin, Position n
                     reject("Rejected because of '<' character", nPos);
                     return NO_POS;
                 } else if (!isInvalidEmptyElement(nPos)) {
-                    if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Contains attribute name with "
-                          "invalid first character at <%d>.",
-                          m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
+                    if (traced())
+                        Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Contains attribute name "
+                              "with invalid first character at <%d>.",
+                              m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
                     if (!error()) return NO_POS;
                     nNameBegin = nPos;
                     nState = IN_NAME;
@@ -198,9 +205,10 @@ Position CAttributeParser::run(int nState, Position nAttributesBegin, Position n
                         return NO_POS;
                     }
                     if (isInvalidEmptyElement(nPos)) break;
-                    if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Contains attribute name with "
-                          "invalid character at <%d>",
-                          m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
+                    if (traced())
+                        Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Contains attribute name "
+                              "with invalid character at <%d>",
+                              m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
                     if (!error()) return NO_POS;
                     break;
                 }
@@ -231,9 +239,10 @@ Position CAttributeParser::run(int nState, Position nAttributesBegin, Position n
             case AFTER_EQUALS:
                 nValueBegin = nPos;
                 if (bAtEnd) {
-                    if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing attribute value "
-                          "after '=' sign at <%d>.",
-                          m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
+                    if (traced())
+                        Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing attribute "
+                              "value after '=' sign at <%d>.",
+                              m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
                     if (!addAttribute(nPos, nPos, nPos, nPos, nPos)) return NO_POS;
                     nAttributesEnd = nPos;
                     nState = BETWEEN;
@@ -267,9 +276,10 @@ Position CAttributeParser::run(int nState, Position nAttributesBegin, Position n
                     nAttributesEnd = nPos + 1;
                     nState = BETWEEN;
                 } else if (bAtEnd && nPos == nMaxEnd) {
-                    if (traced()) Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d>. Tag terminated in the "
-                          "middle of a quoted attribute value at <%d>. ",
-                          m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
+                    if (traced())
+                        Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d>. Tag terminated in the "
+                              "middle of a quoted attribute value at <%d>. ",
+                              m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
                     if (!error()) return NO_POS;
                     if (!addAttribute(nValueBegin, nPos, nValueBegin - 1, nPos, nPos)) return NO_POS;
                     nAttributesEnd = nPos;
