@@ -34,13 +34,24 @@ bool GetFullyQualifiedComputerName(std::string& sName) {
 }
 
 DWORD GetEffectiveAccount(std::string& sUser, std::string& sDomain, std::string& sSid) {
+    // The account database is read once per thread and effective uid: pages
+    // ask for the thread's account on every view.
+    struct CAccountName {
+        bool bKnown = false;
+        uid_t uid = 0;
+        std::string sName;
+    };
+    thread_local CAccountName t_account;
     const uid_t uid = geteuid();
-    passwd entry{};
-    passwd* pResult = nullptr;
-    std::vector<char> buffer(16384);
-    const int nError = getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &pResult);
-    if (nError != 0 || pResult == nullptr) return nError != 0 ? static_cast<DWORD>(nError) : ERROR_INVALID_SID;
-    sUser = entry.pw_name;
+    if (!t_account.bKnown || t_account.uid != uid) {
+        passwd entry{};
+        passwd* pResult = nullptr;
+        std::vector<char> buffer(16384);
+        const int nError = getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &pResult);
+        if (nError != 0 || pResult == nullptr) return nError != 0 ? static_cast<DWORD>(nError) : ERROR_INVALID_SID;
+        t_account = CAccountName{true, uid, entry.pw_name};
+    }
+    sUser = t_account.sName;
     if (!GetHostComputerName(sDomain)) sDomain.clear();
     sSid = "S-1-22-1-" + std::to_string(uid);
     return ERROR_SUCCESS;
