@@ -176,11 +176,10 @@ Position CAttributeParser::run(int nState, Position nAttributesBegin, Position n
                     chQuote = NO_QUOTE;
                     break;
                 }
-                if (chQuote != NO_QUOTE)
-                    if (traced())
-                        Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing whitespace "
-                              "after quoted attribute value at <%d>.",
-                              m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
+                if (chQuote != NO_QUOTE && traced())
+                    Trace("[CAttributes::construct] Type <%s> Tag name <%s> Begin pos <%d> Has missing whitespace "
+                          "after quoted attribute value at <%d>.",
+                          m_pszType, m_csName.c_str(), PosArg(m_nBeginPos), PosArg(nPos));
                 if (CSource::isNameStartChar(ch)) {
                     nNameBegin = nPos;
                     nState = IN_NAME;
