@@ -33,10 +33,11 @@ CStartTag* CIdIndex::firstExact(CSource* pSource, uint32_t nFrom, std::string_vi
         CStartTag* pTag = m_links[n].pTag;
         const std::string_view value = IdOf(pSource, pTag);
         if (value == csId) return pTag;
-        Trace("[CStartTag::findNext] StartTag <%s> at <%d> with attribute <%s=\"%s\"> ignored during search because its "
-              "case does not match search value.",
-              pTag->getName().c_str(), PosArg(pTag->getBegin()), pTag->getAttributes()->get("id")->getName().c_str(),
-              std::string(value).c_str());
+        if (IsTraceOn())
+            Trace("[CStartTag::findNext] StartTag <%s> at <%d> with attribute <%s=\"%s\"> ignored during search "
+                  "because its case does not match search value.",
+                  pTag->getName().c_str(), PosArg(pTag->getBegin()), pTag->getAttributes()->get("id")->getName().c_str(),
+                  std::string(value).c_str());
     }
     return nullptr;
 }
