@@ -77,6 +77,7 @@ void CIdIndex::addToChain(std::string_view sId, uint32_t nLink) {
 }
 
 bool CIdIndex::indexNext(CSource* pSource, std::string_view& sId, uint32_t& nLink) {
+    sId = {};
     nLink = NONE;
     CStartTag* pTag = CStartTag::findPreviousOrNext(pSource, m_nIndexedTo, false);
     if (pTag == nullptr) {
@@ -92,8 +93,8 @@ bool CIdIndex::indexNext(CSource* pSource, std::string_view& sId, uint32_t& nLin
     if (const CAttributes* pAttributes = pTag->getAttributes()) {
         const CAttribute* pId = pAttributes->get("id");
         // An empty id is never looked up here (the text search answers it).
-        if (pId != nullptr && pId->hasValue() && !IdOf(pSource, pTag).empty()) {
-            sId = IdOf(pSource, pTag);
+        if (pId != nullptr && pId->hasValue()) sId = IdOf(pSource, pTag);
+        if (!sId.empty()) {
             nLink = static_cast<uint32_t>(m_links.size());
             m_links.push_back(CLink{pTag, NONE});
             addToChain(sId, nLink);
