@@ -136,7 +136,10 @@ void HostRequest::LocateTags() {
 DWORD HostRequest::Notify(PFN_HTTP_FILTER_PROC pfnHttpFilterProc, DWORD dwNotification) {
     m_context.m_dwNotificationType = dwNotification;
     switch (dwNotification) {
-        case SF_NOTIFY_PREPROC_HEADERS: m_context.m_pvNotification = &m_preprocHeaders; break;
+        case SF_NOTIFY_PREPROC_HEADERS:  // a request starts: the last one's header actions are done with
+            m_headerActions.clear();
+            m_context.m_pvNotification = &m_preprocHeaders;
+            break;
         case SF_NOTIFY_SEND_RESPONSE: m_context.m_pvNotification = &m_sendResponse; break;
         case SF_NOTIFY_AUTH_COMPLETE: m_context.m_pvNotification = &m_authComplete; break;
         case SF_NOTIFY_SEND_RAW_DATA:

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 
 namespace kxhost {
 
@@ -15,9 +17,13 @@ std::string ServerVariableName(const std::string& sHeader) {
     return sName;
 }
 
-std::string WithColon(const std::string& sName) {
-    return !sName.empty() && sName.back() == ':' ? sName : sName + ":";
+std::string WithColon(std::string_view sName) {
+    std::string sResult(sName);
+    if (sResult.empty() || sResult.back() != ':') sResult += ':';
+    return sResult;
 }
+
+char Folded(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + ('a' - 'A')) : ch; }
 
 bool Put(const std::string* pFound, KxStringView* pValue) {
     if (pFound == nullptr) return false;
@@ -26,6 +32,29 @@ bool Put(const std::string* pFound, KxStringView* pValue) {
 }
 
 }  // namespace
+
+// Names are short: the length and the first and last eight bytes, with the
+// case bit set on every byte (names equal but for case hash alike; the few
+// names that collide are told apart by NoCaseEqual).
+size_t RequestInfo::NoCaseHash::operator()(std::string_view sName) const {
+    constexpr uint64_t CASE_BITS = 0x2020202020202020ULL;
+    if (sName.empty()) return 0;
+    auto word = [&](size_t nAt, size_t cb) {
+        uint64_t nWord = 0;
+        std::memcpy(&nWord, sName.data() + nAt, cb);
+        return nWord | CASE_BITS;
+    };
+    const size_t cb = std::min<size_t>(sName.size(), 8);
+    const uint64_t nHash = (word(0, cb) * 0x9E3779B97F4A7C15ULL) ^ word(sName.size() - cb, cb) ^ sName.size();
+    return static_cast<size_t>(nHash ^ (nHash >> 29));
+}
+
+bool RequestInfo::NoCaseEqual::operator()(std::string_view sLeft, std::string_view sRight) const {
+    if (sLeft.size() != sRight.size()) return false;
+    for (size_t n = 0; n < sLeft.size(); ++n)
+        if (Folded(sLeft[n]) != Folded(sRight[n])) return false;
+    return true;
+}
 
 RequestInfo::RequestInfo(const std::string& sMethod, const std::string& sUrl,
                          const std::vector<std::pair<std::string, std::string>>& headers,
@@ -62,10 +91,15 @@ void RequestInfo::SetUrl(const std::string& sUrl) {
 
 bool RequestInfo::GetRequestHeader(const char* pszName, KxStringView* pValue) const {
     if (pszName == nullptr) return false;
-    const std::string sName(pszName);
-    auto it = m_variables.find(sName);
-    if (it == m_variables.end() && (sName.empty() || sName.back() != ':')) it = m_variables.find(sName + ":");
-    return Put(it == m_variables.end() ? nullptr : &it->second, pValue);
+    // The contract's look-up is exact: the map's match must also agree in case.
+    auto exact = [&](std::string_view sName) -> const std::string* {
+        const auto it = m_variables.find(sName);
+        return it != m_variables.end() && it->first == sName ? &it->second : nullptr;
+    };
+    const std::string_view sName(pszName);
+    const std::string* pFound = exact(sName);
+    if (pFound == nullptr && (sName.empty() || sName.back() != ':')) pFound = exact(WithColon(sName));
+    return Put(pFound, pValue);
 }
 
 bool RequestInfo::GetQueryParameter(const char* pszName, KxStringView* pValue) const {
@@ -76,23 +110,17 @@ bool RequestInfo::GetQueryParameter(const char* pszName, KxStringView* pValue) c
     return Put(it == m_queryParameters.end() ? nullptr : &it->second, pValue);
 }
 
-const std::string* RequestInfo::FindServerVariable(const std::string& sName) const {
-    for (const auto& [sKey, sValue] : m_variables)
-        if (strcasecmp(sKey.c_str(), sName.c_str()) == 0) return &sValue;
-    return nullptr;
+const std::string* RequestInfo::FindServerVariable(std::string_view sName) const {
+    const auto it = m_variables.find(sName);
+    return it == m_variables.end() ? nullptr : &it->second;
 }
 
-const std::string* RequestInfo::FindRawHeader(const std::string& sName) const {
+const std::string* RequestInfo::FindRawHeader(std::string_view sName) const {
     return FindServerVariable(WithColon(sName));
 }
 
 void RequestInfo::SetRawHeader(const std::string& sName, const std::string& sValue) {
-    for (auto& [sKey, sExisting] : m_variables)
-        if (strcasecmp(sKey.c_str(), WithColon(sName).c_str()) == 0) {
-            sExisting = sValue;
-            return;
-        }
-    m_variables[WithColon(sName)] = sValue;
+    m_variables.insert_or_assign(WithColon(sName), sValue);
 }
 
 }  // namespace kxhost

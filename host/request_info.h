@@ -4,6 +4,8 @@
 
 #include <map>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -23,17 +25,27 @@ public:
     bool GetQueryParameter(const char* pszName, KxStringView* pValue) const override;
 
     // IIS server variables are matched ignoring case; null when unknown.
-    const std::string* FindServerVariable(const std::string& sName) const;
+    const std::string* FindServerVariable(std::string_view sName) const;
     // A request header by its name as sent, ignoring case ("Cookie:" or "Cookie").
-    const std::string* FindRawHeader(const std::string& sName) const;
+    const std::string* FindRawHeader(std::string_view sName) const;
 
     void SetRawHeader(const std::string& sName, const std::string& sValue);
     // The request URL (path and optional "?query") with its query parameters.
     void SetUrl(const std::string& sUrl);
 
 private:
-    // Exact names: IIS server variables ("HTTP_COOKIE") and raw headers ("Cookie:").
-    std::map<std::string, std::string> m_variables;
+    // ASCII case is ignored; both take any string-like key.
+    struct NoCaseHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view sName) const;
+    };
+    struct NoCaseEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view sLeft, std::string_view sRight) const;
+    };
+    // IIS server variables ("HTTP_COOKIE") and raw headers ("Cookie:"), by
+    // name ignoring case.
+    std::unordered_map<std::string, std::string, NoCaseHash, NoCaseEqual> m_variables;
     std::vector<std::pair<std::string, std::string>> m_queryParameters;
 };
 
