@@ -9,6 +9,8 @@
 //     QV_LDAP_BIND_FILE ("binddn=" and "password=" lines; the file must not
 //     be readable by group or others), else anonymously.
 //   - Every network wait is bounded by QV_LDAP_TIMEOUT seconds (default 10).
+//   - A server that was down or did not answer is not asked again for
+//     QV_LDAP_RETRY_SECONDS (default 30): calls fail at once with its error.
 #ifndef KX_PLATFORM_ADSI_H
 #define KX_PLATFORM_ADSI_H
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -17,6 +18,7 @@
 namespace {
 
 constexpr int DEFAULT_TIMEOUT_SECONDS = 10;
+constexpr int DEFAULT_RETRY_SECONDS = 30;
 
 struct CLastError {
     DWORD dwError = 0;
@@ -125,6 +127,42 @@ bool ReadBindFile(const char* pszPath, std::string& sDn, std::string& sPassword)
     return true;
 }
 
+// Servers that could not be reached, by address, with the error they
+// gave: not asked again before RetrySeconds() have passed, so that a
+// directory that is down or silent costs one wait, not one per request.
+class CUnreachableServers {
+public:
+    static CUnreachableServers& Instance() {
+        static CUnreachableServers s_servers;
+        return s_servers;
+    }
+    // True, with the remembered error, while sUri is not to be asked.
+    bool Recall(const std::string& sUri, CLastError& error) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        const auto it = m_servers.find(sUri);
+        if (it == m_servers.end()) return false;
+        if (std::chrono::steady_clock::now() >= it->second.failed + std::chrono::seconds(CLdapConnection::RetrySeconds())) {
+            m_servers.erase(it);
+            return false;
+        }
+        error = it->second.error;
+        return true;
+    }
+    void Remember(const std::string& sUri, const CLastError& error) {
+        const auto failed = std::chrono::steady_clock::now();
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_servers.insert_or_assign(sUri, CEntry{failed, error});
+    }
+
+private:
+    struct CEntry {
+        std::chrono::steady_clock::time_point failed;
+        CLastError error;
+    };
+    std::mutex m_mutex;
+    std::map<std::string, CEntry> m_servers;
+};
+
 }  // namespace
 
 
@@ -132,6 +170,12 @@ int CLdapConnection::TimeoutSeconds() {
     const char* pszValue = std::getenv("QV_LDAP_TIMEOUT");
     const int nValue = pszValue == nullptr ? 0 : std::atoi(pszValue);
     return nValue > 0 ? nValue : DEFAULT_TIMEOUT_SECONDS;
+}
+
+int CLdapConnection::RetrySeconds() {
+    const char* pszValue = std::getenv("QV_LDAP_RETRY_SECONDS");
+    const int nValue = pszValue == nullptr || *pszValue == '\0' ? DEFAULT_RETRY_SECONDS : std::atoi(pszValue);
+    return nValue >= 0 ? nValue : DEFAULT_RETRY_SECONDS;
 }
 
 std::string CLdapConnection::DefaultUri() {
@@ -155,6 +199,13 @@ void CLdapConnection::LastError(DWORD& dwError, std::string& sText) {
 
 HRESULT CLdapConnection::Open(const std::string& sUri, const std::string& sUser, const std::string& sPassword,
                               std::shared_ptr<CLdapConnection>& spConnection) {
+    CUnreachableServers& unreachable = CUnreachableServers::Instance();
+    CLastError remembered;
+    if (unreachable.Recall(sUri, remembered)) {
+        t_lastError.dwError = remembered.dwError;
+        t_lastError.sText = remembered.sText + " (not asked again yet)";
+        return HResultFromWin32(t_lastError.dwError);
+    }
     LDAP* pLdap = nullptr;
     const int nInit = ldap_initialize(&pLdap, sUri.empty() ? nullptr : sUri.c_str());
     if (nInit != LDAP_SUCCESS) return Failed(nInit, nullptr, "cannot use the directory address <" + sUri + ">");
@@ -166,7 +217,11 @@ HRESULT CLdapConnection::Open(const std::string& sUri, const std::string& sUser,
     ldap_set_option(pLdap, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
     ldap_set_option(pLdap, LDAP_OPT_TIMEOUT, &timeout);
     const HRESULT hr = spNew->Bind(sUser, sPassword);
-    if (hr != S_OK) return hr;
+    if (hr != S_OK) {
+        if (t_lastError.dwError == ERROR_DS_SERVER_DOWN || t_lastError.dwError == ERROR_TIMEOUT)
+            unreachable.Remember(sUri, t_lastError);
+        return hr;
+    }
     spConnection = std::move(spNew);
     return S_OK;
 }

@@ -20,7 +20,9 @@ typedef struct ldapmsg LDAPMessage;
 class CLdapConnection {
 public:
     // Connects to sUri (empty: libldap's default) and binds: with sUser and
-    // sPassword when given, else as the environment says (see adsi.h).
+    // sPassword when given, else as the environment says (see adsi.h). A
+    // server that was down or silent fails at once, with the error it gave,
+    // until RetrySeconds() have passed.
     static HRESULT Open(const std::string& sUri, const std::string& sUser, const std::string& sPassword,
                         std::shared_ptr<CLdapConnection>& spConnection);
     ~CLdapConnection();
@@ -38,6 +40,9 @@ public:
 
     // The timeout of every network wait, in seconds.
     static int TimeoutSeconds();
+    // How long a server that was down or silent is not asked again, in
+    // seconds (0: always asked).
+    static int RetrySeconds();
     // libldap's default URI (ldap.conf, LDAPURI); empty when none is set.
     static std::string DefaultUri();
     // Records an LDAP result code as the thread's last error; its HRESULT.

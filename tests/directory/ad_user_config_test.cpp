@@ -158,6 +158,29 @@ TEST_F(UserLookup, ADroppedConnectionIsAnError) {
     EXPECT_TRUE(sText.empty());
 }
 
+TEST_F(UserLookup, ASilentDirectoryIsAskedOncePerRetryPeriod) {
+    ::setenv("QV_LDAP_TIMEOUT", "1", 1);
+    MisbehavingPeer peer(/*bHang=*/true);
+    auto lookUp = [&] {
+        CADUserConfig user;
+        user.m_sDomainController = Utf8ToUtf16(peer.HostPort());
+        user.SetFilter("jdoe", 8);
+        std::string sText;
+        return user.GetProperty("displayName", sText);
+    };
+    const HRESULT hrFirst = lookUp();
+    EXPECT_NE(hrFirst, S_OK);
+    const int nAfterFirst = peer.Connections();
+    EXPECT_GE(nAfterFirst, 1);
+    EXPECT_EQ(lookUp(), hrFirst) << "the same error, at once";
+    EXPECT_EQ(peer.Connections(), nAfterFirst) << "not asked again within the retry period";
+    ::setenv("QV_LDAP_RETRY_SECONDS", "0", 1);
+    EXPECT_EQ(lookUp(), hrFirst);
+    EXPECT_GT(peer.Connections(), nAfterFirst) << "asked again once the period is over";
+    ::unsetenv("QV_LDAP_RETRY_SECONDS");
+    ::setenv("QV_LDAP_TIMEOUT", "2", 1);
+}
+
 TEST_F(UserLookup, TheBindFileMustBeTheOwnersAloneAndComplete) {
     const std::string sFile = "/tmp/kx-bind-" + std::to_string(::getpid());
     std::ofstream(sFile) << "binddn=CN=admin,DC=kalyxa,DC=test\npassword=kalyxa-test-admin\n";

@@ -47,6 +47,7 @@ void MisbehavingPeer::Serve() {
         if (::poll(&listener, 1, 50) <= 0) continue;
         const int fd = ::accept(m_listener, nullptr, nullptr);
         if (fd < 0) continue;
+        ++m_nConnections;
         if (m_bHang) {
             connections.push_back(fd);
             continue;

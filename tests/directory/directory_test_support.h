@@ -27,6 +27,7 @@ public:
     explicit MisbehavingPeer(bool bHang);
     ~MisbehavingPeer();
     std::string HostPort() const { return "127.0.0.1:" + std::to_string(m_nPort); }
+    int Connections() const { return m_nConnections; }
 
 private:
     void Serve();
@@ -35,6 +36,7 @@ private:
     int m_listener = -1;
     int m_nPort = 0;
     std::atomic<bool> m_bStop{false};
+    std::atomic<int> m_nConnections{0};
     std::thread m_thread;
 };
 
