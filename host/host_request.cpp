@@ -1,12 +1,11 @@
 #include "host/host_request.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string_view>
 
+#include "host/host_text.h"
 #include "host/instruction_apply.h"
 #include "host/user_store.h"
 
@@ -25,12 +24,11 @@ void Assign(KxHostString& sTarget, const std::string& sValue) {
 
 // Offset of the first "<name" tag (followed by '>', '/' or white space) at
 // or after nFrom, ignoring case; npos when there is none.
-size_t FindTag(const std::string& sText, const char* pszTag, size_t nFrom) {
-    const size_t cbTag = std::strlen(pszTag);
-    for (size_t n = sText.find('<', nFrom); n != std::string::npos && n + cbTag <= sText.size();
+size_t FindTag(const std::string& sText, std::string_view sTag, size_t nFrom) {
+    for (size_t n = sText.find('<', nFrom); n != std::string::npos && n + sTag.size() <= sText.size();
          n = sText.find('<', n + 1)) {
-        if (strncasecmp(sText.c_str() + n, pszTag, cbTag) != 0) continue;
-        const char chNext = n + cbTag < sText.size() ? sText[n + cbTag] : '>';
+        if (!StartsWithNoCase(std::string_view(sText).substr(n, sTag.size()), sTag)) continue;
+        const char chNext = n + sTag.size() < sText.size() ? sText[n + sTag.size()] : '>';
         if (chNext == '>' || chNext == '/' || std::isspace(static_cast<unsigned char>(chNext))) return n;
     }
     return std::string::npos;

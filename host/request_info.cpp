@@ -1,11 +1,11 @@
 #include "host/request_info.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+
+#include "host/host_text.h"
 
 namespace kxhost {
 
@@ -22,8 +22,6 @@ std::string WithColon(std::string_view sName) {
     if (sResult.empty() || sResult.back() != ':') sResult += ':';
     return sResult;
 }
-
-char Folded(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + ('a' - 'A')) : ch; }
 
 bool Put(const std::string* pFound, KxStringView* pValue) {
     if (pFound == nullptr) return false;
@@ -50,10 +48,7 @@ size_t RequestInfo::NoCaseHash::operator()(std::string_view sName) const {
 }
 
 bool RequestInfo::NoCaseEqual::operator()(std::string_view sLeft, std::string_view sRight) const {
-    if (sLeft.size() != sRight.size()) return false;
-    for (size_t n = 0; n < sLeft.size(); ++n)
-        if (Folded(sLeft[n]) != Folded(sRight[n])) return false;
-    return true;
+    return SameNoCase(sLeft, sRight);
 }
 
 RequestInfo::RequestInfo(const std::string& sMethod, const std::string& sUrl,
@@ -105,7 +100,7 @@ bool RequestInfo::GetRequestHeader(const char* pszName, KxStringView* pValue) co
 bool RequestInfo::GetQueryParameter(const char* pszName, KxStringView* pValue) const {
     if (pszName == nullptr) return false;
     const auto it = std::find_if(m_queryParameters.begin(), m_queryParameters.end(), [&](const auto& parameter) {
-        return strcasecmp(parameter.first.c_str(), pszName) == 0;
+        return SameNoCase(parameter.first, pszName);
     });
     return Put(it == m_queryParameters.end() ? nullptr : &it->second, pValue);
 }
