@@ -85,9 +85,23 @@ std::string CKXForm::RequestValue(const char* pszName) const {
     return sValue;
 }
 
+bool CKXForm::RequestUser(std::string& sUser, std::string& sDomain, std::string& sSid) const {
+    sUser = RequestValue("QV_USERNAME");
+    sSid = RequestValue("QV_USERSID");
+    if (!sUser.empty()) {
+        const size_t nSlash = sUser.find('\\');
+        sDomain = nSlash == std::string::npos ? std::string() : sUser.substr(0, nSlash);
+        return true;
+    }
+    std::string sThreadSid;
+    if (CSecurityAccess().GetThreadUser(sUser, sDomain, sThreadSid) != 0) return false;
+    if (sSid.empty()) sSid = sThreadSid;
+    return true;
+}
+
 bool CKXForm::GetOptionRemindersEnabled() {
     std::string sUser, sDomain, sSid, sValue;
-    CSecurityAccess().GetThreadUser(sUser, sDomain, sSid);
+    RequestUser(sUser, sDomain, sSid);
     const auto* pOwn = Context() == nullptr ? nullptr : static_cast<const CKXSWContext*>(Context()->m_pMyOwnContext);
     if (CKXGeneralSettings::GetInstance()->GetOwaUserOption(
             sUser, RequestValue("HTTP_COOKIE"), pOwn == nullptr ? std::string() : pOwn->m_sEwsUrl, "enablereminders",
@@ -124,20 +138,13 @@ bool CKXForm::DetectUserLanguage(LANGID& langId, std::string& sLanguage) {
         sAcceptLanguage = "en-us";
     }
     const std::string sExplicitLogon = RequestValue("HTTP_X_OWA_EXPLICITLOGONUSER");
-    std::string sUser = RequestValue("QV_USERNAME");
-    std::string sSid = RequestValue("QV_USERSID");
-    if (sUser.empty() || sSid.empty()) {
-        std::string sThreadUser, sDomain, sThreadSid;
-        if (CSecurityAccess().GetThreadUser(sThreadUser, sDomain, sThreadSid) == 0) {
-            if (sUser.empty()) sUser = sThreadUser;
-            if (sSid.empty()) sSid = sThreadSid;
-        } else {
-            Trace("[CFNForm::LoadResourceMap] Warning! CGeneralSettings::GetThreadUser() failed to retrieve username. "
-                  "Assume english.");
-            sUser.clear();
-            if (pContext == nullptr || !GetRequestHeader(pContext, "LOGON_USER", sUser))
-                Trace("[CFNForm::LoadResourceMap] Warning! error retrieving LOGON_USER, assume english");
-        }
+    std::string sUser, sDomain, sSid;
+    if (!RequestUser(sUser, sDomain, sSid)) {
+        Trace("[CFNForm::LoadResourceMap] Warning! CGeneralSettings::GetThreadUser() failed to retrieve username. "
+              "Assume english.");
+        sUser.clear();
+        if (pContext == nullptr || !GetRequestHeader(pContext, "LOGON_USER", sUser))
+            Trace("[CFNForm::LoadResourceMap] Warning! error retrieving LOGON_USER, assume english");
     }
     std::string sCookie;
     if (pContext == nullptr || !GetRequestHeader(pContext, "HTTP_COOKIE", sCookie))
@@ -262,7 +269,7 @@ bool CKXForm::GetItemEwsID(const char* pszClass, const std::string& sOwaId, std:
             Trace("[%s::GetItemEwsID] Failed to get cookie from header.", pszClass);
             bResult = false;
         } else {
-            CSecurityAccess().GetThreadUser(sUser, sDomain, sSid);
+            RequestUser(sUser, sDomain, sSid);
             const HRESULT hr = pSettings->DetectPrimarSmtpAddress(sUser, sCookie, sMailbox, sExplicitLogon, sSid);
             if (hr < 0) {
                 const std::string sDescription = "User:" + sUser + " Domain:" + sDomain + " SID:" + sSid +

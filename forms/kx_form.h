@@ -66,6 +66,11 @@ protected:
     void TraceOutcome(const char* pszClass, const char* pszAction, const char* pszNoun, bool bSucceeded) const;
     // A request value the host parsed; empty when it has none.
     std::string RequestValue(const char* pszName) const;
+    // The request's user, domain and SID as the host named them
+    // ("QV_USERNAME", "QV_USERSID"). When it named none, the thread's
+    // account, which on this platform is the worker process's: never mixed
+    // with a named user. False when there is neither.
+    bool RequestUser(std::string& sUser, std::string& sDomain, std::string& sSid) const;
 
     CSWFormContext* m_pFormContext = nullptr;
     bool m_bInit = false;

@@ -8,6 +8,7 @@
 
 #include "tests/integration/page_fixture.h"
 #include "tests/support/node_script.h"
+#include "tests/support/slapd_directory.h"
 
 namespace {
 
@@ -178,6 +179,22 @@ TEST_F(CalendarView, FrenchTextsInThePageCharacterSet) {
     EXPECT_EQ(CHtmlTree::Text(tree.ById("qvdayview")), " Jour");
     EXPECT_EQ(CHtmlTree::Attribute(tree.ById("qvwkweekview"), "title"), "Afficher la semaine de travail");
     EXPECT_EQ(CHtmlTree::Text(tree.ById("lnkMngDgs")), "G\xC3\xA9rer les d\xC3\xA9l\xC3\xA9gu\xC3\xA9s");
+}
+
+// The host names the user; the worker's thread runs as its process, whose
+// identity is not the user's. The page speaks the named user's directory
+// culture (jdoe: fr-CA) over the browser's English.
+TEST_F(CalendarView, TheNamedUsersDirectoryCultureWinsOverTheBrowser) {
+    CSlapdDirectory directory;
+    ::setenv("LDAPURI", directory.Uri().c_str(), 1);
+    ::setenv("QV_GC_URI", directory.Uri().c_str(), 1);
+    Start();
+    m_spec.serverVariables["QV_USERNAME"] = "KALYXA\\jdoe";
+    const CHtmlTree tree(Send());
+    EXPECT_EQ(CHtmlTree::Text(tree.ById("qvdayview")), " Jour");
+    EXPECT_EQ(CHtmlTree::Text(tree.ById("lnkMngDgs")), "G\xC3\xA9rer les d\xC3\xA9l\xC3\xA9gu\xC3\xA9s");
+    ::unsetenv("LDAPURI");
+    ::unsetenv("QV_GC_URI");
 }
 
 // A folder name holding what would break out of a script string or the
