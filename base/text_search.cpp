@@ -19,7 +19,7 @@ unsigned char OtherCase(unsigned char upper) {
 // Bytes from the most to the least frequent in OWA's pages, folded as
 // FoldAscii folds them (measured on the test pages); bytes not listed are
 // rarer still.
-constexpr std::string_view BYTES_BY_FREQUENCY = "A \"TIP=EDS>M<NLR0OC/13V2F;&H_:\n.G%?Y4W-Q()Z56U879XK!,J+#[]\\{}'";
+constexpr std::string_view BYTES_BY_FREQUENCY = "A \"TIP=EDS>M<NLR0OC/13V2F;&H_:\nB.G%?Y4W-Q()Z56U879XK!,J+#[]\\{}'";
 
 constexpr size_t Rarity(unsigned char folded) {
     const size_t nAt = BYTES_BY_FREQUENCY.find(static_cast<char>(folded));
@@ -27,13 +27,15 @@ constexpr size_t Rarity(unsigned char folded) {
 }
 
 // From here on a byte is rare enough (under about one in a thousand) that
-// memchr finding each occurrence beats testing every position.
+// memchr finding each occurrence beats testing every position. (Not for
+// letters: two memchr, one per case, cost more than they save.)
 constexpr size_t RARE = Rarity('X');
 
 // Positions where a match could start: the pattern's two rarest bytes both
 // match at their offsets (ignoring case), so that few positions of a page
-// are candidates. Sixteen positions are tested at once, thirty-two forwards
-// where the processor has AVX2.
+// are candidates. A rare caseless byte is found with memchr; else sixteen
+// positions are tested at once, thirty-two or sixty-four forwards where the
+// processor has AVX2.
 class CCandidates {
 public:
     // The pattern has at least two bytes.
