@@ -3,6 +3,7 @@
 #include <immintrin.h>
 #include <string.h>
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -21,10 +22,16 @@ unsigned char OtherCase(unsigned char upper) {
 // rarer still.
 constexpr std::string_view BYTES_BY_FREQUENCY = "A \"TIP=EDS>M<NLR0OC/13V2F;&H_:\nB.G%?Y4W-Q()Z56U879XK!,J+#[]\\{}'";
 
-constexpr size_t Rarity(unsigned char folded) {
-    const size_t nAt = BYTES_BY_FREQUENCY.find(static_cast<char>(folded));
-    return nAt == std::string_view::npos ? BYTES_BY_FREQUENCY.size() : nAt;
-}
+// Each byte's place in that list (the list's length for bytes not in it).
+constexpr std::array<unsigned char, 256> RARITY = [] {
+    std::array<unsigned char, 256> rarity{};
+    rarity.fill(static_cast<unsigned char>(BYTES_BY_FREQUENCY.size()));
+    for (size_t n = 0; n < BYTES_BY_FREQUENCY.size(); ++n)
+        rarity[static_cast<unsigned char>(BYTES_BY_FREQUENCY[n])] = static_cast<unsigned char>(n);
+    return rarity;
+}();
+
+constexpr size_t Rarity(unsigned char folded) { return RARITY[folded]; }
 
 // From here on a byte is rare enough (under about one in a thousand) that
 // memchr finding each occurrence beats testing every position. (Not for
@@ -38,20 +45,14 @@ constexpr size_t RARE = Rarity('X');
 // processor has AVX2.
 class CCandidates {
 public:
-    // The pattern has at least two bytes.
-    CCandidates(const char* pText, std::string_view pattern) : m_pText(pText) {
+    // The pattern has at least two bytes. Over a text of cbText bytes; a
+    // short one is not worth choosing bytes for: the first and the last.
+    CCandidates(const char* pText, size_t cbText, std::string_view pattern) : m_pText(pText) {
         auto folded = [&](size_t n) { return FoldAscii(static_cast<unsigned char>(pattern[n])); };
-        for (size_t n = 1; n < pattern.size(); ++n)
-            if (Rarity(folded(n)) > Rarity(folded(m_nFirstAt))) m_nFirstAt = n;
-        m_nSecondAt = m_nFirstAt == 0 ? 1 : 0;
-        for (size_t n = 0; n < pattern.size(); ++n) {
-            if (n == m_nFirstAt) continue;
-            // A byte unlike the first filters more than the same byte again.
-            const bool bOtherByte = folded(n) != folded(m_nFirstAt);
-            const bool bSecondOther = folded(m_nSecondAt) != folded(m_nFirstAt);
-            if ((bOtherByte && !bSecondOther) ||
-                (bOtherByte == bSecondOther && Rarity(folded(n)) > Rarity(folded(m_nSecondAt))))
-                m_nSecondAt = n;
+        if (cbText <= SHORT_TEXT) {
+            m_nSecondAt = pattern.size() - 1;
+        } else {
+            ChooseRarest(pattern);
         }
         m_first = folded(m_nFirstAt);
         m_second = folded(m_nSecondAt);
@@ -107,6 +108,27 @@ public:
     }
 
 private:
+    void ChooseRarest(std::string_view pattern) {
+        unsigned char rarity[256];
+        for (size_t n = 0; n < pattern.size() && n < sizeof rarity; ++n)
+            rarity[n] = static_cast<unsigned char>(Rarity(FoldAscii(static_cast<unsigned char>(pattern[n]))));
+        const size_t cbConsidered = std::min(pattern.size(), sizeof rarity);
+        auto byteAt = [&](size_t n) { return FoldAscii(static_cast<unsigned char>(pattern[n])); };
+        for (size_t n = 1; n < cbConsidered; ++n)
+            if (rarity[n] > rarity[m_nFirstAt]) m_nFirstAt = n;
+        m_nSecondAt = m_nFirstAt == 0 ? 1 : 0;
+        bool bSecondOther = byteAt(m_nSecondAt) != byteAt(m_nFirstAt);
+        for (size_t n = 0; n < cbConsidered; ++n) {
+            if (n == m_nFirstAt) continue;
+            // A byte unlike the first filters more than the same byte again.
+            const bool bOtherByte = byteAt(n) != byteAt(m_nFirstAt);
+            if ((bOtherByte && !bSecondOther) || (bOtherByte == bSecondOther && rarity[n] > rarity[m_nSecondAt])) {
+                m_nSecondAt = n;
+                bSecondOther = bOtherByte;
+            }
+        }
+    }
+
     // Asked once; the detection may not have run yet when this is initialised.
     static inline const bool HAS_AVX2 = [] {
         __builtin_cpu_init();
@@ -239,7 +261,7 @@ private:
 size_t FindLong(const char* pText, size_t nFrom, size_t nTo, std::string_view pattern) {
     const CFoldedPattern folded(pattern, false);
     const CFailureTable failure(folded);
-    const CCandidates candidates(pText, pattern);
+    const CCandidates candidates(pText, nTo - nFrom, pattern);
     const size_t nLastStart = nTo - pattern.size();
     size_t k = 0;
     for (size_t n = nFrom; n < nTo; ++n) {
@@ -260,7 +282,7 @@ size_t FindLong(const char* pText, size_t nFrom, size_t nTo, std::string_view pa
 size_t FindLastLong(const char* pText, size_t nStart, size_t nDownTo, std::string_view pattern) {
     const CFoldedPattern reversed(pattern, true);
     const CFailureTable failure(reversed);
-    const CCandidates candidates(pText, pattern);
+    const CCandidates candidates(pText, nStart - nDownTo, pattern);
     const size_t cbTail = pattern.size() - 1;
     size_t k = 0;
     for (size_t n = nStart + cbTail;; --n) {
@@ -287,7 +309,7 @@ size_t FindNoCase(const char* pText, size_t nFrom, size_t nTo, std::string_view 
     // A long pattern's failure table pays off only over a long text; in a
     // short one each candidate is checked in full (at most 256 x the pattern).
     if (pattern.size() > SHORT_PATTERN && nTo - nFrom > SHORT_TEXT) return FindLong(pText, nFrom, nTo, pattern);
-    const CCandidates candidates(pText, pattern);
+    const CCandidates candidates(pText, nTo - nFrom, pattern);
     const size_t nLastStart = nTo - pattern.size();
     for (size_t n = candidates.Next(nFrom, nLastStart); n != NOT_FOUND; n = candidates.Next(n + 1, nLastStart))
         if (EqualsNoCase(pText + n, pattern)) return n;
@@ -302,7 +324,7 @@ size_t FindLastNoCase(const char* pText, size_t nFrom, size_t nDownTo, size_t nT
     if (pattern.size() == 1) return FindLastByte(pText, nStart, nDownTo, static_cast<unsigned char>(pattern[0]));
     if (pattern.size() > SHORT_PATTERN && nStart - nDownTo > SHORT_TEXT)
         return FindLastLong(pText, nStart, nDownTo, pattern);
-    const CCandidates candidates(pText, pattern);
+    const CCandidates candidates(pText, nStart - nDownTo, pattern);
     for (size_t n = candidates.Previous(nStart, nDownTo); n != NOT_FOUND;
          n = n == nDownTo ? NOT_FOUND : candidates.Previous(n - 1, nDownTo))
         if (EqualsNoCase(pText + n, pattern)) return n;
