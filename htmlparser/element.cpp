@@ -175,7 +175,7 @@ CElement* CElement::findFirstChildOrNestedChildElementByName(std::string_view cs
     CElement* pFound = nullptr;
     ForEachStartTag(
         getContentBegin(), getContentEnd(),
-        [&](Position nPos) { return CStartTag::findPreviousOrNext(m_pSource, nPos, csName, false); },
+        [&](Position nPos) { return CStartTag::findNextBefore(m_pSource, nPos, csName, getContentEnd()); },
         [&](CStartTag* pTag) {
             pFound = childOf(pTag, "findFirstChildOrNestedChildElementByName");
             return false;
@@ -223,7 +223,7 @@ void CElement::findAllChildOrNestedChildElementsByNameAttribute(std::string_view
 void CElement::findAllChildOrNestedChildStartTagsByName(std::string_view csName, std::vector<CStartTag*>& vStartTags) {
     ForEachStartTag(
         getContentBegin(), getContentEnd(),
-        [&](Position nPos) { return CStartTag::findPreviousOrNext(m_pSource, nPos, csName, false); },
+        [&](Position nPos) { return CStartTag::findNextBefore(m_pSource, nPos, csName, getContentEnd()); },
         [&](CStartTag* pTag) {
             vStartTags.push_back(pTag);
             return true;

@@ -130,6 +130,16 @@ Position CSource::findNext(std::string_view sText, Position nPos) const {
                     });
 }
 
+Position CSource::findNext(std::string_view sText, Position nPos, Position nLimit) const {
+    if (nLimit == NO_POS || nLimit >= m_nEnd) return findNext(sText, nPos);
+    if (nPos == NO_POS) return NO_POS;
+    const Position nFrom = std::max(nPos, m_nBegin);
+    if (nFrom >= nLimit) return NO_POS;
+    // Not remembered: the answer holds for the stretch before the limit only.
+    const size_t nHit = FindNoCase(m_pText, nFrom, std::min(m_nEnd, nLimit - 1 + sText.size()), sText);
+    return nHit == SIZE_MAX ? NO_POS : nHit;
+}
+
 Position CSource::findPrevious(std::string_view sText, Position nPos, Position nLimit) const {
     if (nPos == NO_POS || nPos < m_nBegin) return NO_POS;
     auto search = [](const CSource& source, std::string_view text, Position nFrom, Position nDownTo) {

@@ -55,6 +55,9 @@ public:
     Position findPreviousChar(char ch, Position nPos, Position nCount) const;
     // First occurrence starting at or after nPos that ends inside the source.
     Position findNext(std::string_view sText, Position nPos) const;
+    // The same, starting before nLimit (NO_POS: anywhere); the text from
+    // the limit on is not searched.
+    Position findNext(std::string_view sText, Position nPos, Position nLimit) const;
     // Last occurrence starting at or before nPos and above nLimit (when the
     // limit lies inside the source), else at or above the source begin.
     Position findPrevious(std::string_view sText, Position nPos, Position nLimit = NO_POS) const;

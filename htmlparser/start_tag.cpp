@@ -91,11 +91,21 @@ CStartTag* CStartTag::findLimited(CSource* pSource, Position nPos, bool bPreviou
 
 CStartTag* CStartTag::findPreviousOrNext(CSource* pSource, Position nPos, std::string_view csSearchName,
                                          bool bPrevious) {
+    return findNamedLimited(pSource, nPos, csSearchName, bPrevious, NO_POS);
+}
+
+CStartTag* CStartTag::findNextBefore(CSource* pSource, Position nPos, std::string_view csSearchName,
+                                     Position nLimit) {
+    return findNamedLimited(pSource, nPos, csSearchName, false, nLimit);
+}
+
+CStartTag* CStartTag::findNamedLimited(CSource* pSource, Position nPos, std::string_view csSearchName, bool bPrevious,
+                                       Position nLimit) {
     if (pSource == nullptr) {
         Trace("[CStartTag::findPreviousOrNext] pSource is 0. nPos <%d>.", PosArg(nPos));
         return nullptr;
     }
-    if (csSearchName.empty()) return findPreviousOrNext(pSource, nPos, bPrevious);
+    if (csSearchName.empty()) return findLimited(pSource, nPos, bPrevious, nLimit);
     std::string csSearch = "<";
     csSearch.append(csSearchName);
     if (csSearch[1] == '/') {
@@ -107,7 +117,7 @@ CStartTag* CStartTag::findPreviousOrNext(CSource* pSource, Position nPos, std::s
     const bool bPrefixSearch = csSearchName.back() == ':' ||
                                !CSource::isNameChar(static_cast<unsigned char>(csSearchName.back()));
     Position nHit = bPrevious ? pSource->findPrevious(csSearch, nPos)
-                              : pSource->findNext(csSearch, std::max(nPos, pSource->getBegin()));
+                              : pSource->findNext(csSearch, std::max(nPos, pSource->getBegin()), nLimit);
     while (nHit != NO_POS) {
         CTag* pTag = CTag::getTagAt(pSource, nHit);
         if (pTag != nullptr && pTag->isStartTag() && !(bCheckRegistered && pTag->isUnregistered())) {
@@ -121,7 +131,7 @@ CStartTag* CStartTag::findPreviousOrNext(CSource* pSource, Position nPos, std::s
             nHit = pSource->findPrevious(csSearch, nHit - 2);
         } else {
             if (nHit + 1 >= pSource->getEnd()) return nullptr;
-            nHit = pSource->findNext(csSearch, nHit + 1);
+            nHit = pSource->findNext(csSearch, nHit + 1, nLimit);
         }
     }
     return nullptr;

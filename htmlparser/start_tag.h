@@ -28,6 +28,9 @@ public:
     // The nearest start tag with the name (an empty name: any start tag).
     static CStartTag* findPreviousOrNext(CSource* pSource, Position nPos, std::string_view csSearchName,
                                          bool bPrevious);
+    // The next start tag with the name that begins before nLimit: the text
+    // beyond the limit is not searched.
+    static CStartTag* findNextBefore(CSource* pSource, Position nPos, std::string_view csSearchName, Position nLimit);
     // The first start tag after nPos whose attribute has the value.
     static CStartTag* findNext(CSource* pSource, Position nPos, std::string_view csAttributeName,
                                std::string_view csValue, bool bValueCaseSensitive);
@@ -51,6 +54,9 @@ public:
 
 private:
     static CStartTag* findLimited(CSource* pSource, Position nPos, bool bPrevious, Position nLimit);
+    // The named searches; forwards, nLimit (NO_POS: none) bounds the begin.
+    static CStartTag* findNamedLimited(CSource* pSource, Position nPos, std::string_view csSearchName, bool bPrevious,
+                                       Position nLimit);
     // The end tag that closes this tag's element, or null; sets pBlocker
     // instead when the element of a nested start tag must be built first.
     CEndTag* findEndTagInternal(CStartTag*& pBlocker);

@@ -115,6 +115,11 @@ TEST(Elements, ChildSearchesStayInTheContent) {
     std::vector<CStartTag*> starts;
     pOuter->findAllChildOrNestedChildStartTagsByName("i", starts);
     EXPECT_EQ(starts.size(), 1u);
+    starts.clear();
+    pOuter->findAllChildOrNestedChildStartTagsByName("SPAN", starts);
+    EXPECT_EQ(starts.size(), 2u) << "not the span after the div";
+    EXPECT_EQ(Span(doc, ElementAt(doc, "<i>")->findFirstChildOrNestedChildElementByName("span")), "<span id=y>2</span>");
+    EXPECT_EQ(ElementAt(doc, "<span id=x")->findFirstChildOrNestedChildElementByName("span"), nullptr);
     EXPECT_EQ(Span(doc, pOuter->findFirstChildOrNestedChildElementByNameAttribute("ID", "Y", false)),
               "<span id=y>2</span>");
 
