@@ -183,16 +183,22 @@ int main() {
         return 1;
     }
 
-    std::printf("Load on loopback, %d clients for %.1f s each, the %zu-byte basic calendar view:\n", CLIENTS,
-                std::chrono::duration<double>(DURATION).count(), exchange.m_pages["/owa/"].size());
+    std::printf("Load on loopback, %d clients for %.1f s each (the proxies in two alternating rounds), the %zu-byte "
+                "basic calendar view:\n",
+                CLIENTS, std::chrono::duration<double>(DURATION).count(), exchange.m_pages["/owa/"].size());
+    // The two proxies take turns, so that a slow moment of the machine does
+    // not fall on one of them only; each figure is the mean of its rounds.
+    constexpr int ROUNDS = 2;
     Load bare, withWorker, peer;
-    {
-        const Proxy proxy(&NoWorker, spStore.get(), sUpstream);
-        bare = Measure(proxy.Port());
-    }
-    {
-        const Proxy proxy(worker.FilterProc(), spStore.get(), sUpstream);
-        withWorker = Measure(proxy.Port());
+    for (int nRound = 0; nRound < ROUNDS; ++nRound) {
+        for (const bool bWorker : {false, true}) {
+            const Proxy proxy(bWorker ? worker.FilterProc() : &NoWorker, spStore.get(), sUpstream);
+            const Load load = Measure(proxy.Port());
+            Load& total = bWorker ? withWorker : bare;
+            total.dRequestsPerSecond += load.dRequestsPerSecond / ROUNDS;
+            total.dP99Ms += load.dP99Ms / ROUNDS;
+            total.sSample = load.sSample;
+        }
     }
     const bool bChanged = withWorker.sSample.find("id=\"qvdayview\"") != std::string::npos;
     Print("proxy without the worker", bare);
