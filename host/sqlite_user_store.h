@@ -9,6 +9,7 @@
 #include "host/user_store.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace kxhost {
 
@@ -22,9 +23,12 @@ public:
     bool Save(const std::string& sUser, DWORD dwId, const std::string& sValue) override;
 
 private:
-    explicit SqliteUserStore(sqlite3* pDb) : m_pDb(pDb) {}
-    std::mutex m_lock;
+    SqliteUserStore(sqlite3* pDb, sqlite3_stmt* pSelect, sqlite3_stmt* pUpsert)
+        : m_pDb(pDb), m_pSelect(pSelect), m_pUpsert(pUpsert) {}
+    std::mutex m_lock;  // guards the statements, which are prepared once
     sqlite3* m_pDb;
+    sqlite3_stmt* m_pSelect;
+    sqlite3_stmt* m_pUpsert;
 };
 
 }  // namespace kxhost
