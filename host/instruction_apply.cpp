@@ -53,8 +53,11 @@ bool ReadInstructions(const CBufferInstructionList* pList, const BYTE* pBufferSt
 
 bool ApplyInstructions(const std::string& sBuffer, const std::vector<InstructionView>& instructions,
                        std::string& sOutput, std::string& sError) {
+    size_t cbInserted = 0;
+    for (const InstructionView& instruction : instructions)
+        if (instruction.dwType == KX_INSTRUCTION_INSERT) cbInserted += instruction.sData.size();
     std::string sResult;
-    sResult.reserve(sBuffer.size());
+    sResult.reserve(sBuffer.size() + cbInserted);  // grown once: a page is copied once
     uint64_t qwCopied = 0;  // everything below this offset is in sResult or deleted
     for (const InstructionView& instruction : instructions) {
         if (instruction.qwOffset < qwCopied) {
