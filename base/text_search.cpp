@@ -48,14 +48,13 @@ public:
     // The pattern has at least two bytes. Over a text of cbText bytes; a
     // short one is not worth choosing bytes for: the first and the last.
     CCandidates(const char* pText, size_t cbText, std::string_view pattern) : m_pText(pText) {
-        auto folded = [&](size_t n) { return FoldAscii(static_cast<unsigned char>(pattern[n])); };
         if (cbText <= SHORT_TEXT) {
             m_nSecondAt = pattern.size() - 1;
         } else {
             ChooseRarest(pattern);
         }
-        m_first = folded(m_nFirstAt);
-        m_second = folded(m_nSecondAt);
+        m_first = FoldedAt(pattern, m_nFirstAt);
+        m_second = FoldedAt(pattern, m_nSecondAt);
         m_bByOccurrence = OtherCase(m_first) == m_first && Rarity(m_first) >= RARE;
     }
 
@@ -108,21 +107,22 @@ public:
     }
 
 private:
+    static unsigned char FoldedAt(std::string_view pattern, size_t n) {
+        return FoldAscii(static_cast<unsigned char>(pattern[n]));
+    }
+
     void ChooseRarest(std::string_view pattern) {
-        unsigned char rarity[256];
-        for (size_t n = 0; n < pattern.size() && n < sizeof rarity; ++n)
-            rarity[n] = static_cast<unsigned char>(Rarity(FoldAscii(static_cast<unsigned char>(pattern[n]))));
-        const size_t cbConsidered = std::min(pattern.size(), sizeof rarity);
-        auto byteAt = [&](size_t n) { return FoldAscii(static_cast<unsigned char>(pattern[n])); };
-        for (size_t n = 1; n < cbConsidered; ++n)
-            if (rarity[n] > rarity[m_nFirstAt]) m_nFirstAt = n;
+        auto rarityAt = [&](size_t n) { return Rarity(FoldedAt(pattern, n)); };
+        for (size_t n = 1; n < pattern.size(); ++n)
+            if (rarityAt(n) > rarityAt(m_nFirstAt)) m_nFirstAt = n;
+        const unsigned char first = FoldedAt(pattern, m_nFirstAt);
         m_nSecondAt = m_nFirstAt == 0 ? 1 : 0;
-        bool bSecondOther = byteAt(m_nSecondAt) != byteAt(m_nFirstAt);
-        for (size_t n = 0; n < cbConsidered; ++n) {
+        bool bSecondOther = FoldedAt(pattern, m_nSecondAt) != first;
+        for (size_t n = 0; n < pattern.size(); ++n) {
             if (n == m_nFirstAt) continue;
             // A byte unlike the first filters more than the same byte again.
-            const bool bOtherByte = byteAt(n) != byteAt(m_nFirstAt);
-            if ((bOtherByte && !bSecondOther) || (bOtherByte == bSecondOther && rarity[n] > rarity[m_nSecondAt])) {
+            const bool bOtherByte = FoldedAt(pattern, n) != first;
+            if ((bOtherByte && !bSecondOther) || (bOtherByte == bSecondOther && rarityAt(n) > rarityAt(m_nSecondAt))) {
                 m_nSecondAt = n;
                 bSecondOther = bOtherByte;
             }
