@@ -74,6 +74,14 @@ CDOMStartTagVector CDOMElement::getStartTagsByTagName(std::string_view sName) co
     return CDOMStartTagVector(m_spSource, std::move(vStartTags));
 }
 
+CDOMStartTag CDOMElement::getFirstStartTagByTagName(std::string_view sName,
+                                                    const std::function<bool(const CDOMStartTag&)>& accept) const {
+    return CDOMStartTag(m_spSource, defined("getFirstStartTagByTagName()")
+                                        ->findFirstChildOrNestedChildStartTagByName(sName, [&](CStartTag* pTag) {
+                                            return accept(CDOMStartTag(m_spSource, pTag));
+                                        }));
+}
+
 CDOMElement CDOMElement::getFirstElementByTagName(std::string_view sName) const {
     return CDOMElement(m_spSource,
                        defined("getFirstElementByTagName()")->findFirstChildOrNestedChildElementByName(sName));

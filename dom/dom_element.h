@@ -4,6 +4,7 @@
 #ifndef KX_DOM_DOM_ELEMENT_H
 #define KX_DOM_DOM_ELEMENT_H
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,6 +14,7 @@
 class CElement;
 class CDOMAttribute;
 class CDOMElementVector;
+class CDOMStartTag;
 class CDOMStartTagVector;
 
 class CDOMElement {
@@ -36,6 +38,10 @@ public:
     CDOMElement getElementById(std::string_view sId) const;
     CDOMElementVector getElementsByTagName(std::string_view sName) const;
     CDOMStartTagVector getStartTagsByTagName(std::string_view sName) const;
+    // The first start tag of that name in the content that accept takes;
+    // the page after it is not read. Undefined when there is none.
+    CDOMStartTag getFirstStartTagByTagName(std::string_view sName,
+                                           const std::function<bool(const CDOMStartTag&)>& accept) const;
     CDOMElement getFirstElementByTagName(std::string_view sName) const;
     CDOMElementVector getElementsByAttributeValue(std::string_view sAttributeName, std::string_view sValue,
                                                   bool bValueCaseSensitive) const;

@@ -164,19 +164,17 @@ std::string CKXFormCalendarViewB::ScriptVariables(const std::string& sBuild, con
 DWORD CKXFormCalendarViewB::AppendSelCalNameVar(std::string& sScript) {
     Trace("[CKXFormCalendarViewB::AppendSelCalNameVar] Starts.");
     DWORD dwResult = ERROR_INVALID_DATA;
-    const CDOMStartTagVector tables = m_pFormContext->m_spDom->getBody().getStartTagsByTagName("table");
-    size_t nTable = 0;
-    while (nTable < tables.size() && !HasClass(tables[nTable], "snt")) ++nTable;
-    const CDOMElement table = nTable < tables.size() ? tables[nTable].getElementNode() : CDOMElement();
-    if (nTable == tables.size()) {
+    const CDOMStartTag tableTag = m_pFormContext->m_spDom->getBody().getFirstStartTagByTagName(
+        "table", [](const CDOMStartTag& tag) { return HasClass(tag, "snt"); });
+    const CDOMElement table = tableTag.isUndefined() ? CDOMElement() : tableTag.getElementNode();
+    if (tableTag.isUndefined()) {
         Trace("[CKXFormCalendarViewB::AppendSelCalNameVar] <table class=\"snt\"> element was not found.");
     } else if (table.isUndefined()) {
         Trace("[CKXFormCalendarViewB::AppendSelCalNameVar] Invalid <table class=\"snt\"> element.");
     } else {
-        const CDOMStartTagVector cells = table.getStartTagsByTagName("td");
-        size_t nCell = 0;
-        while (nCell < cells.size() && !HasClass(cells[nCell], "fld sl")) ++nCell;
-        const CDOMElement cell = nCell < cells.size() ? cells[nCell].getElementNode() : CDOMElement();
+        const CDOMStartTag cellTag =
+            table.getFirstStartTagByTagName("td", [](const CDOMStartTag& tag) { return HasClass(tag, "fld sl"); });
+        const CDOMElement cell = cellTag.isUndefined() ? CDOMElement() : cellTag.getElementNode();
         if (cell.isUndefined()) {
             Trace("[CKXFormCalendarViewB::AppendSelCalNameVar] <td nowrap class=\"fld sl\"> element was not found. %s",
                   table.getInnerHTML().c_str());

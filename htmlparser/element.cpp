@@ -229,3 +229,16 @@ void CElement::findAllChildOrNestedChildStartTagsByName(std::string_view csName,
             return true;
         });
 }
+
+CStartTag* CElement::findFirstChildOrNestedChildStartTagByName(std::string_view csName,
+                                                               const std::function<bool(CStartTag*)>& accept) {
+    CStartTag* pFound = nullptr;
+    ForEachStartTag(
+        getContentBegin(), getContentEnd(),
+        [&](Position nPos) { return CStartTag::findNextBefore(m_pSource, nPos, csName, getContentEnd()); },
+        [&](CStartTag* pTag) {
+            if (accept(pTag)) pFound = pTag;
+            return pFound == nullptr;
+        });
+    return pFound;
+}

@@ -3,6 +3,7 @@
 #ifndef KX_HTMLPARSER_ELEMENT_H
 #define KX_HTMLPARSER_ELEMENT_H
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,10 @@ public:
     void findAllChildOrNestedChildElementsByNameAttribute(std::string_view csAttributeName, std::string_view csValue,
                                                           bool bValueCaseSensitive, std::vector<CElement*>& vElements);
     void findAllChildOrNestedChildStartTagsByName(std::string_view csName, std::vector<CStartTag*>& vStartTags);
+    // The first child or nested child start tag named csName that accept
+    // takes; the tags after it are not read. Null when there is none.
+    CStartTag* findFirstChildOrNestedChildStartTagByName(std::string_view csName,
+                                                         const std::function<bool(CStartTag*)>& accept);
 
 private:
     friend class CSource;

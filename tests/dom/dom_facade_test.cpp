@@ -162,6 +162,18 @@ TEST(DomFacade, QueriesReturnVectorsSharingThePage) {
     EXPECT_EQ(div.getStartTagsByTagName("A").size(), 2u);
     EXPECT_EQ(div.getStartTagsByTagName("a")[0].getElementNode().getInnerText(), "x");
     EXPECT_TRUE(div.getStartTagsByTagName("a")[5].isUndefined());
+    int nAsked = 0;
+    const auto hrefIs = [&nAsked](std::string_view sHref) {
+        return [&nAsked, sHref](const CDOMStartTag& tag) { return ++nAsked, tag.getAttribute("href").getValue() == sHref; };
+    };
+    EXPECT_EQ(div.getFirstStartTagByTagName("A", hrefIs("1")).getElementNode().getInnerText(), "x");
+    EXPECT_EQ(nAsked, 1) << "the search stops at the first tag taken";
+    nAsked = 0;
+    EXPECT_EQ(div.getFirstStartTagByTagName("a", hrefIs("2")).getElementNode().getInnerText(), "y");
+    EXPECT_EQ(nAsked, 2);
+    nAsked = 0;
+    EXPECT_TRUE(div.getFirstStartTagByTagName("a", hrefIs("3")).isUndefined()) << "only inside the content";
+    EXPECT_EQ(nAsked, 2);
     EXPECT_EQ(div.getElementsByAttributeValue("class", "nav", true).size(), 1u);
     EXPECT_EQ(div.getElementsByAttributeValue("class", "nav", false).size(), 2u);
     EXPECT_EQ(div.getFirstElementByAttributeValue("class", "nav", true).getInnerText(), "y");
