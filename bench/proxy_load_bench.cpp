@@ -1,10 +1,14 @@
 // A bounded load test on loopback, in one run: requests per second and p99
 // latency for the 150 KB basic calendar view through the proxy without the
 // worker, through the proxy with the worker, and through nginx injecting one
-// script tag with sub_filter (the peer); reported as ratios.
+// script tag with sub_filter (the peer); reported as ratios. Two references
+// read the worker's ratio: the proxy with a filter that only burns a fixed
+// CPU time per page (what that much CPU costs here), and the worker's own
+// CPU per request under the load, measured in a run of its own.
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <httplib.h>
@@ -73,6 +77,36 @@ Load Measure(int nPort) {
 }
 
 DWORD NoWorker(CDLLContext*) { return 0; }
+
+int64_t ThreadCpuNs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// The reference filter: BURN_NS of the thread's CPU time on every page, nothing else.
+constexpr int64_t BURN_NS = 40000;
+DWORD BurnOnPages(CDLLContext* pContext) {
+    if (pContext->m_dwNotificationType != SF_NOTIFY_SEND_RAW_DATA) return 0;
+    for (const int64_t nStart = ThreadCpuNs(); ThreadCpuNs() - nStart < BURN_NS;) {
+    }
+    return 0;
+}
+
+// The worker with its thread CPU time counted: every notification, and the pages alone.
+PFN_HTTP_FILTER_PROC g_pfnWorker = nullptr;
+std::atomic<int64_t> g_nWorkerNs{0}, g_nPageNs{0}, g_nPages{0};
+DWORD MeasuredWorker(CDLLContext* pContext) {
+    const int64_t nStart = ThreadCpuNs();
+    const DWORD dwResult = g_pfnWorker(pContext);
+    const int64_t nSpent = ThreadCpuNs() - nStart;
+    g_nWorkerNs += nSpent;
+    if (pContext->m_dwNotificationType == SF_NOTIFY_SEND_RAW_DATA) {
+        g_nPageNs += nSpent;
+        ++g_nPages;
+    }
+    return dwResult;
+}
 
 // A proxy on a free port, serving from a thread until it goes.
 class Proxy {
@@ -189,20 +223,32 @@ int main() {
     // The two proxies take turns, so that a slow moment of the machine does
     // not fall on one of them only; each figure is the mean of its rounds.
     constexpr int ROUNDS = 2;
-    Load bare, withWorker, peer;
+    Load bare, withWorker, burning, peer;
     for (int nRound = 0; nRound < ROUNDS; ++nRound) {
-        for (const bool bWorker : {false, true}) {
-            const Proxy proxy(bWorker ? worker.FilterProc() : &NoWorker, spStore.get(), sUpstream);
+        for (const auto& [pfnFilterProc, pTotal] : {std::pair{&NoWorker, &bare}, {worker.FilterProc(), &withWorker},
+                                                    {&BurnOnPages, &burning}}) {
+            const Proxy proxy(pfnFilterProc, spStore.get(), sUpstream);
             const Load load = Measure(proxy.Port());
-            Load& total = bWorker ? withWorker : bare;
-            total.dRequestsPerSecond += load.dRequestsPerSecond / ROUNDS;
-            total.dP99Ms += load.dP99Ms / ROUNDS;
-            total.sSample = load.sSample;
+            pTotal->dRequestsPerSecond += load.dRequestsPerSecond / ROUNDS;
+            pTotal->dP99Ms += load.dP99Ms / ROUNDS;
+            pTotal->sSample = load.sSample;
         }
     }
     const bool bChanged = withWorker.sSample.find("id=\"qvdayview\"") != std::string::npos;
     Print("proxy without the worker", bare);
     Print("proxy with the worker", withWorker);
+    std::printf("  proxy burning %3lld us per page %8.0f requests/s   p99 %6.2f ms   (reference)\n",
+                static_cast<long long>(BURN_NS / 1000), burning.dRequestsPerSecond, burning.dP99Ms);
+    {
+        g_pfnWorker = worker.FilterProc();
+        const Proxy proxy(&MeasuredWorker, spStore.get(), sUpstream);
+        Measure(proxy.Port());
+        if (g_nPages > 0)
+            std::printf("  the worker's CPU per page under this load: %.1f us, of which the page notification %.1f us "
+                        "(a run of its own, thread CPU clock)\n",
+                        static_cast<double>(g_nWorkerNs) / 1000.0 / static_cast<double>(g_nPages),
+                        static_cast<double>(g_nPageNs) / 1000.0 / static_cast<double>(g_nPages));
+    }
     {
         const Nginx nginx(szFolder, nUpstreamPort);
         if (nginx.Answers()) {
@@ -215,6 +261,8 @@ int main() {
     std::printf("Ratios (same run):\n");
     std::printf("  with / without the worker, throughput  %.3f  (goal >= 0.90)%s\n",
                 withWorker.dRequestsPerSecond / bare.dRequestsPerSecond, bChanged ? "" : "  [pages NOT changed!]");
+    std::printf("  %lld us of CPU per page / without the worker, throughput  %.3f  (what that CPU costs here)\n",
+                static_cast<long long>(BURN_NS / 1000), burning.dRequestsPerSecond / bare.dRequestsPerSecond);
     if (peer.dRequestsPerSecond > 0)
         std::printf("  nginx / proxy with the worker, throughput  %.3f  (goal <= 2.0)%s\n",
                     peer.dRequestsPerSecond / withWorker.dRequestsPerSecond,
