@@ -16,6 +16,19 @@ inline unsigned char FoldAscii(unsigned char ch) {
 inline bool IsAsciiSpace(unsigned char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
 inline bool IsAsciiAlpha(unsigned char ch) { return static_cast<unsigned char>((ch | 0x20) - 'a') < 26u; }
 inline bool IsAsciiDigit(unsigned char ch) { return static_cast<unsigned char>(ch - '0') < 10u; }
+// 0 to 15; -1 when ch is no hex digit.
+inline int AsciiHexValue(unsigned char ch) {
+    if (IsAsciiDigit(ch)) return ch - '0';
+    const unsigned char upper = FoldAscii(ch);
+    return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
+}
+
+// The text without its leading and trailing white space.
+inline std::string_view TrimAsciiSpace(std::string_view sText) {
+    while (!sText.empty() && IsAsciiSpace(static_cast<unsigned char>(sText.front()))) sText.remove_prefix(1);
+    while (!sText.empty() && IsAsciiSpace(static_cast<unsigned char>(sText.back()))) sText.remove_suffix(1);
+    return sText;
+}
 
 inline int CompareFolded(char a, char b) {
     return static_cast<int>(FoldAscii(static_cast<unsigned char>(a))) - FoldAscii(static_cast<unsigned char>(b));

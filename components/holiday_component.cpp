@@ -2,17 +2,11 @@
 
 #include <charconv>
 
+#include "base/ascii_case.h"
 #include "base/win_errors.h"
 #include "platform/utf.h"
 
 namespace {
-
-int HexValue(char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return -1;
-}
 
 bool PercentDecode(std::string_view sText, std::string& sValue) {
     sValue.clear();
@@ -21,8 +15,10 @@ bool PercentDecode(std::string_view sText, std::string& sValue) {
             sValue += sText[n];
             continue;
         }
-        if (n + 2 >= sText.size() || HexValue(sText[n + 1]) < 0 || HexValue(sText[n + 2]) < 0) return false;
-        sValue += static_cast<char>(HexValue(sText[n + 1]) * 16 + HexValue(sText[n + 2]));
+        const int nHigh = n + 2 < sText.size() ? AsciiHexValue(static_cast<unsigned char>(sText[n + 1])) : -1;
+        const int nLow = n + 2 < sText.size() ? AsciiHexValue(static_cast<unsigned char>(sText[n + 2])) : -1;
+        if (nHigh < 0 || nLow < 0) return false;
+        sValue += static_cast<char>(nHigh * 16 + nLow);
         n += 2;
     }
     return IsValidUtf8(sValue);

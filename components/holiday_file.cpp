@@ -9,12 +9,6 @@
 
 namespace {
 
-std::string_view Trimmed(std::string_view sText) {
-    while (!sText.empty() && IsAsciiSpace(static_cast<unsigned char>(sText.front()))) sText.remove_prefix(1);
-    while (!sText.empty() && IsAsciiSpace(static_cast<unsigned char>(sText.back()))) sText.remove_suffix(1);
-    return sText;
-}
-
 bool ReadNumber(std::string_view sText, int& nValue) {
     const auto [pEnd, error] = std::from_chars(sText.data(), sText.data() + sText.size(), nValue);
     return !sText.empty() && error == std::errc() && pEnd == sText.data() + sText.size();
@@ -88,18 +82,18 @@ bool CHolidayFile::Parse(std::string_view sBytes) {
 }
 
 bool CHolidayFile::ParseLine(std::string_view sLine, size_t nLine) {
-    sLine = Trimmed(sLine);
+    sLine = TrimAsciiSpace(sLine);
     if (sLine.empty()) return true;
     if (sLine.front() == '[') {
         const size_t nClose = sLine.rfind(']');
         int nCount = -1;
         if (nClose == std::string_view::npos || nClose == 1 ||
-            !ReadNumber(Trimmed(sLine.substr(nClose + 1)), nCount) || nCount < 0)
+            !ReadNumber(TrimAsciiSpace(sLine.substr(nClose + 1)), nCount) || nCount < 0)
             return Fail(nLine, "a section is written \"[Name] count\"");
         if (!CloseSection(nLine - 1)) return false;
         if (m_sections.size() == MAX_SECTIONS)
             return Fail(nLine, "more than " + std::to_string(MAX_SECTIONS) + " sections");
-        const std::string_view sName = Trimmed(sLine.substr(1, nClose - 1));
+        const std::string_view sName = TrimAsciiSpace(sLine.substr(1, nClose - 1));
         if (sName.empty() || sName.size() > MAX_NAME_BYTES) return Fail(nLine, "a section name of 1 to 255 bytes");
         m_sections.push_back(CHolidaySection{std::string(sName), {}});
         m_nAnnounced = static_cast<size_t>(nCount);
@@ -108,9 +102,9 @@ bool CHolidayFile::ParseLine(std::string_view sLine, size_t nLine) {
     if (m_sections.empty()) return Fail(nLine, "a holiday before the first section");
     const size_t nComma = sLine.rfind(',');
     CHoliday holiday;
-    if (nComma == std::string_view::npos || !ReadDate(Trimmed(sLine.substr(nComma + 1)), holiday))
+    if (nComma == std::string_view::npos || !ReadDate(TrimAsciiSpace(sLine.substr(nComma + 1)), holiday))
         return Fail(nLine, "a holiday is written \"Name,YYYY/MM/DD\" with a date from 1601 to 4500");
-    const std::string_view sName = Trimmed(sLine.substr(0, nComma));
+    const std::string_view sName = TrimAsciiSpace(sLine.substr(0, nComma));
     if (sName.empty() || sName.size() > MAX_NAME_BYTES) return Fail(nLine, "a holiday name of 1 to 255 bytes");
     if (++m_nHolidays > MAX_HOLIDAYS) return Fail(nLine, "more than " + std::to_string(MAX_HOLIDAYS) + " holidays");
     holiday.sName.assign(sName);

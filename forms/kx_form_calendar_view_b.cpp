@@ -66,13 +66,6 @@ constexpr const char* PAGE_FUNCTIONS[] = {
     "'&id=' + itemId;return false;}",
 };
 
-std::string Trimmed(const std::string& sText) {
-    constexpr const char* BLANKS = " \t\r\n";
-    const size_t nFirst = sText.find_first_not_of(BLANKS);
-    if (nFirst == std::string::npos) return std::string();
-    return sText.substr(nFirst, sText.find_last_not_of(BLANKS) + 1 - nFirst);
-}
-
 bool HasClass(const CDOMStartTag& tag, std::string_view sClass) {
     const CDOMAttribute attribute = tag.getAttribute("class");
     return !attribute.isUndefined() && SameNoCase(attribute.getValue(), sClass);
@@ -181,7 +174,7 @@ DWORD CKXFormCalendarViewB::AppendSelCalNameVar(std::string& sScript) {
         } else {
             // The name as the user sees it, which the page wrote as markup text.
             sScript += "var g_QVKX_sSelCalFoldName=\"";
-            AppendJsString(sScript, DecodeHtmlText(Trimmed(cell.getInnerText())));
+            AppendJsString(sScript, DecodeHtmlText(TrimAsciiSpace(cell.getInnerText())));
             sScript += "\";\r\n";
             dwResult = ERROR_SUCCESS;
         }

@@ -17,12 +17,6 @@ struct CNamedReference {
 constexpr CNamedReference NAMED[] = {{"amp", "&"},  {"lt", "<"},   {"gt", ">"},
                                      {"quot", "\""}, {"apos", "'"}, {"nbsp", "\xC2\xA0"}};
 
-int HexValue(unsigned char ch) {
-    if (IsAsciiDigit(ch)) return ch - '0';
-    const unsigned char upper = FoldAscii(ch);
-    return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
-}
-
 // The numeric reference "#..." of sBody decoded into sOut; false when it
 // names no character that may stand in text.
 bool DecodeNumeric(std::string_view sBody, std::string& sOut) {
@@ -31,7 +25,7 @@ bool DecodeNumeric(std::string_view sBody, std::string& sOut) {
     if (sBody.size() <= nFirst) return false;
     uint32_t ch = 0;
     for (size_t n = nFirst; n < sBody.size(); ++n) {
-        const int nDigit = bHex ? HexValue(static_cast<unsigned char>(sBody[n]))
+        const int nDigit = bHex ? AsciiHexValue(static_cast<unsigned char>(sBody[n]))
                                 : IsAsciiDigit(static_cast<unsigned char>(sBody[n])) ? sBody[n] - '0' : -1;
         if (nDigit < 0) return false;
         ch = ch * (bHex ? 16 : 10) + static_cast<uint32_t>(nDigit);

@@ -1,5 +1,6 @@
 #include "forms/sw_form_context.h"
 
+#include "base/ascii_case.h"
 #include "base/text_search.h"
 #include "diagnostics/trace.h"
 #include "dom/dom_source.h"
@@ -10,13 +11,6 @@ namespace {
 constexpr const char* PAGE_MARKER = "<!-- OwaPage =";
 constexpr const char* SUB_PAGE_MARKER = "<!-- OwaSubPage =";
 constexpr const char* COMMENT_END = "-->";
-constexpr const char* BLANKS = " \r\n\t";
-
-std::string_view Trimmed(std::string_view sText) {
-    const size_t nFirst = sText.find_first_not_of(BLANKS);
-    if (nFirst == std::string_view::npos) return std::string_view();
-    return sText.substr(nFirst, sText.find_last_not_of(BLANKS) + 1 - nFirst);
-}
 
 // The buffer's text up to its last byte, and where its HTML begins (the
 // parser's positions are offsets from the buffer start); false when the
@@ -47,7 +41,7 @@ CTemplateComment NextTemplateComment(std::string_view sText, std::string_view sM
 
 std::string_view TemplateValue(std::string_view sText, std::string_view sMarker, const CTemplateComment& comment) {
     const size_t nValue = comment.nMarker + sMarker.size();
-    return comment.nEnd > nValue ? Trimmed(sText.substr(nValue, comment.nEnd - nValue)) : std::string_view();
+    return comment.nEnd > nValue ? TrimAsciiSpace(sText.substr(nValue, comment.nEnd - nValue)) : std::string_view();
 }
 
 }  // namespace

@@ -13,12 +13,6 @@ constexpr std::string_view HEADER = "Windows Registry Editor Version 5.00";
 constexpr std::string_view LOCAL_MACHINE = "HKEY_LOCAL_MACHINE\\";
 constexpr size_t MAX_FILE_SIZE = 16 * 1024 * 1024;
 
-std::string_view Trim(std::string_view sText) {
-    while (!sText.empty() && (sText.back() == '\r' || sText.back() == ' ' || sText.back() == '\t')) sText.remove_suffix(1);
-    while (!sText.empty() && (sText.front() == ' ' || sText.front() == '\t')) sText.remove_prefix(1);
-    return sText;
-}
-
 // A quoted string with \\ and \" escapes starting at sText[0] == '"'; the
 // rest of the text after the closing quote is left in sText.
 bool ReadQuoted(std::string_view& sText, std::string& sOut) {
@@ -79,7 +73,7 @@ bool CRegistryFile::Parse(std::string_view sText, std::string& sError) {
     bool bHeader = false;
     while (!sText.empty()) {
         const size_t nEnd = sText.find('\n');
-        std::string_view sLine = Trim(sText.substr(0, nEnd));
+        std::string_view sLine = TrimAsciiSpace(sText.substr(0, nEnd));
         sText.remove_prefix(nEnd == std::string_view::npos ? sText.size() : nEnd + 1);
         ++nLine;
         // A value continued on the next lines (hex: data) is joined into one.
@@ -87,7 +81,7 @@ bool CRegistryFile::Parse(std::string_view sText, std::string& sError) {
         while (!sLine.empty() && sLine.back() == '\\' && !sText.empty()) {
             sJoined.append(sLine.substr(0, sLine.size() - 1));
             const size_t nNext = sText.find('\n');
-            sLine = Trim(sText.substr(0, nNext));
+            sLine = TrimAsciiSpace(sText.substr(0, nNext));
             sText.remove_prefix(nNext == std::string_view::npos ? sText.size() : nNext + 1);
             ++nLine;
         }
@@ -119,12 +113,12 @@ bool CRegistryFile::Parse(std::string_view sText, std::string& sError) {
             sError = "line " + std::to_string(nLine) + ": malformed value name";
             return false;
         }
-        sLine = Trim(sLine);
+        sLine = TrimAsciiSpace(sLine);
         if (pKey == nullptr || sLine.empty() || sLine[0] != '=') {
             sError = "line " + std::to_string(nLine) + ": value outside a key or without '='";
             return false;
         }
-        sLine = Trim(sLine.substr(1));
+        sLine = TrimAsciiSpace(sLine.substr(1));
         CRegistryValue value;
         if (sLine.substr(0, 6) == "dword:") {
             const std::string_view sDigits = sLine.substr(6);
