@@ -9,7 +9,7 @@
 #include "dom/dom_attribute.h"
 #include "dom/dom_exception.h"
 #include "dom/dom_source.h"
-#include "dom/dom_vectors.h"
+#include "dom/dom_start_tag.h"
 #include "forms/cached_script_decorator.h"
 #include "forms/page_text.h"
 #include "forms/sw_form_context.h"
