@@ -172,15 +172,8 @@ CElement* CElement::getFirstChildOrNestedChildElementById(std::string_view csId)
 }
 
 CElement* CElement::findFirstChildOrNestedChildElementByName(std::string_view csName) {
-    CElement* pFound = nullptr;
-    ForEachStartTag(
-        getContentBegin(), getContentEnd(),
-        [&](Position nPos) { return CStartTag::findNextBefore(m_pSource, nPos, csName, getContentEnd()); },
-        [&](CStartTag* pTag) {
-            pFound = childOf(pTag, "findFirstChildOrNestedChildElementByName");
-            return false;
-        });
-    return pFound;
+    CStartTag* pTag = findFirstChildOrNestedChildStartTagByName(csName, [](CStartTag*) { return true; });
+    return pTag == nullptr ? nullptr : childOf(pTag, "findFirstChildOrNestedChildElementByName");
 }
 
 CElement* CElement::findFirstChildOrNestedChildElementByNameAttribute(std::string_view csAttributeName,
@@ -221,13 +214,10 @@ void CElement::findAllChildOrNestedChildElementsByNameAttribute(std::string_view
 }
 
 void CElement::findAllChildOrNestedChildStartTagsByName(std::string_view csName, std::vector<CStartTag*>& vStartTags) {
-    ForEachStartTag(
-        getContentBegin(), getContentEnd(),
-        [&](Position nPos) { return CStartTag::findNextBefore(m_pSource, nPos, csName, getContentEnd()); },
-        [&](CStartTag* pTag) {
-            vStartTags.push_back(pTag);
-            return true;
-        });
+    findFirstChildOrNestedChildStartTagByName(csName, [&](CStartTag* pTag) {
+        vStartTags.push_back(pTag);
+        return false;  // on to the next
+    });
 }
 
 CStartTag* CElement::findFirstChildOrNestedChildStartTagByName(std::string_view csName,
