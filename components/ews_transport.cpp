@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "base/win_errors.h"
+#include "platform/signal_mask.h"
 
 namespace {
 
@@ -77,7 +78,11 @@ HRESULT CEwsTransport::Post(const std::string& sUrl, const std::string& sBody, c
         curl_easy_setopt(pCurl, CURLOPT_USERNAME, sUser.c_str());
         curl_easy_setopt(pCurl, CURLOPT_PASSWORD, credentials.sPassword.c_str());
     }
-    const CURLcode result = curl_easy_perform(pCurl);
+    CURLcode result;
+    {
+        const CAllSignalsBlocked blocked;  // the resolver's thread is started inside
+        result = curl_easy_perform(pCurl);
+    }
     curl_slist_free_all(pHeaders);
     curl_easy_setopt(pCurl, CURLOPT_PASSWORD, "");
 

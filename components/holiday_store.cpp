@@ -3,6 +3,7 @@
 #include "base/win_errors.h"
 #include "components/ews_client.h"
 #include "diagnostics/trace.h"
+#include "platform/signal_mask.h"
 
 namespace {
 
@@ -74,8 +75,10 @@ bool CHolidayStore::Submit(CHolidayJob job) {
             return true;
         }
     if (m_queue.size() >= MAX_QUEUED) return false;
-    if (m_threads.empty())
+    if (m_threads.empty()) {
+        const CAllSignalsBlocked blocked;
         for (size_t n = 0; n < THREADS; ++n) m_threads.emplace_back(&CHolidayStore::Work, this);
+    }
     m_queue.push_back(std::move(job));
     m_queued.notify_one();
     return true;

@@ -5,6 +5,7 @@
 
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
+#include "platform/signal_mask.h"
 #include "platform/utf.h"
 #include "settings/kx_general_settings.h"
 
@@ -42,6 +43,7 @@ DWORD CFolderMonitor::StartThreadMonitor() {
     try {
         m_bStopRequested = false;
         m_bRunning = true;
+        const CAllSignalsBlocked blocked;
         m_thread = std::thread(&CFolderMonitor::ThreadMonitor, this);
     } catch (const std::system_error& e) {
         m_bRunning = false;
