@@ -107,6 +107,13 @@ void HostRequest::SetResponse(DWORD dwHttpStatus, std::string sHead, std::string
     m_outbound.m_pCommonPointers = m_buffer.empty() ? nullptr : &m_commonPointers;
 }
 
+void HostRequest::SetUser(const std::string& sUser) {
+    m_spec.sUser = sUser;
+    if (sUser.empty()) return;
+    m_pRequestInfo->SetServerVariable("QV_USERNAME", sUser);
+    m_pRequestInfo->SetServerVariable("LOGON_USER", sUser);
+}
+
 HostRequest::~HostRequest() {
     ClearUserProperties();
     for (KxHostString* pString : {&m_exchangeUrl.m_sBase, &m_exchangeUrl.m_sIntRoot, &m_exchangeUrl.m_sRoot,

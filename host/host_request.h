@@ -56,6 +56,15 @@ public:
     // knows it only after the request's own notifications.
     void SetResponse(DWORD dwHttpStatus, std::string sHead, std::string sBody);
 
+    // The user the host identified, known once the request is authenticated
+    // ("QV_USERNAME", "LOGON_USER"; empty: none).
+    void SetUser(const std::string& sUser);
+    // A value the host gives the worker by name ("Set-Cookie"), beside the
+    // request's own headers.
+    void SetRequestValue(const std::string& sName, const std::string& sValue) {
+        m_pRequestInfo->SetRawHeader(sName, sValue);
+    }
+
     // Sets the notification code and structure and calls the worker.
     DWORD Notify(PFN_HTTP_FILTER_PROC pfnHttpFilterProc, DWORD dwNotification);
 
@@ -67,6 +76,8 @@ public:
     // The response as it would leave: the buffer with the submitted
     // instructions applied, or the replace buffer the worker put in.
     const std::string& SentResponse() const { return m_bSentChanged ? m_sent : m_buffer; }
+    // Whether the worker's instructions or replacement changed the response.
+    bool Changed() const { return m_bSentChanged; }
     // Why the last submission was refused; empty when it was applied.
     const std::string& SubmitError() const { return m_submitError; }
 

@@ -12,6 +12,7 @@
 #include "host/host_request.h"
 #include "host/host_services.h"
 #include "host/host_text.h"
+#include "host/raw_response.h"
 
 namespace kxhost {
 
@@ -73,36 +74,6 @@ std::string WithoutScriptPrefix(const std::string& sTarget, const std::string& s
     const size_t nAt = sPrefix.empty() ? std::string::npos : sTarget.find(sSegment);
     if (nAt == std::string::npos || nAt >= nPathEnd) return sTarget;
     return sTarget.substr(0, nAt + 1) + sTarget.substr(nAt + sSegment.size());
-}
-
-// A raw response (the worker's replacement or the edited page) taken
-// apart; the body stays where it is.
-struct RawResponse {
-    int nStatus = 0;
-    std::vector<std::pair<std::string, std::string>> headers;
-    size_t nBody = 0;
-};
-
-bool ParseRawResponse(const std::string& sRaw, RawResponse& parsed) {
-    const size_t nHeadEnd = sRaw.find("\r\n\r\n");
-    if (nHeadEnd == std::string::npos || sRaw.compare(0, 5, "HTTP/") != 0) return false;
-    const size_t nStatusEnd = sRaw.find("\r\n");
-    const size_t nBlank = sRaw.find(' ');
-    if (nBlank == std::string::npos || nBlank + 4 > nStatusEnd) return false;
-    parsed.nStatus = std::atoi(sRaw.c_str() + nBlank + 1);
-    for (size_t nLine = nStatusEnd + 2; nLine < nHeadEnd;) {
-        const size_t nEnd = sRaw.find("\r\n", nLine);
-        const std::string sLine = sRaw.substr(nLine, nEnd - nLine);
-        const size_t nColon = sLine.find(':');
-        if (nColon != std::string::npos) {
-            const size_t nValue = sLine.find_first_not_of(' ', nColon + 1);
-            parsed.headers.emplace_back(sLine.substr(0, nColon),
-                                        nValue == std::string::npos ? std::string() : sLine.substr(nValue));
-        }
-        nLine = nEnd + 2;
-    }
-    parsed.nBody = nHeadEnd + 4;
-    return parsed.nStatus >= 100 && parsed.nStatus <= 999;
 }
 
 }  // namespace

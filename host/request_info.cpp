@@ -118,4 +118,8 @@ void RequestInfo::SetRawHeader(const std::string& sName, const std::string& sVal
     m_variables.insert_or_assign(WithColon(sName), sValue);
 }
 
+void RequestInfo::SetServerVariable(const std::string& sName, const std::string& sValue) {
+    m_variables.insert_or_assign(sName, sValue);
+}
+
 }  // namespace kxhost

@@ -30,6 +30,7 @@ public:
     const std::string* FindRawHeader(std::string_view sName) const;
 
     void SetRawHeader(const std::string& sName, const std::string& sValue);
+    void SetServerVariable(const std::string& sName, const std::string& sValue);
     // The request URL (path and optional "?query") with its query parameters.
     void SetUrl(const std::string& sUrl);
 

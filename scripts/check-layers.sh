@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the layering of the worker's folders against the order written in
 # docs/design.md: a folder includes only its own and lower folders (and the
-# host contract, "kx/"), the reference host includes only the contract, and
+# host contract, "kx/"), the reference host includes only the contract, the
+# nginx module only the contract and the host, and
 # each folder's library links only libraries of lower folders.
 #   scripts/check-layers.sh [ROOT]
 set -uo pipefail
@@ -56,6 +57,13 @@ if [ -d host ]; then
   while IFS=: read -r file line text; do
     fail "$file:$line: the host includes only the contract (kx/) and its own files"
   done < <(grep -rnE --include='*.h' --include='*.cpp' '^#include "[^/"]+/' host | grep -vE ':#include "(kx|host)/')
+fi
+
+if [ -d nginx ]; then
+  while IFS=: read -r file line text; do
+    fail "$file:$line: the nginx module includes only the contract (kx/), the host and its own files"
+  done < <(grep -rnE --include='*.h' --include='*.cpp' --include='*.c' '^#include "[^"]+' nginx |
+           grep -vE ':#include "((kx|host|nginx)/|kalyxa_host\.h")')
 fi
 
 if [ "$failures" -ne 0 ]; then

@@ -11,6 +11,7 @@ packages=(
   libldap-dev slapd ldap-utils
   libcurl4-openssl-dev libcpp-httplib-dev libhiredis-dev redis-server libsqlite3-dev zlib1g-dev
   nodejs chromium nginx openssl
+  nginx-dev libpcre2-dev libssl-dev wrk
 )
 
 root="$(cd "$(dirname "$0")/.." && pwd)"

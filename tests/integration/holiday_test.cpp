@@ -17,6 +17,7 @@
 #include "host/worker_module.h"
 #include "tests/integration/worker_fixture.h"
 #include "tests/support/fake_ews_server.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -25,21 +26,6 @@ using namespace std::chrono_literals;
 
 constexpr const char* LAST_IMPORTED = "D8ABEB56-C7FE-4bdb-943F-0D8F9D27941F|Last imported calendar";
 constexpr const char* LAST_DELETED = "D08B8C82-E75C-401c-A299-1304E6CAC2AB|Last deleted calendar";
-
-// A private folder of its own, removed again.
-class TemporaryFolder {
-public:
-    TemporaryFolder() {
-        char szTemplate[] = "/tmp/kx-log-XXXXXX";
-        m_path = mkdtemp(szTemplate);
-    }
-    ~TemporaryFolder() { fs::remove_all(m_path); }
-    fs::path operator/(const std::string& sName) const { return m_path / sName; }
-    std::string string() const { return m_path.string(); }
-
-private:
-    fs::path m_path;
-};
 
 class Holidays : public ::testing::Test {
 protected:

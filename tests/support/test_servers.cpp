@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <stdexcept>
@@ -35,6 +36,29 @@ bool Accepts(int nPort) {
     const bool bConnected = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     if (fd >= 0) ::close(fd);
     return bConnected;
+}
+
+std::string RawExchange(int nPort, const std::string& sRequest, int nSeconds) {
+    const int nSocket = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(nPort));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const timeval timeout{nSeconds, 0};
+    setsockopt(nSocket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+    std::string sResponse;
+    if (connect(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
+        for (size_t nSent = 0; nSent < sRequest.size();) {
+            const ssize_t n = send(nSocket, sRequest.data() + nSent, sRequest.size() - nSent, MSG_NOSIGNAL);
+            if (n <= 0) break;
+            nSent += static_cast<size_t>(n);
+        }
+        char buffer[4096];
+        for (ssize_t n; (n = recv(nSocket, buffer, sizeof(buffer), 0)) > 0;)
+            sResponse.append(buffer, static_cast<size_t>(n));
+    }
+    close(nSocket);
+    return sResponse;
 }
 
 pid_t Spawn(const std::vector<std::string>& arguments, const std::string& sLog) {

@@ -1,0 +1,224 @@
+// The host library behind the nginx layer's C interface.
+#include "nginx/kalyxa_host.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/host_request.h"
+#include "host/host_services.h"
+#include "host/host_text.h"
+#include "host/raw_response.h"
+#include "host/user_store.h"
+#include "host/worker_module.h"
+
+namespace {
+
+std::string Text(kx_text text) { return std::string(text.data != nullptr ? text.data : "", text.len); }
+
+kx_text View(const std::string& sText) { return kx_text{sText.data(), sText.size()}; }
+
+// "x-qvkxroot:" as the worker names headers, without the colon.
+std::string WithoutColon(std::string sName) {
+    if (!sName.empty() && sName.back() == ':') sName.pop_back();
+    return sName;
+}
+
+void CopyError(const std::string& sError, char* pszError, size_t cbError) {
+    if (pszError != nullptr && cbError != 0) std::snprintf(pszError, cbError, "%s", sError.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// The loaded worker and the user store of one nginx worker process. Open
+// requests hold it too, so a request that ends after the process stopped
+// the worker still finds the library loaded.
+struct LoadedWorker {
+    std::unique_ptr<kxhost::WorkerModule> spModule;
+    std::unique_ptr<kxhost::UserStore> spStore;
+};
+
+}  // namespace
+
+struct kx_worker {
+    std::shared_ptr<LoadedWorker> spLoaded;
+};
+
+struct kx_request {
+    std::shared_ptr<LoadedWorker> spWorker;
+    kxhost::HostServices services;
+    std::unique_ptr<kxhost::HostRequest> spRecord;
+    std::string sInitialUrl;
+    std::vector<kx_header_change> changes;  // views into the record's header actions
+    std::string sHead;                      // the response head the worker saw
+    kxhost::RawResponse sent;
+    std::vector<kx_header> sentHeaders;
+
+    DWORD Notify(DWORD dwNotification) { return spRecord->Notify(spWorker->spModule->FilterProc(), dwNotification); }
+};
+
+extern "C" {
+
+kx_worker* kx_worker_start(const char* pszWorkerPath, const char* pszUserStore, char* pszError, size_t cbError) {
+    try {
+        auto spModule = std::make_unique<kxhost::WorkerModule>(pszWorkerPath != nullptr ? pszWorkerPath : "");
+        if (!spModule->IsLoaded()) {
+            CopyError("cannot load the worker " + std::string(pszWorkerPath) + ": " + spModule->Error(), pszError,
+                      cbError);
+            return nullptr;
+        }
+        std::string sError;
+        std::unique_ptr<kxhost::UserStore> spStore =
+            kxhost::OpenUserStore(pszUserStore != nullptr ? pszUserStore : "", sError);
+        if (!spStore) {
+            CopyError("cannot open the user store: " + sError, pszError, cbError);
+            return nullptr;
+        }
+        HTTP_FILTER_VERSION version{};
+        if (!spModule->GetFilterVersion(&version)) {
+            CopyError("the worker " + std::string(pszWorkerPath) +
+                          " did not start (GetFilterVersion answered FALSE; its trace log and events say why)",
+                      pszError, cbError);
+            return nullptr;
+        }
+        auto spLoaded = std::make_shared<LoadedWorker>();
+        spLoaded->spModule = std::move(spModule);
+        spLoaded->spStore = std::move(spStore);
+        return new kx_worker{std::move(spLoaded)};
+    } catch (const std::exception& e) {
+        CopyError(e.what(), pszError, cbError);
+        return nullptr;
+    }
+}
+
+void kx_worker_stop(kx_worker* pWorker) {
+    if (pWorker == nullptr) return;
+    pWorker->spLoaded->spModule->TerminateFilter(0);
+    delete pWorker;
+}
+
+kx_request* kx_request_begin(kx_worker* pWorker, const kx_request_start* pStart) {
+    try {
+        auto spRequest = std::make_unique<kx_request>();
+        spRequest->spWorker = pWorker->spLoaded;
+        spRequest->services.m_pUserStore = pWorker->spLoaded->spStore.get();
+        kxhost::RequestSpec spec;
+        spec.sMethod = Text(pStart->method);
+        spec.sUrl = Text(pStart->target);
+        spec.headers.clear();
+        // What only the host may say: a browser's "Set-Cookie" never stands
+        // for the response's.
+        for (size_t n = 0; n < pStart->header_count; ++n)
+            if (!kxhost::SameNoCase(Text(pStart->headers[n].name), "Set-Cookie"))
+                spec.headers.emplace_back(Text(pStart->headers[n].name), Text(pStart->headers[n].value));
+        spec.serverVariables = {{"REMOTE_ADDR", Text(pStart->remote_addr)},
+                                {"LOCAL_ADDR", Text(pStart->local_addr)},
+                                {"SERVER_PORT", Text(pStart->server_port)},
+                                {"HTTPS", pStart->https ? "on" : "off"},
+                                {"REQUEST_METHOD", spec.sMethod},
+                                {"HEADER_QV_CSMPREFIX", Text(pStart->script_prefix)}};
+        spec.nSubscriptionType = pStart->subscription_type;
+        spec.sRoot = (pStart->https ? "https://" : "http://") + Text(pStart->host);
+        spec.sIntRoot = spec.sRoot;
+        spec.sResponseHead.clear();
+        spRequest->sInitialUrl = spec.sUrl;
+        spRequest->spRecord = std::make_unique<kxhost::HostRequest>(spRequest->services, std::move(spec));
+        spRequest->Notify(SF_NOTIFY_PREPROC_HEADERS);
+        return spRequest.release();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+void kx_request_authenticated(kx_request* pRequest, kx_text user) {
+    const std::string sUser = Text(user);
+    pRequest->spRecord->SetUser(sUser);
+    pRequest->Notify(SF_NOTIFY_AUTH_COMPLETE);
+}
+
+int kx_request_url(const kx_request* pRequest, kx_text* pUrl) {
+    const std::string& sUrl = pRequest->spRecord->Spec().sUrl;
+    *pUrl = View(sUrl);
+    return sUrl != pRequest->sInitialUrl ? 1 : 0;
+}
+
+size_t kx_request_header_changes(kx_request* pRequest, int nResponse, const kx_header_change** ppChanges) {
+    pRequest->changes.clear();
+    for (const kxhost::HeaderAction& action : pRequest->spRecord->HeaderActions()) {
+        const bool bResponse = action.dwNotification == SF_NOTIFY_SEND_RESPONSE;
+        if (bResponse != (nResponse != 0) || kxhost::SameNoCase(WithoutColon(action.sName), "URL")) continue;
+        // The name without its colon is a prefix of the worker's text.
+        const size_t cbName = action.sName.size() - (action.sName.ends_with(':') ? 1 : 0);
+        pRequest->changes.push_back(
+            kx_header_change{kx_text{action.sName.data(), cbName}, View(action.sValue), action.sAction == "set"});
+    }
+    *ppChanges = pRequest->changes.data();
+    return pRequest->changes.size();
+}
+
+int kx_request_wanted(const kx_request* pRequest) {
+    const DWORD dwControl = pRequest->spRecord->Context()->m_dwControlMessage;
+    return dwControl != KX_CONTROL_IGNORE && dwControl != KX_CONTROL_HANDLED ? 1 : 0;
+}
+
+void kx_request_response(kx_request* pRequest, int nStatus, const kx_header* pHeaders, size_t cHeaders) {
+    std::string& sHead = pRequest->sHead;
+    sHead = "HTTP/1.1 " + std::to_string(nStatus) + (nStatus == 200 ? " OK" : "") + "\r\n";
+    const std::string* pSetCookie = nullptr;
+    std::string sSetCookie;
+    for (size_t n = 0; n < cHeaders; ++n) {
+        sHead.append(pHeaders[n].name.data, pHeaders[n].name.len).append(": ");
+        sHead.append(pHeaders[n].value.data, pHeaders[n].value.len).append("\r\n");
+        if (pSetCookie == nullptr && kxhost::SameNoCase(Text(pHeaders[n].name), "Set-Cookie")) {
+            sSetCookie = Text(pHeaders[n].value);
+            pSetCookie = &sSetCookie;
+        }
+    }
+    // The cookie OWA sets survives a page the worker replaces.
+    if (pSetCookie != nullptr) pRequest->spRecord->SetRequestValue("Set-Cookie", *pSetCookie);
+    pRequest->spRecord->SetResponse(static_cast<DWORD>(nStatus), std::string(), std::string());
+    pRequest->Notify(SF_NOTIFY_SEND_RESPONSE);
+}
+
+int kx_request_page(kx_request* pRequest, const char* pBody, size_t cbBody, kx_page* pPage) {
+    try {
+        kxhost::HostRequest& record = *pRequest->spRecord;
+        // The head as it leaves, with the worker's own response headers.
+        std::string sHead = pRequest->sHead;
+        for (const kxhost::HeaderAction& action : record.HeaderActions())
+            if (action.dwNotification == SF_NOTIFY_SEND_RESPONSE)
+                sHead.append(WithoutColon(action.sName)).append(": ").append(action.sValue).append("\r\n");
+        sHead.append("\r\n");
+        const size_t cbHead = sHead.size();
+        record.SetResponse(record.Spec().dwHttpStatus, std::move(sHead), std::string(pBody, cbBody));
+        pRequest->Notify(SF_NOTIFY_SEND_RAW_DATA);
+        if (!record.Changed()) return KX_PAGE_UNCHANGED;
+        const std::string& sSent = record.SentResponse();
+        if (!kxhost::ParseRawResponse(sSent, pRequest->sent)) return KX_PAGE_BROKEN;
+        pRequest->sentHeaders.clear();
+        for (const auto& [sName, sValue] : pRequest->sent.headers)
+            pRequest->sentHeaders.push_back(kx_header{View(sName), View(sValue)});
+        pPage->status = pRequest->sent.nStatus;
+        pPage->headers = pRequest->sentHeaders.data();
+        pPage->header_count = pRequest->sentHeaders.size();
+        pPage->body = kx_text{sSent.data() + pRequest->sent.nBody, sSent.size() - pRequest->sent.nBody};
+        const bool bSameHead =
+            pRequest->sent.nBody == cbHead && sSent.compare(0, cbHead, record.Buffer(), 0, cbHead) == 0;
+        return bSameHead ? KX_PAGE_BODY : KX_PAGE_RESPONSE;
+    } catch (const std::exception&) {
+        return KX_PAGE_BROKEN;
+    }
+}
+
+void kx_request_end(kx_request* pRequest) {
+    if (pRequest == nullptr) return;
+    pRequest->Notify(SF_NOTIFY_END_OF_REQUEST);
+    delete pRequest;
+}
+
+}  // extern "C"

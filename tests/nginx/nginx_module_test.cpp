@@ -1,0 +1,271 @@
+// The worker inside the nginx package's binary, through the module, in
+// front of a fake OWA on loopback: what the browser gets, what OWA is
+// asked, what is kept, and what the module never lets through.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <pwd.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "host/host_request.h"
+#include "host/user_store.h"
+#include "tests/integration/worker_fixture.h"
+#include "tests/support/fake_ews_server.h"
+#include "tests/support/fake_owa.h"
+#include "tests/support/html_tree.h"
+#include "tests/support/nginx_server.h"
+#include "tests/support/temporary_folder.h"
+#include "tests/support/test_servers.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const ANA = "EXAMPLE\\ana.lima";
+
+// The locations a deployment would have, in front of OWA at {OWA}: the
+// user from the authenticating front's header.
+const char* const SITE = R"(
+  include {SAMPLES}/kalyxa-types.conf;
+  server {
+    listen 127.0.0.1:{PORT};
+    kalyxa_user $http_x_remote_user;
+    location /owa/ev.owa {
+      kalyxa on;
+      kalyxa_type 2;
+      proxy_pass {OWA};
+    }
+    location /owa/ {
+      kalyxa on;
+      kalyxa_type $kalyxa_owa_type;
+      proxy_pass {OWA};
+    }
+    location /bounded/ {
+      kalyxa on;
+      kalyxa_type 4;
+      kalyxa_max_page 1k;
+      proxy_pass {OWA}/owa/;
+    }
+    location /anonymous/ {
+      kalyxa on;
+      kalyxa_type 4;
+      kalyxa_user "";
+      proxy_pass {OWA}/owa/;
+    }
+  }
+)";
+
+std::string Replaced(std::string sText, const std::string& sFrom, const std::string& sTo) {
+    for (size_t nAt = sText.find(sFrom); nAt != std::string::npos; nAt = sText.find(sFrom, nAt + sTo.size()))
+        sText.replace(nAt, sFrom.size(), sTo);
+    return sText;
+}
+
+class NginxModule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_ews.m_configurations["OWA.UserOptions"] = {{"timezone", "W. Europe Standard Time"}};
+        fs::create_directories(LogFolder());
+        fs::create_directories(StoreFolder());
+        m_spProduct = std::make_unique<TemporaryProduct>(
+            true, std::map<int, std::string>{{38, m_ews.Url()}, {14, "1"}, {12, "2"}, {39, LogFolder()}});
+        ShareWithNginxWorkers();
+        m_spNginx = std::make_unique<CNginxServer>(m_spProduct->WorkerCopy(), StorePath(),
+                                                   Replaced(Replaced(SITE, "{OWA}", m_owa.Url()), "{SAMPLES}", KX_NGINX_SAMPLES));
+        ASSERT_TRUE(m_spNginx->Running());
+    }
+
+    // nginx started as root runs its workers as nobody: the product is
+    // theirs to read, the logs and the user store theirs to write.
+    void ShareWithNginxWorkers() {
+        const fs::path root = fs::path(m_spProduct->ProductFolder()).parent_path().parent_path().parent_path();
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root))
+            fs::permissions(entry.path(), entry.is_directory() ? fs::perms(0755) : fs::perms(0644));
+        fs::permissions(root, fs::perms(0755));
+        fs::permissions(m_spProduct->WorkerCopy(), fs::perms(0755));
+        fs::permissions(m_scratch.string(), fs::perms(0755));
+        if (geteuid() != 0) return;
+        const passwd* pNobody = getpwnam("nobody");
+        ASSERT_NE(pNobody, nullptr);
+        for (const std::string& sFolder : {LogFolder(), StoreFolder()})
+            ASSERT_EQ(chown(sFolder.c_str(), pNobody->pw_uid, pNobody->pw_gid), 0) << sFolder;
+    }
+    std::string LogFolder() const { return m_scratch.string() + "/Logs"; }
+    std::string StoreFolder() const { return m_scratch.string() + "/Store"; }
+    std::string StorePath() const { return StoreFolder() + "/user-properties.sqlite"; }
+
+    httplib::Result Get(const std::string& sTarget, httplib::Headers headers = {}) {
+        httplib::Client client("127.0.0.1", m_spNginx->Port());
+        client.set_read_timeout(20, 0);
+        headers.emplace("X-Remote-User", ANA);
+        headers.emplace("Cookie", "UserContext=c0ffee; sessionid=s1");
+        headers.emplace("Accept-Language", "en-US");
+        return client.Get(sTarget.c_str(), headers);
+    }
+
+    std::string StoredView(const std::string& sUser) {
+        std::string sError;
+        const std::unique_ptr<kxhost::UserStore> spStore = kxhost::OpenUserStore(StorePath(), sError);
+        std::map<DWORD, std::string> values;
+        EXPECT_TRUE(spStore && spStore->Load(sUser, values)) << sError;
+        return values[0x8602];
+    }
+
+    // How often the trace log holds the text, once nginx has stopped (its
+    // workers stop the worker, which writes the lines it keeps back).
+    int TraceCount(const std::string& sText) {
+        EXPECT_EQ(m_spNginx->Stop(), 0);
+        std::ifstream file(LogFolder() + "/QuorvaneLogs/Kalyxa.log", std::ios::binary);
+        const std::string sLog((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        int nCount = 0;
+        for (size_t nAt = sLog.find(sText); nAt != std::string::npos; nAt = sLog.find(sText, nAt + 1)) ++nCount;
+        return nCount;
+    }
+
+    CFakeEwsServer m_ews;
+    CFakeOwa m_owa;
+    TemporaryFolder m_scratch;  // the logs and the user store
+    std::unique_ptr<TemporaryProduct> m_spProduct;
+    std::unique_ptr<CNginxServer> m_spNginx;
+};
+
+constexpr const char* END_OF_REQUEST = "[CNotifications::NotifyEndOfRequest] finished.";
+
+TEST_F(NginxModule, TheCalendarComesBackAsTheEmbeddedHostChangesIt) {
+    const std::string sPage = ReadTestPage("basic-calendar-week.html");
+    const std::string sRequest = std::string("GET /owa/?ae=Folder&t=IPF.Appointment HTTP/1.1\r\n") +
+                                 "Host: mail.example.test\r\nUser-Agent: Mozilla/5.0 (X11; Linux x86_64)\r\n"
+                                 "Accept-Language: en-US\r\nCookie: UserContext=c0ffee; sessionid=s1\r\n"
+                                 "X-Remote-User: " + ANA + "\r\nConnection: close\r\n\r\n";
+    const std::string sResponse = RawExchange(m_spNginx->Port(), sRequest, 20);
+    const size_t nBody = sResponse.find("\r\n\r\n") + 4;
+    ASSERT_EQ(sResponse.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << sResponse.substr(0, 200);
+    const std::string sHead = sResponse.substr(0, nBody);
+    const std::string sBody = sResponse.substr(nBody);
+    EXPECT_NE(sHead.find("\r\nX-QVProduct: 6\r\n"), std::string::npos) << sHead;
+    EXPECT_NE(sHead.find("\r\nContent-Length: " + std::to_string(sBody.size()) + "\r\n"), std::string::npos) << sHead;
+    EXPECT_EQ(sHead.find("ETag"), std::string::npos) << sHead;
+
+    // The same request through the embedded host's records, in process.
+    kxhost::RequestSpec spec;
+    spec.sUrl = "/owa/?ae=Folder&t=IPF.Appointment";
+    spec.headers = {{"Host", "mail.example.test"},
+                    {"User-Agent", "Mozilla/5.0 (X11; Linux x86_64)"},
+                    {"Accept-Language", "en-US"},
+                    {"Cookie", "UserContext=c0ffee; sessionid=s1"},
+                    {"X-Remote-User", ANA},
+                    {"Connection", "close"}};
+    spec.serverVariables = {{"REMOTE_ADDR", "127.0.0.1"}, {"LOCAL_ADDR", "127.0.0.1"},
+                            {"SERVER_PORT", std::to_string(m_spNginx->Port())}, {"HTTPS", "off"},
+                            {"HEADER_QV_CSMPREFIX", "kx-2.0-1"}, {"QV_USERNAME", ANA}, {"LOGON_USER", ANA}};
+    spec.sUser = ANA;
+    spec.nSubscriptionType = 4;
+    spec.sRoot = spec.sIntRoot = "http://mail.example.test";
+    spec.sResponseHead = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n";
+    spec.sBody = sPage;
+    const std::unique_ptr<kxhost::WorkerModule> spWorker = StartWorker(*m_spProduct);
+    kxhost::HostServices services;
+    kxhost::HostRequest request(services, spec);
+    for (DWORD dwNotification : {SF_NOTIFY_PREPROC_HEADERS, SF_NOTIFY_AUTH_COMPLETE, SF_NOTIFY_SEND_RESPONSE,
+                                 SF_NOTIFY_SEND_RAW_DATA, SF_NOTIFY_END_OF_REQUEST})
+        request.Notify(spWorker->FilterProc(), dwNotification);
+    const std::string& sExpected = request.SentResponse();
+    ASSERT_NE(sExpected.find("qvweekview"), std::string::npos);
+    EXPECT_TRUE(sBody == sExpected.substr(sExpected.find("\r\n\r\n") + 4)) << "the body differs from the embedded host's";
+    const CHtmlTree tree(sBody);
+    for (const char* pszId : {"qvdayview", "qvweekview", "qvcalsearch", "lnkMngDgs"})
+        EXPECT_NE(tree.ById(pszId), nullptr) << pszId;
+    spWorker->TerminateFilter(0);
+}
+
+TEST_F(NginxModule, AChosenViewIsKeptAndShownNextTime) {
+    ASSERT_TRUE(Get("/owa/?ae=Folder&t=IPF.Appointment&a=QvView3"));
+    EXPECT_EQ(StoredView(ANA), "3");
+    const httplib::Result result = Get("/owa/?ae=Folder&t=IPF.Appointment");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200);
+    EXPECT_EQ(m_owa.Last().target, "/owa/?ae=Folder&t=IPF.Appointment&a=QvView3") << "rewritten before OWA sees it";
+}
+
+TEST_F(NginxModule, TheUserIsOnlyWhoTheOperatorSays) {
+    // /anonymous/ names no user: a browser's X-Remote-User is no one's.
+    ASSERT_TRUE(Get("/anonymous/?ae=Folder&t=IPF.Appointment&a=QvView4"));
+    EXPECT_EQ(StoredView(ANA), "");
+}
+
+TEST_F(NginxModule, OwnCommandsGoToTheirHandlerPagesWithTheWorkersHeadersOnly) {
+    const httplib::Result result =
+        Get("/owa/?qvkxcmd=mngdgs&x=1", {{"x-qvkxroot", "https://evil.example"}, {"X-QVLgExDN", "forged"}});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200);
+    EXPECT_EQ(result->body.rfind("handler /owa/X-Kalyxa/MngDgs.srf", 0), 0u) << result->body;
+    const httplib::Request upstream = m_owa.Last();
+    EXPECT_EQ(upstream.target, "/owa/X-Kalyxa/MngDgs.srf?qvkxcmd=mngdgs&x=1");
+    std::string sHeaders;
+    for (const auto& [sName, sValue] : upstream.headers) sHeaders += sName + ": " + sValue + "\n";
+    EXPECT_EQ(upstream.get_header_value_count("x-qvkxroot"), 1u) << sHeaders;
+    EXPECT_EQ(upstream.get_header_value("x-qvkxroot").find("evil"), std::string::npos);
+}
+
+TEST_F(NginxModule, ARedirectReplacesThePageAndCarriesNoBrowserCookie) {
+    const httplib::Result result =
+        Get("/owa/?ae=Item&t=IPM.Appointment&qvkxdgi=rb&id=AB12", {{"Set-Cookie", "session=stolen"}});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 302);
+    EXPECT_EQ(result->get_header_value("X-QVProduct"), "6");
+    EXPECT_EQ(result->get_header_value("Location"), "http://127.0.0.1:" + std::to_string(m_spNginx->Port()) +
+                                                        "/owa/?ae=Folder&t=IPF.Appointment&id=AB12");
+    EXPECT_FALSE(result->has_header("Set-Cookie")) << result->get_header_value("Set-Cookie");
+    EXPECT_NE(result->body.find("Object Moved"), std::string::npos);
+}
+
+TEST_F(NginxModule, AnswersThatAreNoPageForTheWorkerPassUnchanged) {
+    const httplib::Result image = Get("/owa/14.3.123.4/themes/base/dv.gif");
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->body, std::string("GIF89a\x01\x00\x01\x00\x00\xff", 12));
+
+    const std::string sPage = ReadTestPage("basic-calendar-week.html");
+    const httplib::Result bounded = Get("/bounded/?ae=Folder&t=IPF.Appointment");
+    ASSERT_TRUE(bounded);
+    EXPECT_TRUE(bounded->body == sPage) << "a page over kalyxa_max_page goes out as it came";
+
+    httplib::Client client("127.0.0.1", m_spNginx->Port());
+    client.set_decompress(false);
+    const httplib::Result compressed = client.Get("/owa/?ae=Folder&t=IPF.Appointment&fake=gzip");
+    ASSERT_TRUE(compressed);
+    EXPECT_EQ(compressed->get_header_value("Content-Encoding"), "gzip");
+    EXPECT_EQ(compressed->body.rfind("\x1f\x8b", 0), 0u) << "passed through compressed";
+    EXPECT_NE(m_spNginx->ErrorLog().find("kalyxa: the page is compressed"), std::string::npos);
+    EXPECT_NE(m_spNginx->ErrorLog().find("over kalyxa_max_page"), std::string::npos);
+}
+
+TEST_F(NginxModule, EveryRequestEndsOnceHoweverItEnds) {
+    int nRequests = 0;
+    for (const char* pszTarget : {"/owa/?ae=Folder&t=IPF.Appointment", "/owa/?qvkxcmd=mngdgs",
+                                  "/owa/14.3.123.4/themes/base/dv.gif", "/bounded/?ae=Folder&t=IPF.Appointment"}) {
+        ASSERT_TRUE(Get(pszTarget)) << pszTarget;
+        ++nRequests;
+    }
+    // A client that goes away in the middle of a page that never ends.
+    const std::string sCut = RawExchange(m_spNginx->Port(),
+                                         "GET /owa/?ae=Folder&t=IPF.Appointment&fake=endless HTTP/1.1\r\n"
+                                         "Host: x\r\nUser-Agent: Mozilla/5.0\r\nCookie: UserContext=c0ffee\r\n"
+                                         "X-Remote-User: ana\r\n"
+                                         "Connection: close\r\n\r\n",
+                                         1);
+    ++nRequests;
+    EXPECT_EQ(sCut, "") << "a page is held until it is whole";
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(TraceCount(END_OF_REQUEST), nRequests);
+}
+
+}  // namespace
