@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
+#include <filesystem>
 
 #include "bench/support/ratio_reporter.h"
 #include "diagnostics/trace.h"
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     g_sFolder = mkdtemp(szTemplate);
     g_sName = "kxbench-" + std::to_string(getpid()) + ".log";
     const int nResult = RunWithRatios(argc, argv, {"BM_SnprintfFloor"});
-    shm_unlink(("/Global." + g_sName).c_str());
+    shm_unlink(("/Global." + g_sName + "." + std::to_string(geteuid())).c_str());
     std::filesystem::remove_all(g_sFolder);
     return nResult;
 }

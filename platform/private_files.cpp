@@ -121,5 +121,5 @@ std::string SharedMemoryName(const std::string& sText) {
                            ch == '.' || ch == '_' || ch == '-';
         sName += bKeep ? ch : '_';
     }
-    return sName;
+    return sName + "." + std::to_string(geteuid());
 }

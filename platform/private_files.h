@@ -36,8 +36,12 @@ struct SharedObject {
 SharedObject OpenSharedObject(const std::string& sName, size_t cbCreate);
 void CloseSharedObject(SharedObject& object);
 
-// A shared-memory name made from any text: "/" + the text with every byte
-// outside [A-Za-z0-9._-] replaced by '_', at most 200 bytes.
+// A shared-memory name made from any text, of the calling account: "/" + the
+// text with every byte outside [A-Za-z0-9._-] replaced by '_' (at most 200
+// bytes), "." and the effective uid. Shared-memory names are one space for
+// every account; an object of another account is refused, so without the
+// uid the first account to log (an administrator's tool run as root) would
+// take the name from the web server's.
 std::string SharedMemoryName(const std::string& sText);
 
 #endif  // KX_PLATFORM_PRIVATE_FILES_H

@@ -54,7 +54,7 @@ protected:
         std::error_code error;
         fs::remove_all(m_sFolder, error);
     }
-    std::string SectionName() const { return "/Global." + m_sName; }
+    std::string SectionName() const { return "/Global." + m_sName + "." + std::to_string(geteuid()); }
     std::string LogPath() const { return m_sFolder + "/QuorvaneLogs/" + m_sName; }
     void Start() { InitTrace(m_settings, "KX_ServiceWorker.dll", -1); }
 
