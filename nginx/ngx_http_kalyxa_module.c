@@ -152,14 +152,19 @@ static ngx_int_t ngx_http_kalyxa_init_process(ngx_cycle_t *cycle) {
     if (mcf == NULL || mcf->worker.len == 0) return NGX_OK;
     ngx_http_kalyxa_worker =
         kx_worker_start((const char *)mcf->worker.data, (const char *)mcf->user_store.data, error, sizeof(error));
-    if (ngx_http_kalyxa_worker == NULL)
+    if (ngx_http_kalyxa_worker == NULL) {
         ngx_log_error(NGX_LOG_ALERT, cycle->log, 0, "kalyxa: %s; requests pass through unchanged", error);
+        return NGX_OK;
+    }
+    ngx_log_error(NGX_LOG_NOTICE, cycle->log, 0, "kalyxa: worker %V started", &mcf->worker);
     return NGX_OK;
 }
 
 static void ngx_http_kalyxa_exit_process(ngx_cycle_t *cycle) {
+    if (ngx_http_kalyxa_worker == NULL) return;
     kx_worker_stop(ngx_http_kalyxa_worker);
     ngx_http_kalyxa_worker = NULL;
+    ngx_log_error(NGX_LOG_NOTICE, cycle->log, 0, "kalyxa: worker stopped");
 }
 
 /* End of request: the pool's clean-up. */

@@ -53,6 +53,9 @@ TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder, const std::map<int,
         std::filesystem::copy_file(samples / "LinkCriteriaSettings.xml", common / "LinkCriteriaSettings.xml");
         std::filesystem::create_directories(product / "Resource");
         std::filesystem::copy_file(KX_RESOURCE_MODULE, product / "Resource" / "KXRes.dll");
+        // The logging library, whose lock serialises the trace log's writers.
+        std::filesystem::create_directories(common.parent_path() / "bin");
+        std::filesystem::copy_file(KX_LOG_MODULE, common.parent_path() / "bin" / "LogModule.so");
     }
     m_sWorker = (product / "bin" / "KX_ServiceWorker.so").string();
     std::filesystem::copy_file(WorkerPath(), m_sWorker);

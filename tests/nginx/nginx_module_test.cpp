@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -70,6 +71,13 @@ std::string Replaced(std::string sText, const std::string& sFrom, const std::str
     return sText;
 }
 
+// Occurrences of the text in a log.
+int Count(const std::string& sLog, const std::string& sText) {
+    int nCount = 0;
+    for (size_t nAt = sLog.find(sText); nAt != std::string::npos; nAt = sLog.find(sText, nAt + 1)) ++nCount;
+    return nCount;
+}
+
 class NginxModule : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -126,9 +134,7 @@ protected:
         EXPECT_EQ(m_spNginx->Stop(), 0);
         std::ifstream file(LogFolder() + "/QuorvaneLogs/Kalyxa.log", std::ios::binary);
         const std::string sLog((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        int nCount = 0;
-        for (size_t nAt = sLog.find(sText); nAt != std::string::npos; nAt = sLog.find(sText, nAt + 1)) ++nCount;
-        return nCount;
+            return Count(sLog, sText);
     }
 
     CFakeEwsServer m_ews;
@@ -255,6 +261,10 @@ TEST_F(NginxModule, EveryRequestEndsOnceHoweverItEnds) {
         ASSERT_TRUE(Get(pszTarget)) << pszTarget;
         ++nRequests;
     }
+    // An upstream that closes in the middle of the page: no half page.
+    const httplib::Result cut = Get("/owa/?ae=Folder&t=IPF.Appointment&fake=cut");
+    ++nRequests;
+    EXPECT_TRUE(!cut || cut->status == 502 || cut->body.empty()) << cut->status;
     // A client that goes away in the middle of a page that never ends.
     const std::string sCut = RawExchange(m_spNginx->Port(),
                                          "GET /owa/?ae=Folder&t=IPF.Appointment&fake=endless HTTP/1.1\r\n"
@@ -266,6 +276,30 @@ TEST_F(NginxModule, EveryRequestEndsOnceHoweverItEnds) {
     EXPECT_EQ(sCut, "") << "a page is held until it is whole";
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(TraceCount(END_OF_REQUEST), nRequests);
+}
+
+TEST_F(NginxModule, AReloadUnderLoadLosesNoRequestAndStopsEachOldWorker) {
+    m_spNginx.reset();
+    m_spNginx = std::make_unique<CNginxServer>(m_spProduct->WorkerCopy(), StorePath(),
+                                               Replaced(Replaced(SITE, "{OWA}", m_owa.Url()), "{SAMPLES}", KX_NGINX_SAMPLES),
+                                               /*nWorkerProcesses=*/2);
+    std::atomic<int> nFailed{0}, nDone{0};
+    std::vector<std::thread> clients;
+    for (int nClient = 0; nClient < 2; ++nClient)
+        clients.emplace_back([&] {
+            for (int n = 0; n < 60; ++n, ++nDone) {
+                const httplib::Result result = Get("/owa/?ae=Folder&t=IPF.Appointment");
+                if (!result || result->status != 200 || result->get_header_value("X-QVProduct") != "6") ++nFailed;
+            }
+        });
+    while (nDone < 30) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    m_spNginx->Signal(SIGHUP);
+    for (std::thread& client : clients) client.join();
+    EXPECT_EQ(nFailed, 0);
+    EXPECT_EQ(TraceCount(END_OF_REQUEST), 120) << "every request ended once, its lines written by the stops";
+    const std::string sLog = m_spNginx->ErrorLog();
+    EXPECT_EQ(Count(sLog, "kalyxa: worker " + m_spProduct->WorkerCopy() + " started"), 4) << "two, then two after the reload";
+    EXPECT_EQ(Count(sLog, "kalyxa: worker stopped"), 4) << sLog;
 }
 
 }  // namespace

@@ -55,6 +55,13 @@ CFakeOwa::CFakeOwa() {
                 while (!m_bStopping) std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 return false;
             });
+        } else if (request.get_param_value("fake") == "cut") {
+            // Half the page, then the connection closes.
+            response.set_chunked_content_provider("text/html; charset=utf-8",
+                                                  [sPage](size_t nOffset, httplib::DataSink& sink) {
+                                                      if (nOffset == 0) sink.write(sPage.data(), sPage.size() / 2);
+                                                      return nOffset == 0;
+                                                  });
         } else {
             response.set_content(sPage, "text/html; charset=utf-8");
         }

@@ -1,6 +1,7 @@
 // OWA as far as the host tests need it, on a loopback port: the calendar
 // and the item editor, an image, the product's handler pages, and answers
-// that misbehave (compressed, never ending, cut off). It keeps every
+// that misbehave ("fake=gzip" compressed, "fake=endless" never ending,
+// "fake=cut" cut off). It keeps every
 // request it got.
 #ifndef KX_TESTS_FAKE_OWA_H
 #define KX_TESTS_FAKE_OWA_H
