@@ -11,7 +11,7 @@ if [ ! -f "$source_tree/conf_flags" ]; then
   echo "build-module.sh: $source_tree/conf_flags is missing: install nginx-dev" >&2
   exit 1
 fi
-stamp="$module_dir/config $libs $cc_opt $ld_opt $(cat "$source_tree/conf_flags")"
+stamp="$(cat "$module_dir/config") $libs $cc_opt $ld_opt $(cat "$source_tree/conf_flags")"
 if [ ! -f "$scratch/objs/Makefile" ] || [ "$(cat "$scratch/.kx-stamp" 2>/dev/null)" != "$stamp" ]; then
   rm -rf "$scratch"
   cp -r "$source_tree" "$scratch"

@@ -17,6 +17,9 @@
 
 namespace {
 
+// What HttpFilterProc answers for an exception it caught.
+constexpr DWORD UNEXPECTED_FAILURE = 0x8000FFFF;
+
 std::string Text(kx_text text) { return std::string(text.data != nullptr ? text.data : "", text.len); }
 
 kx_text View(const std::string& sText) { return kx_text{sText.data(), sText.size()}; }
@@ -58,8 +61,15 @@ struct kx_request {
     std::string sHead;                      // the response head the worker saw
     kxhost::RawResponse sent;
     std::vector<kx_header> sentHeaders;
+    kx_request_outcome outcome{};
 
-    DWORD Notify(DWORD dwNotification) { return spRecord->Notify(spWorker->spModule->FilterProc(), dwNotification); }
+    void Notify(DWORD dwNotification) {
+        const DWORD dwResult = spRecord->Notify(spWorker->spModule->FilterProc(), dwNotification);
+        if (dwResult == UNEXPECTED_FAILURE)
+            ++outcome.exceptions;
+        else if (dwResult != 0)
+            ++outcome.errors;
+    }
 };
 
 extern "C" {
@@ -215,9 +225,10 @@ int kx_request_page(kx_request* pRequest, const char* pBody, size_t cbBody, kx_p
     }
 }
 
-void kx_request_end(kx_request* pRequest) {
+void kx_request_end(kx_request* pRequest, kx_request_outcome* pOutcome) {
     if (pRequest == nullptr) return;
     pRequest->Notify(SF_NOTIFY_END_OF_REQUEST);
+    if (pOutcome != nullptr) *pOutcome = pRequest->outcome;
     delete pRequest;
 }
 

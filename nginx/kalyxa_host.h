@@ -88,9 +88,16 @@ typedef struct {
 } kx_page;
 int kx_request_page(kx_request *request, const char *body, size_t body_len, kx_page *page);
 
+/* What the worker answered over a request's notifications: codes other
+ * than success, and the unexpected failures (exceptions it caught). */
+typedef struct {
+    unsigned errors;
+    unsigned exceptions;
+} kx_request_outcome;
+
 /* End of request, exactly once: the worker releases what it kept, and so
- * does the request. */
-void kx_request_end(kx_request *request);
+ * does the request; outcome (may be null) receives its answers. */
+void kx_request_end(kx_request *request, kx_request_outcome *outcome);
 
 #ifdef __cplusplus
 }

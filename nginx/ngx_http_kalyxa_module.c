@@ -11,6 +11,7 @@
 #include <ngx_http.h>
 
 #include "kalyxa_host.h"
+#include "ngx_http_kalyxa_status.h"
 
 typedef struct {
     ngx_str_t worker;
@@ -58,6 +59,7 @@ static ngx_command_t ngx_http_kalyxa_commands[] = {
      ngx_http_set_complex_value_slot, NGX_HTTP_LOC_CONF_OFFSET, offsetof(ngx_http_kalyxa_loc_conf_t, user), NULL},
     {ngx_string("kalyxa_max_page"), NGX_HTTP_MAIN_CONF | NGX_HTTP_SRV_CONF | NGX_HTTP_LOC_CONF | NGX_CONF_TAKE1,
      ngx_conf_set_size_slot, NGX_HTTP_LOC_CONF_OFFSET, offsetof(ngx_http_kalyxa_loc_conf_t, max_page), NULL},
+    {ngx_string("kalyxa_status"), NGX_HTTP_LOC_CONF | NGX_CONF_NOARGS, ngx_http_kalyxa_status, 0, 0, NULL},
     ngx_null_command};
 
 static ngx_http_module_t ngx_http_kalyxa_module_ctx = {
@@ -123,6 +125,7 @@ static char *ngx_http_kalyxa_init_main_conf(ngx_conf_t *cf, void *conf) {
     }
     if (mcf->worker.len != 0 && ngx_http_kalyxa_terminate(cf, &mcf->worker) != NGX_OK) return NGX_CONF_ERROR;
     if (ngx_http_kalyxa_terminate(cf, &mcf->user_store) != NGX_OK) return NGX_CONF_ERROR;
+    if (ngx_http_kalyxa_status_zone(cf, &ngx_http_kalyxa_module) != NGX_OK) return NGX_CONF_ERROR;
     return NGX_CONF_OK;
 }
 
@@ -154,6 +157,7 @@ static ngx_int_t ngx_http_kalyxa_init_process(ngx_cycle_t *cycle) {
         kx_worker_start((const char *)mcf->worker.data, (const char *)mcf->user_store.data, error, sizeof(error));
     if (ngx_http_kalyxa_worker == NULL) {
         ngx_log_error(NGX_LOG_ALERT, cycle->log, 0, "kalyxa: %s; requests pass through unchanged", error);
+        ngx_http_kalyxa_count_start_failure();
         return NGX_OK;
     }
     ngx_log_error(NGX_LOG_NOTICE, cycle->log, 0, "kalyxa: worker %V started", &mcf->worker);
@@ -170,8 +174,10 @@ static void ngx_http_kalyxa_exit_process(ngx_cycle_t *cycle) {
 /* End of request: the pool's clean-up. */
 static void ngx_http_kalyxa_cleanup(void *data) {
     ngx_http_kalyxa_ctx_t *ctx = data;
-    kx_request_end(ctx->request);
+    kx_request_outcome outcome;
+    kx_request_end(ctx->request, &outcome);
     ctx->request = NULL;
+    ngx_http_kalyxa_count_outcome(outcome.errors, outcome.exceptions);
 }
 
 /* The request's context; an internal redirect forgets module contexts, so
@@ -342,6 +348,7 @@ static ngx_int_t ngx_http_kalyxa_preproc_handler(ngx_http_request_t *r) {
     cln->handler = ngx_http_kalyxa_cleanup;
     cln->data = ctx;
     ngx_http_set_ctx(r, ctx, ngx_http_kalyxa_module);
+    ngx_http_kalyxa_count_request(start.subscription_type);
     return NGX_DECLINED;
 }
 
@@ -395,28 +402,38 @@ static ngx_int_t ngx_http_kalyxa_header_filter(ngx_http_request_t *r) {
     kx_header *headers;
     size_t count;
     ngx_table_elt_t *encoding = r->headers_out.content_encoding;
-    if (r != r->main || ctx == NULL || ctx->responded || !kx_request_wanted(ctx->request))
-        return ngx_http_next_header_filter(r);
+    if (r != r->main || ctx == NULL || ctx->responded) return ngx_http_next_header_filter(r);
     ctx->responded = 1;
+    if (!kx_request_wanted(ctx->request)) {
+        ngx_http_kalyxa_count_unchanged(NGX_HTTP_KALYXA_IGNORED);
+        return ngx_http_next_header_filter(r);
+    }
     headers = ngx_http_kalyxa_headers(r, &r->headers_out.headers, &r->headers_out.content_type, &count);
     if (headers == NULL) return NGX_ERROR;
     kx_request_response(ctx->request, (int)r->headers_out.status, headers, count);
     if (ngx_http_kalyxa_change_headers(r, &r->headers_out.headers, 1) != NGX_OK) return NGX_ERROR;
 
-    if (!kx_request_wanted(ctx->request) || r->headers_out.status != NGX_HTTP_OK || r->header_only ||
-        !ngx_http_kalyxa_is_html(r))
+    if (!kx_request_wanted(ctx->request)) {
+        ngx_http_kalyxa_count_unchanged(NGX_HTTP_KALYXA_IGNORED);
         return ngx_http_next_header_filter(r);
+    }
+    if (r->headers_out.status != NGX_HTTP_OK || r->header_only || !ngx_http_kalyxa_is_html(r)) {
+        ngx_http_kalyxa_count_unchanged(NGX_HTTP_KALYXA_NOT_HTML);
+        return ngx_http_next_header_filter(r);
+    }
     if (encoding != NULL && encoding->hash != 0 && encoding->value.len != 0 &&
         ngx_strcasecmp(encoding->value.data, (u_char *)"identity") != 0) {
         ngx_log_error(NGX_LOG_WARN, r->connection->log, 0,
                       "kalyxa: the page is compressed (\"%V\"); sent unedited (ask the upstream for identity)",
                       &encoding->value);
+        ngx_http_kalyxa_count_unchanged(NGX_HTTP_KALYXA_COMPRESSED);
         return ngx_http_next_header_filter(r);
     }
     if (r->headers_out.content_length_n > (off_t)lcf->max_page) {
         ngx_log_error(NGX_LOG_WARN, r->connection->log, 0,
                       "kalyxa: a page of %O bytes is over kalyxa_max_page; sent unedited",
                       r->headers_out.content_length_n);
+        ngx_http_kalyxa_count_unchanged(NGX_HTTP_KALYXA_OVER_BOUND);
         return ngx_http_next_header_filter(r);
     }
     ctx->holding = 1;
@@ -484,11 +501,21 @@ static ngx_int_t ngx_http_kalyxa_replace_headers(ngx_http_request_t *r, const kx
 /* Send-raw-data on the whole page, then the page as the worker left it. */
 static ngx_int_t ngx_http_kalyxa_page(ngx_http_request_t *r, ngx_http_kalyxa_ctx_t *ctx) {
     kx_page page;
-    int result = kx_request_page(ctx->request, (const char *)ctx->page, ctx->page_len, &page);
-    if (result == KX_PAGE_BROKEN)
+    struct timespec start, end;
+    int result;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    result = kx_request_page(ctx->request, (const char *)ctx->page, ctx->page_len, &page);
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    ngx_http_kalyxa_count_page_time((ngx_msec_t)((end.tv_sec - start.tv_sec) * 1000000 +
+                                                 (end.tv_nsec - start.tv_nsec) / 1000));
+    if (result == KX_PAGE_BROKEN) {
         ngx_log_error(NGX_LOG_ERR, r->connection->log, 0,
                       "kalyxa: the worker's changes could not be read back; the page is sent unedited");
+        ngx_http_kalyxa_count_outcome(1, 0);
+    }
+    if (result == KX_PAGE_UNCHANGED) ngx_http_kalyxa_count_unchanged(NGX_HTTP_KALYXA_NOT_OURS);
     if (result == KX_PAGE_UNCHANGED || result == KX_PAGE_BROKEN) return ngx_http_kalyxa_send(r, ctx->page, ctx->page_len);
+    ngx_http_kalyxa_count_changed();
     if (result == KX_PAGE_RESPONSE && ngx_http_kalyxa_replace_headers(r, &page) != NGX_OK) return NGX_ERROR;
     ngx_http_clear_content_length(r);
     ngx_http_clear_accept_ranges(r);
@@ -520,6 +547,7 @@ static ngx_int_t ngx_http_kalyxa_body_filter(ngx_http_request_t *r, ngx_chain_t 
             ngx_log_error(NGX_LOG_WARN, r->connection->log, 0,
                           "kalyxa: a page over kalyxa_max_page (%uz bytes); sent unedited", lcf->max_page);
             ctx->holding = 0;
+            ngx_http_kalyxa_count_unchanged(NGX_HTTP_KALYXA_OVER_BOUND);
             held = ngx_alloc_chain_link(r->pool);
             b = ngx_calloc_buf(r->pool);
             if (held == NULL || b == NULL) return NGX_ERROR;

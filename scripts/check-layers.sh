@@ -63,7 +63,7 @@ if [ -d nginx ]; then
   while IFS=: read -r file line text; do
     fail "$file:$line: the nginx module includes only the contract (kx/), the host and its own files"
   done < <(grep -rnE --include='*.h' --include='*.cpp' --include='*.c' '^#include "[^"]+' nginx |
-           grep -vE ':#include "((kx|host|nginx)/|kalyxa_host\.h")')
+           grep -vE ':#include "((kx|host|nginx)/|kalyxa_host\.h"|ngx_http_kalyxa_[a-z]+\.h")')
 fi
 
 if [ "$failures" -ne 0 ]; then

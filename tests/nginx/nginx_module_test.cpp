@@ -13,6 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <regex>
+#include <sstream>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -56,6 +58,9 @@ const char* const SITE = R"(
       kalyxa_max_page 1k;
       proxy_pass {OWA}/owa/;
     }
+    location = /kalyxa-status {
+      kalyxa_status;
+    }
     location /anonymous/ {
       kalyxa on;
       kalyxa_type 4;
@@ -69,6 +74,12 @@ std::string Replaced(std::string sText, const std::string& sFrom, const std::str
     for (size_t nAt = sText.find(sFrom); nAt != std::string::npos; nAt = sText.find(sFrom, nAt + sTo.size()))
         sText.replace(nAt, sFrom.size(), sTo);
     return sText;
+}
+
+// The value of one sample of a Prometheus text answer; -1 when it is missing.
+long long Sample(const std::string& sText, const std::string& sName) {
+    const size_t nAt = sText.find("\n" + sName + " ");
+    return nAt == std::string::npos ? -1 : std::stoll(sText.substr(nAt + sName.size() + 2));
 }
 
 // Occurrences of the text in a log.
@@ -300,6 +311,35 @@ TEST_F(NginxModule, AReloadUnderLoadLosesNoRequestAndStopsEachOldWorker) {
     const std::string sLog = m_spNginx->ErrorLog();
     EXPECT_EQ(Count(sLog, "kalyxa: worker " + m_spProduct->WorkerCopy() + " started"), 4) << "two, then two after the reload";
     EXPECT_EQ(Count(sLog, "kalyxa: worker stopped"), 4) << sLog;
+}
+
+TEST_F(NginxModule, TheStatusLocationCountsWhatTheWorkersDid) {
+    for (const char* pszTarget : {"/owa/?ae=Folder&t=IPF.Appointment", "/owa/?ae=Folder&t=IPF.Appointment",
+                                  "/owa/?qvkxcmd=mngdgs", "/owa/14.3.123.4/themes/base/dv.gif",
+                                  "/bounded/?ae=Folder&t=IPF.Appointment", "/owa/?ae=Folder&t=IPF.Appointment&fake=gzip"})
+        ASSERT_TRUE(Get(pszTarget)) << pszTarget;
+    const httplib::Result status = Get("/kalyxa-status");
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->status, 200);
+    EXPECT_EQ(status->get_header_value("Content-Type"), "text/plain; version=0.0.4");
+    const std::string sText = "\n" + status->body;
+    EXPECT_EQ(Sample(sText, "kalyxa_requests_total{type=\"4\"}"), 5) << sText;
+    EXPECT_EQ(Sample(sText, "kalyxa_requests_total{type=\"6\"}"), 1);
+    EXPECT_EQ(Sample(sText, "kalyxa_pages_changed_total"), 2);
+    EXPECT_EQ(Sample(sText, "kalyxa_pages_unchanged_total{reason=\"ignored\"}"), 1) << "the handler page";
+    EXPECT_EQ(Sample(sText, "kalyxa_pages_unchanged_total{reason=\"not_html\"}"), 1);
+    EXPECT_EQ(Sample(sText, "kalyxa_pages_unchanged_total{reason=\"over_bound\"}"), 1);
+    EXPECT_EQ(Sample(sText, "kalyxa_pages_unchanged_total{reason=\"compressed\"}"), 1);
+    EXPECT_EQ(Sample(sText, "kalyxa_worker_exceptions_total"), 0);
+    EXPECT_EQ(Sample(sText, "kalyxa_page_seconds_count"), 2);
+    EXPECT_EQ(Sample(sText, "kalyxa_page_seconds_bucket{le=\"+Inf\"}"), 2);
+    // Every line a comment or "name{labels} value", as Prometheus reads them.
+    std::istringstream lines(status->body);
+    for (std::string sLine; std::getline(lines, sLine);) {
+        if (sLine.rfind("# HELP kalyxa_", 0) == 0 || sLine.rfind("# TYPE kalyxa_", 0) == 0) continue;
+        EXPECT_TRUE(std::regex_match(sLine, std::regex(R"(kalyxa_[a-z_]+(\{[a-z]+="[^"]*"\})? [0-9]+(\.[0-9]+)?)")))
+            << sLine;
+    }
 }
 
 }  // namespace
