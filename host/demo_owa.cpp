@@ -83,8 +83,10 @@ DemoOwa::~DemoOwa() {
     if (m_thread.joinable()) m_thread.join();
 }
 
-int DemoOwa::Start() {
-    m_nPort = m_spServer->bind_to_any_port("127.0.0.1");
+int DemoOwa::Start(const std::string& sHost, int nPort) {
+    m_sHost = sHost;
+    m_nPort = nPort == 0 ? m_spServer->bind_to_any_port(sHost.c_str())
+                         : (m_spServer->bind_to_port(sHost.c_str(), nPort) ? nPort : -1);
     if (m_nPort < 0) return -1;
     m_thread = std::thread([this] { m_spServer->listen_after_bind(); });
     return m_nPort;

@@ -22,14 +22,16 @@ public:
     DemoOwa(const DemoOwa&) = delete;
     DemoOwa& operator=(const DemoOwa&) = delete;
 
-    // Serves on a free loopback port from a thread of its own; the port, or -1.
-    int Start();
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort); }
+    // Serves on sHost:nPort (0: a free port) from a thread of its own; the
+    // port, or -1.
+    int Start(const std::string& sHost = "127.0.0.1", int nPort = 0);
+    std::string Url() const { return "http://" + m_sHost + ":" + std::to_string(m_nPort); }
 
 private:
     std::string m_sPages;
     std::unique_ptr<httplib::Server> m_spServer;
     std::thread m_thread;
+    std::string m_sHost;
     int m_nPort = -1;
 };
 

@@ -1,17 +1,18 @@
 // kx-host: the reference host on the command line.
 //
 //   kx-host demo [--worker PATH] [--page PATH] [--url URL] [--language TAGS] [--out PATH]
-//   kx-host demo --serve [--listen HOST:PORT] [--worker PATH]
 //   kx-host render [the demo's options] [--method M] [--header "Name: value"]... [--cookie TEXT]
 //                  [--subscription N] [--user NAME]
-//   kx-host serve --upstream URL [--listen HOST:PORT] [...]
+//   kx-host demo-owa [--listen HOST:PORT]
 //
 // demo loads the worker, asks for its filter version, sends one request
 // through all five notifications and prints what the worker answered and the
 // response as it would leave (or writes the response to --out); render does
-// the same for a request described on the command line; with
-// --serve it runs the proxy in front of a small OWA look-alike for a
-// browser. serve runs the worker in a reverse proxy in front of an OWA server.
+// the same for a request described on the command line. demo-owa serves a
+// small OWA look-alike for the demo in a browser, behind nginx with the
+// module (scripts/demo.sh --serve).
+#include <signal.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,8 +23,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/demo_owa.h"
 #include "host/host_request.h"
-#include "host/serve_command.h"
 #include "host/worker_module.h"
 
 namespace {
@@ -56,10 +57,10 @@ bool ReadFile(const std::string& sPath, std::string& sText) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: kx-host demo [--worker PATH] [--page PATH] [--url URL] [--language TAGS] [--out PATH]\n"
-                 "       kx-host demo --serve [--listen HOST:PORT] [--worker PATH]\n"
+
                  "       kx-host render [--page PATH] [--url URL] [--method M] [--header 'Name: value']...\n"
                  "                      [--cookie TEXT] [--subscription N] [--user NAME] [--language TAGS] [--out PATH]\n"
-                 "       kx-host serve --upstream URL [--listen HOST:PORT] [...]\n");
+                 "       kx-host demo-owa [--listen HOST:PORT]\n");
     return 2;
 }
 
@@ -69,8 +70,6 @@ struct DemoOptions {
     std::string sUrl = "/owa/?ae=Folder&t=IPF.Appointment";
     std::string sLanguages = "en-US,en;q=0.8";
     std::string sOut;
-    bool bServe = false;
-    std::string sListen = "127.0.0.1:8080";
     // The request; the defaults are the demo's.
     std::string sMethod = "GET";
     std::vector<std::pair<std::string, std::string>> extraHeaders;
@@ -152,20 +151,39 @@ int RunDemo(const DemoOptions& options) {
     return 0;
 }
 
+// The OWA look-alike until SIGINT or SIGTERM; it says where it listens.
+int RunDemoOwa(int argc, char** argv) {
+    std::string sListen = "127.0.0.1:0";
+    if (argc == 4 && std::strcmp(argv[2], "--listen") == 0) sListen = argv[3];
+    else if (argc != 2) return Usage();
+    const size_t nColon = sListen.rfind(':');
+    if (nColon == std::string::npos) return Usage();
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // the server's thread too
+    kxhost::DemoOwa owa(KX_DEMO_PAGES);
+    if (owa.Start(sListen.substr(0, nColon), std::atoi(sListen.c_str() + nColon + 1)) < 0) {
+        std::fprintf(stderr, "cannot listen on %s\n", sListen.c_str());
+        return 1;
+    }
+    std::printf("kx-host: the OWA look-alike at %s/\n", owa.Url().c_str());
+    std::fflush(stdout);
+    int nSignal = 0;
+    sigwait(&signals, &nSignal);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) return kxhost::RunServe(argc - 1, argv + 1, KX_DEFAULT_WORKER, KX_DEFAULT_CLIENT);
+    if (argc >= 2 && std::strcmp(argv[1], "demo-owa") == 0) return RunDemoOwa(argc, argv);
     const bool bRender = argc >= 2 && std::strcmp(argv[1], "render") == 0;
     if (argc < 2 || (!bRender && std::strcmp(argv[1], "demo") != 0)) return Usage();
     DemoOptions options;
     for (int n = 2; n < argc; n += 2) {
         const std::string sName = argv[n];
-        if (sName == "--serve" && !bRender) {
-            options.bServe = true;
-            --n;
-            continue;
-        }
         if (n + 1 >= argc) return Usage();
         const std::string sValue = argv[n + 1];
         if (sName == "--worker") options.sWorker = sValue;
@@ -173,7 +191,6 @@ int main(int argc, char** argv) {
         else if (sName == "--url") options.sUrl = sValue;
         else if (sName == "--language") options.sLanguages = sValue;
         else if (sName == "--out") options.sOut = sValue;
-        else if (sName == "--listen" && !bRender) options.sListen = sValue;
         else if (sName == "--method" && bRender) options.sMethod = sValue;
         else if (sName == "--cookie" && bRender) options.sCookie = sValue;
         else if (sName == "--user" && bRender) options.sUser = sValue;
@@ -187,6 +204,5 @@ int main(int argc, char** argv) {
             return Usage();
         }
     }
-    if (options.bServe) return kxhost::RunDemoServer(options.sListen, options.sWorker, KX_DEFAULT_CLIENT, KX_DEMO_PAGES);
     return RunDemo(options);
 }

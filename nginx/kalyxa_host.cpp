@@ -86,7 +86,7 @@ kx_worker* kx_worker_start(const char* pszWorkerPath, const char* pszUserStore, 
         std::unique_ptr<kxhost::UserStore> spStore =
             kxhost::OpenUserStore(pszUserStore != nullptr ? pszUserStore : "", sError);
         if (!spStore) {
-            CopyError("cannot open the user store: " + sError, pszError, cbError);
+            CopyError(sError, pszError, cbError);
             return nullptr;
         }
         HTTP_FILTER_VERSION version{};

@@ -1,9 +1,11 @@
-// The demo in headless Chromium: kx-host demo --serve, the product's buttons
-// in the rendered page, the week button choosing the week view for the next
-// plain calendar request, no script error.
-//   node demo_browser_test.js KX_HOST [SCREENSHOT.png]
+// The demo in headless Chromium: nginx with the module in front of the OWA
+// look-alike (scripts/serve-demo.sh), the product's buttons in the rendered
+// page, the week button choosing the week view for the next plain calendar
+// request, no script error.
+//   node demo_browser_test.js SERVE_DEMO_SH BUILD_DIR [SCREENSHOT.png]
 'use strict';
 const { spawn } = require('child_process');
+const net = require('net');
 const puppeteer = require('puppeteer-core');
 
 function fail(message) {
@@ -11,9 +13,22 @@ function fail(message) {
   process.exitCode = 1;
 }
 
-function startDemo(kxHost) {
+// A loopback port that was free a moment ago.
+function freePort() {
   return new Promise((resolve, reject) => {
-    const demo = spawn(kxHost, ['demo', '--serve', '--listen', '127.0.0.1:0'], { stdio: ['ignore', 'pipe', 'inherit'] });
+    const server = net.createServer();
+    server.on('error', reject);
+    server.listen(0, '127.0.0.1', () => {
+      const { port } = server.address();
+      server.close(() => resolve(port));
+    });
+  });
+}
+
+async function startDemo(serveDemo, build) {
+  const port = await freePort();
+  return new Promise((resolve, reject) => {
+    const demo = spawn(serveDemo, [build, '--listen', '127.0.0.1:' + port], { stdio: ['ignore', 'pipe', 'inherit'] });
     let output = '';
     const timer = setTimeout(() => reject(new Error('the demo did not start: ' + output)), 20000);
     demo.stdout.on('data', (chunk) => {
@@ -29,8 +44,8 @@ function startDemo(kxHost) {
 }
 
 async function main() {
-  const [kxHost, screenshot] = process.argv.slice(2);
-  const { demo, url } = await startDemo(kxHost);
+  const [serveDemo, build, screenshot] = process.argv.slice(2);
+  const { demo, url } = await startDemo(serveDemo, build);
   const browser = await puppeteer.launch({
     executablePath: process.env.KX_CHROMIUM || '/usr/bin/chromium',
     headless: true,
@@ -41,6 +56,7 @@ async function main() {
     const errors = [];
     page.on('pageerror', (error) => errors.push(String(error)));
     page.on('console', (message) => { if (message.type() === 'error') errors.push(message.text()); });
+    page.on('response', (response) => { if (response.status() >= 400) errors.push(response.status() + ' ' + response.url()); });
     await page.setViewport({ width: 900, height: 420 });
     await page.goto(url, { waitUntil: 'load' });
     for (const id of ['qvdayview', 'qvwkweekview', 'qvweekview', 'qvmonthview', 'qvcalsearch', 'lnkMngCds', 'lnkMngDgs']) {

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/demo_owa.h"
 #include "host/host_request.h"
 #include "host/user_store.h"
 #include "tests/integration/worker_fixture.h"
@@ -26,6 +27,7 @@
 #include "tests/support/fake_owa.h"
 #include "tests/support/html_tree.h"
 #include "tests/support/nginx_server.h"
+#include "tests/support/redis_server.h"
 #include "tests/support/temporary_folder.h"
 #include "tests/support/test_servers.h"
 
@@ -340,6 +342,74 @@ TEST_F(NginxModule, TheStatusLocationCountsWhatTheWorkersDid) {
         EXPECT_TRUE(std::regex_match(sLine, std::regex(R"(kalyxa_[a-z_]+(\{[a-z]+="[^"]*"\})? [0-9]+(\.[0-9]+)?)")))
             << sLine;
     }
+}
+
+// The demo's site (samples/nginx/demo-site.conf) in front of the OWA
+// look-alike: a view chosen with the product's button is what the next
+// plain calendar request shows, and the product's files come from nginx.
+TEST_F(NginxModule, TheDemosCalendarRemembersTheChosenView) {
+    kxhost::DemoOwa owa(KX_DEMO_PAGES);
+    ASSERT_GT(owa.Start(), 0);
+    std::ifstream file(std::string(KX_NGINX_SAMPLES) + "/demo-site.conf");
+    const std::string sSite((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    CNginxServer demo(m_spProduct->WorkerCopy(), StorePath(),
+                      Replaced(Replaced(Replaced(Replaced(sSite, "{SAMPLES}", KX_NGINX_SAMPLES), "{LISTEN}",
+                                                 "127.0.0.1:{PORT}"),
+                                        "{CLIENT}", KX_CLIENT_FOLDER),
+                               "{OWA}", owa.Url()));
+    ASSERT_TRUE(demo.Running());
+    httplib::Client client("127.0.0.1", demo.Port());
+    const auto view = [&](const std::string& sTarget) {
+        const httplib::Result result = client.Get(sTarget.c_str(), {{"Cookie", "UserContext=c0ffee"}});
+        if (!result) return std::string("(no answer)");
+        const CHtmlTree tree(result->body);
+        return CHtmlTree::Text(tree.ById("divView"));
+    };
+    const httplib::Result first = client.Get("/owa/?ae=Folder&t=IPF.Appointment", {{"Cookie", "UserContext=c0ffee"}});
+    ASSERT_TRUE(first);
+    const CHtmlTree tree(first->body);
+    EXPECT_EQ(CHtmlTree::Attribute(tree.ById("qvweekview"), "onclick"), "return qvkx_OnClkChngView(2);");
+    EXPECT_EQ(view("/owa/?ae=Folder&t=IPF.Appointment&yr=2026&mn=12&dy=7&a=QvView2"), "Week view");
+    EXPECT_EQ(view("/owa/?ae=Folder&t=IPF.Appointment"), "Week view") << "rewritten to the stored view";
+    const httplib::Result handler = client.Get("/owa/?qvkxcmd=mngcds", {{"Cookie", "UserContext=c0ffee"}});
+    ASSERT_TRUE(handler);
+    EXPECT_NE(handler->body.find("<h1>MngCds.srf</h1>"), std::string::npos) << handler->body;
+
+    const httplib::Result script = client.Get("/owa/QVScripts/Kalyxa/2.0/kx-2.0-1/qv_kxutil.js");
+    ASSERT_TRUE(script);
+    EXPECT_EQ(script->status, 200);
+    EXPECT_EQ(script->get_header_value("Content-Type"), "application/javascript");
+    EXPECT_NE(script->body.find("qvkx_OpnMngDgs"), std::string::npos);
+    for (const char* pszTarget : {"/owa/QVScripts/Kalyxa/2.0/kx-2.0-1/..%2f..%2fetc%2fpasswd",
+                                  "/owa/QVScripts/Kalyxa/2.0/../../../etc/passwd", "/owa/QVScripts/Kalyxa/2.0/missing.js"}) {
+        const httplib::Result refused = client.Get(pszTarget);
+        ASSERT_TRUE(refused);
+        EXPECT_NE(refused->status, 200) << pszTarget;
+        EXPECT_EQ(refused->body.find("root:"), std::string::npos) << pszTarget;
+    }
+}
+
+// Several servers on one Redis: a view chosen through one is kept for the
+// other; a store that is down costs the view, not the page.
+TEST_F(NginxModule, TwoServersOnOneRedisShareTheChosenView) {
+    CRedisServer redis;
+    const std::string sSite = Replaced(Replaced(SITE, "{OWA}", m_owa.Url()), "{SAMPLES}", KX_NGINX_SAMPLES);
+    CNginxServer first(m_spProduct->WorkerCopy(), redis.Uri(), sSite);
+    CNginxServer second(m_spProduct->WorkerCopy(), redis.Uri(), sSite);
+    ASSERT_TRUE(first.Running() && second.Running());
+    const auto get = [&](const CNginxServer& server, const char* pszTarget) {
+        httplib::Client client("127.0.0.1", server.Port());
+        return client.Get(pszTarget, {{"X-Remote-User", ANA}, {"Cookie", "UserContext=c0ffee"}});
+    };
+    ASSERT_TRUE(get(first, "/owa/?ae=Folder&t=IPF.Appointment&a=QvView4"));
+    ASSERT_TRUE(get(second, "/owa/?ae=Folder&t=IPF.Appointment"));
+    EXPECT_EQ(m_owa.Last().target, "/owa/?ae=Folder&t=IPF.Appointment&a=QvView4");
+    redis.Kill();
+    const httplib::Result result = get(second, "/owa/?ae=Folder&t=IPF.Appointment");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200);
+    EXPECT_EQ(result->get_header_value("X-QVProduct"), "6");
+    EXPECT_EQ(m_owa.Last().target, "/owa/?ae=Folder&t=IPF.Appointment");
 }
 
 }  // namespace
