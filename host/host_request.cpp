@@ -73,7 +73,7 @@ HostRequest::HostRequest(HostServices& services, RequestSpec spec) : m_services(
     Assign(m_exchangeUrl.m_sRoot, m_spec.sRoot);
     Assign(m_exchangeUrl.m_sOwaPath, m_spec.sOwaPath);
 
-    SetResponse(m_spec.dwHttpStatus, std::move(m_spec.sResponseHead), std::move(m_spec.sBody));
+    SetResponse(m_spec.dwHttpStatus, m_spec.sResponseHead, std::move(m_spec.sBody));
     m_context.pHostReserved0 = this;
     m_context.m_pCoreServices = m_services.Table();
     m_context.m_pfc = &m_filterContext;
@@ -85,26 +85,35 @@ HostRequest::HostRequest(HostServices& services, RequestSpec spec) : m_services(
 }
 
 void HostRequest::SetResponse(DWORD dwHttpStatus, std::string sHead, std::string sBody) {
+    BeginBody(dwHttpStatus, std::move(sHead), sBody.size());
+    AppendBody(sBody.data(), sBody.size());
+    EndBody();
+}
+
+void HostRequest::BeginBody(DWORD dwHttpStatus, std::string sHead, size_t cbExpected) {
     m_spec.dwHttpStatus = dwHttpStatus;
-    m_spec.sResponseHead = std::move(sHead);
-    m_spec.sBody = std::move(sBody);
     m_sendResponse.HttpStatus = dwHttpStatus;
     m_authComplete.HttpStatus = dwHttpStatus;
     m_outbound.m_dwHttpStatus = dwHttpStatus;
-    m_buffer = m_spec.sResponseHead + m_spec.sBody;
+    m_spec.sResponseHead = sHead;
+    m_buffer = std::move(sHead);
+    m_buffer.reserve(m_buffer.size() + cbExpected);
     m_sent.clear();
     m_bSentChanged = false;
     m_commonPointers = CCommonPointers{};
-    if (!m_buffer.empty()) {
-        auto* pStart = reinterpret_cast<BYTE*>(m_buffer.data());
-        m_commonPointers.m_pBufferStart = pStart;
-        m_commonPointers.m_pBufferLast = pStart + m_buffer.size() - 1;
-        m_commonPointers.m_pHtmlDataStart = m_spec.sResponseHead.empty() ? nullptr : pStart + m_spec.sResponseHead.size();
-        m_commonPointers.m_cbResponseHead = static_cast<DWORD>(m_spec.sResponseHead.size());
-        LocateTags();
-    }
-    // Without a buffer the worker finds no common pointers, as with IIS.
-    m_outbound.m_pCommonPointers = m_buffer.empty() ? nullptr : &m_commonPointers;
+    m_outbound.m_pCommonPointers = nullptr;
+}
+
+void HostRequest::EndBody() {
+    if (m_buffer.empty()) return;  // without a buffer the worker finds no common pointers, as with IIS
+    auto* pStart = reinterpret_cast<BYTE*>(m_buffer.data());
+    m_commonPointers.m_pBufferStart = pStart;
+    m_commonPointers.m_pBufferLast = pStart + m_buffer.size() - 1;
+    const size_t cbHead = m_spec.sResponseHead.size();
+    m_commonPointers.m_pHtmlDataStart = cbHead == 0 ? nullptr : pStart + cbHead;
+    m_commonPointers.m_cbResponseHead = static_cast<DWORD>(cbHead);
+    LocateTags();
+    m_outbound.m_pCommonPointers = &m_commonPointers;
 }
 
 void HostRequest::SetUser(const std::string& sUser) {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -55,6 +56,13 @@ public:
     // The response OWA gave, for the notifications that follow; a proxy
     // knows it only after the request's own notifications.
     void SetResponse(DWORD dwHttpStatus, std::string sHead, std::string sBody);
+    // The same for a host that receives the body in pieces: the status and
+    // head, the body's pieces straight into the buffer, then EndBody before
+    // the page's notification.
+    void BeginBody(DWORD dwHttpStatus, std::string sHead, size_t cbExpected);
+    void AppendBody(const char* pData, size_t cbData) { m_buffer.append(pData, cbData); }
+    std::string_view Body() const { return std::string_view(m_buffer).substr(m_spec.sResponseHead.size()); }
+    void EndBody();
 
     // The user the host identified, known once the request is authenticated
     // ("QV_USERNAME", "LOGON_USER"; empty: none).

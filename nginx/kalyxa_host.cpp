@@ -1,6 +1,8 @@
 // The host library behind the nginx layer's C interface.
 #include "nginx/kalyxa_host.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -75,6 +77,12 @@ struct kx_request {
 extern "C" {
 
 kx_worker* kx_worker_start(const char* pszWorkerPath, const char* pszUserStore, char* pszError, size_t cbError) {
+    // A page passes as several buffers of its size (the held answer, the
+    // record's copy, the edited page), freed at the end of each request. Kept
+    // in the allocator's heap instead of being mapped, or trimmed from its
+    // top, and faulted in again page by page on every request.
+    mallopt(M_MMAP_THRESHOLD, 8 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
     try {
         auto spModule = std::make_unique<kxhost::WorkerModule>(pszWorkerPath != nullptr ? pszWorkerPath : "");
         if (!spModule->IsLoaded()) {
@@ -195,17 +203,30 @@ void kx_request_response(kx_request* pRequest, int nStatus, const kx_header* pHe
     pRequest->Notify(SF_NOTIFY_SEND_RESPONSE);
 }
 
-int kx_request_page(kx_request* pRequest, const char* pBody, size_t cbBody, kx_page* pPage) {
+void kx_request_page_begin(kx_request* pRequest, size_t cbExpected) {
+    kxhost::HostRequest& record = *pRequest->spRecord;
+    // The head as it leaves, with the worker's own response headers.
+    std::string sHead = pRequest->sHead;
+    for (const kxhost::HeaderAction& action : record.HeaderActions())
+        if (action.dwNotification == SF_NOTIFY_SEND_RESPONSE)
+            sHead.append(WithoutColon(action.sName)).append(": ").append(action.sValue).append("\r\n");
+    sHead.append("\r\n");
+    record.BeginBody(record.Spec().dwHttpStatus, std::move(sHead), cbExpected);
+}
+
+void kx_request_page_append(kx_request* pRequest, const char* pData, size_t cbData) {
+    pRequest->spRecord->AppendBody(pData, cbData);
+}
+
+kx_text kx_request_page_held(const kx_request* pRequest) {
+    const std::string_view sBody = pRequest->spRecord->Body();
+    return kx_text{sBody.data(), sBody.size()};
+}
+
+int kx_request_page(kx_request* pRequest, kx_page* pPage) {
     try {
         kxhost::HostRequest& record = *pRequest->spRecord;
-        // The head as it leaves, with the worker's own response headers.
-        std::string sHead = pRequest->sHead;
-        for (const kxhost::HeaderAction& action : record.HeaderActions())
-            if (action.dwNotification == SF_NOTIFY_SEND_RESPONSE)
-                sHead.append(WithoutColon(action.sName)).append(": ").append(action.sValue).append("\r\n");
-        sHead.append("\r\n");
-        const size_t cbHead = sHead.size();
-        record.SetResponse(record.Spec().dwHttpStatus, std::move(sHead), std::string(pBody, cbBody));
+        record.EndBody();
         pRequest->Notify(SF_NOTIFY_SEND_RAW_DATA);
         if (!record.Changed()) return KX_PAGE_UNCHANGED;
         const std::string& sSent = record.SentResponse();
@@ -217,6 +238,7 @@ int kx_request_page(kx_request* pRequest, const char* pBody, size_t cbBody, kx_p
         pPage->headers = pRequest->sentHeaders.data();
         pPage->header_count = pRequest->sentHeaders.size();
         pPage->body = kx_text{sSent.data() + pRequest->sent.nBody, sSent.size() - pRequest->sent.nBody};
+        const size_t cbHead = record.Buffer().size() - record.Body().size();
         const bool bSameHead =
             pRequest->sent.nBody == cbHead && sSent.compare(0, cbHead, record.Buffer(), 0, cbHead) == 0;
         return bSameHead ? KX_PAGE_BODY : KX_PAGE_RESPONSE;

@@ -73,7 +73,14 @@ int kx_request_wanted(const kx_request *request);
 /* The response's status and headers as they leave: send-response. */
 void kx_request_response(kx_request *request, int status, const kx_header *headers, size_t header_count);
 
-/* The whole page of a wanted HTML answer: send-raw-data. */
+/* A wanted HTML answer is held whole for send-raw-data: begin with the
+ * length expected (0: unknown), append its pieces as they come (straight
+ * into the record's buffer), then kx_request_page. What is held so far
+ * stays readable until the request ends. */
+void kx_request_page_begin(kx_request *request, size_t expected);
+void kx_request_page_append(kx_request *request, const char *data, size_t len);
+kx_text kx_request_page_held(const kx_request *request);
+
 enum {
     KX_PAGE_UNCHANGED = 0,
     KX_PAGE_BODY = 1,     /* the same status and headers, another body */
@@ -86,7 +93,9 @@ typedef struct {
     size_t header_count;
     kx_text body;
 } kx_page;
-int kx_request_page(kx_request *request, const char *body, size_t body_len, kx_page *page);
+/* Send-raw-data on the held page; page receives what to send unless the
+ * answer is KX_PAGE_UNCHANGED or KX_PAGE_BROKEN. */
+int kx_request_page(kx_request *request, kx_page *page);
 
 /* What the worker answered over a request's notifications: codes other
  * than success, and the unexpected failures (exceptions it caught). */

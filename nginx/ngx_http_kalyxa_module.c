@@ -28,9 +28,7 @@ typedef struct {
 
 typedef struct {
     kx_request *request;
-    u_char *page; /* the held answer */
-    size_t page_len;
-    size_t page_size;
+    size_t page_len; /* held so far */
     unsigned authenticated : 1;
     unsigned responded : 1;
     unsigned holding : 1;
@@ -437,6 +435,7 @@ static ngx_int_t ngx_http_kalyxa_header_filter(ngx_http_request_t *r) {
         return ngx_http_next_header_filter(r);
     }
     ctx->holding = 1;
+    kx_request_page_begin(ctx->request, r->headers_out.content_length_n > 0 ? (size_t)r->headers_out.content_length_n : 0);
     r->main_filter_need_in_memory = 1;
     r->allow_ranges = 0;
     return NGX_OK;
@@ -501,10 +500,11 @@ static ngx_int_t ngx_http_kalyxa_replace_headers(ngx_http_request_t *r, const kx
 /* Send-raw-data on the whole page, then the page as the worker left it. */
 static ngx_int_t ngx_http_kalyxa_page(ngx_http_request_t *r, ngx_http_kalyxa_ctx_t *ctx) {
     kx_page page;
+    kx_text held;
     struct timespec start, end;
     int result;
     clock_gettime(CLOCK_MONOTONIC, &start);
-    result = kx_request_page(ctx->request, (const char *)ctx->page, ctx->page_len, &page);
+    result = kx_request_page(ctx->request, &page);
     clock_gettime(CLOCK_MONOTONIC, &end);
     ngx_http_kalyxa_count_page_time((ngx_msec_t)((end.tv_sec - start.tv_sec) * 1000000 +
                                                  (end.tv_nsec - start.tv_nsec) / 1000));
@@ -514,7 +514,10 @@ static ngx_int_t ngx_http_kalyxa_page(ngx_http_request_t *r, ngx_http_kalyxa_ctx
         ngx_http_kalyxa_count_outcome(1, 0);
     }
     if (result == KX_PAGE_UNCHANGED) ngx_http_kalyxa_count_unchanged(NGX_HTTP_KALYXA_NOT_OURS);
-    if (result == KX_PAGE_UNCHANGED || result == KX_PAGE_BROKEN) return ngx_http_kalyxa_send(r, ctx->page, ctx->page_len);
+    if (result == KX_PAGE_UNCHANGED || result == KX_PAGE_BROKEN) {
+        held = kx_request_page_held(ctx->request);
+        return ngx_http_kalyxa_send(r, (u_char *)held.data, held.len);
+    }
     ngx_http_kalyxa_count_changed();
     if (result == KX_PAGE_RESPONSE && ngx_http_kalyxa_replace_headers(r, &page) != NGX_OK) return NGX_ERROR;
     ngx_http_clear_content_length(r);
@@ -531,7 +534,7 @@ static ngx_int_t ngx_http_kalyxa_body_filter(ngx_http_request_t *r, ngx_chain_t 
     ngx_chain_t *cl, *held;
     ngx_buf_t *b;
     size_t size;
-    u_char *grown;
+    kx_text page;
     ngx_int_t last = 0, rc;
     if (ctx == NULL || !ctx->holding || r != r->main) return ngx_http_next_body_filter(r, in);
 
@@ -551,25 +554,17 @@ static ngx_int_t ngx_http_kalyxa_body_filter(ngx_http_request_t *r, ngx_chain_t 
             held = ngx_alloc_chain_link(r->pool);
             b = ngx_calloc_buf(r->pool);
             if (held == NULL || b == NULL) return NGX_ERROR;
-            b->pos = ctx->page;
-            b->last = ctx->page + ctx->page_len;
-            b->memory = ctx->page_len != 0;
+            page = kx_request_page_held(ctx->request);
+            b->pos = (u_char *)page.data;
+            b->last = b->pos + page.len;
+            b->memory = page.len != 0;
             held->buf = b;
             held->next = cl;
             rc = ngx_http_next_header_filter(r);
             if (rc == NGX_ERROR || rc > NGX_OK || r->header_only) return rc;
             return ngx_http_next_body_filter(r, held);
         }
-        if (ctx->page_len + size > ctx->page_size) {
-            ctx->page_size = ngx_max(ctx->page_size * 2, ctx->page_len + size);
-            if (ctx->page_size > lcf->max_page) ctx->page_size = lcf->max_page;
-            grown = ngx_palloc(r->pool, ctx->page_size);
-            if (grown == NULL) return NGX_ERROR;
-            if (ctx->page_len != 0) ngx_memcpy(grown, ctx->page, ctx->page_len);
-            if (ctx->page != NULL) ngx_pfree(r->pool, ctx->page);
-            ctx->page = grown;
-        }
-        if (size != 0) ngx_memcpy(ctx->page + ctx->page_len, b->pos, size);
+        if (size != 0) kx_request_page_append(ctx->request, (const char *)b->pos, size);
         ctx->page_len += size;
         b->pos = b->last;
         if (b->last_buf) last = 1;
