@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,6 +18,7 @@
 #include <sstream>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "host/demo_owa.h"
@@ -105,8 +107,9 @@ protected:
         ASSERT_TRUE(m_spNginx->Running());
     }
 
-    // nginx started as root runs its workers as nobody: the product is
-    // theirs to read, the logs and the user store theirs to write.
+    // nginx started as root runs its workers as nobody (unless it is one
+    // process): the product is theirs to read, the logs and the user store
+    // theirs to write.
     void ShareWithNginxWorkers() {
         const fs::path root = fs::path(m_spProduct->ProductFolder()).parent_path().parent_path().parent_path();
         for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root))
@@ -114,7 +117,7 @@ protected:
         fs::permissions(root, fs::perms(0755));
         fs::permissions(m_spProduct->WorkerCopy(), fs::perms(0755));
         fs::permissions(m_scratch.string(), fs::perms(0755));
-        if (geteuid() != 0) return;
+        if (geteuid() != 0 || CNginxServer::SingleProcess()) return;
         const passwd* pNobody = getpwnam("nobody");
         ASSERT_NE(pNobody, nullptr);
         for (const std::string& sFolder : {LogFolder(), StoreFolder()})
@@ -292,6 +295,7 @@ TEST_F(NginxModule, EveryRequestEndsOnceHoweverItEnds) {
 }
 
 TEST_F(NginxModule, AReloadUnderLoadLosesNoRequestAndStopsEachOldWorker) {
+    if (CNginxServer::SingleProcess()) GTEST_SKIP() << "a reload needs the master process";
     m_spNginx.reset();
     m_spNginx = std::make_unique<CNginxServer>(m_spProduct->WorkerCopy(), StorePath(),
                                                Replaced(Replaced(SITE, "{OWA}", m_owa.Url()), "{SAMPLES}", KX_NGINX_SAMPLES),
@@ -410,6 +414,36 @@ TEST_F(NginxModule, TwoServersOnOneRedisShareTheChosenView) {
     EXPECT_EQ(result->status, 200);
     EXPECT_EQ(result->get_header_value("X-QVProduct"), "6");
     EXPECT_EQ(m_owa.Last().target, "/owa/?ae=Folder&t=IPF.Appointment");
+}
+
+// The deployment sample, with files of the test's own in place of the
+// site's, is a configuration nginx takes.
+TEST_F(NginxModule, TheDeploymentSampleIsAValidConfiguration) {
+    const std::string sFolder = m_scratch.string();
+    const std::string sCertificate = sFolder + "/site.pem", sKey = sFolder + "/site.key";
+    ASSERT_EQ(std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=mail.example.test -keyout '" +
+                           sKey + "' -out '" + sCertificate + "' >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    std::ifstream file(std::string(KX_NGINX_SAMPLES) + "/owa-site.conf");
+    std::string sSite((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    for (const auto& [sFrom, sTo] : std::vector<std::pair<std::string, std::string>>{
+             {"/etc/ssl/certs/mail.example.test.pem", sCertificate},
+             {"/etc/ssl/private/mail.example.test.key", sKey},
+             {"/etc/ssl/certs/owa-ca.pem", sCertificate},
+             {"/opt/quorvane/Quorvane/Kalyxa/Client", KX_CLIENT_FOLDER},
+             {"server owa01.example.test:443", "server 127.0.0.1:9"},  // nginx resolves the names it is given
+             {"https://signin.example.test/check", "http://127.0.0.1:9/check"},
+             {"listen 443 ssl", "listen 127.0.0.1:" + std::to_string(FreeLoopbackPort()) + " ssl"}})
+        sSite = Replaced(sSite, sFrom, sTo);
+    std::ofstream(sFolder + "/owa-site.conf") << sSite;
+    std::ofstream(sFolder + "/nginx.conf") << "load_module " << KX_NGINX_MODULE << ";\npid " << sFolder
+                                          << "/nginx.pid;\nerror_log stderr;\nevents {}\nhttp {\n  kalyxa_worker "
+                                          << m_spProduct->WorkerCopy() << ";\n  kalyxa_user_store " << StorePath()
+                                          << ";\n  include " << KX_NGINX_SAMPLES << "/kalyxa-types.conf;\n  include "
+                                          << sFolder << "/owa-site.conf;\n}\n";
+    const std::string sCommand = "/usr/sbin/nginx -t -q -p '" + sFolder + "' -c '" + sFolder + "/nginx.conf' 2>&1";
+    EXPECT_EQ(std::system(sCommand.c_str()), 0) << sCommand;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,6 +35,7 @@ CNginxServer::CNginxServer(const std::string& sWorker, const std::string& sUserS
     std::ofstream conf(m_sPrefix + "/nginx.conf");
     conf << "load_module " << KX_NGINX_MODULE << ";\n"
          << "daemon off;\nworker_processes " << nWorkerProcesses << ";\nworker_shutdown_timeout 5s;\n"
+         << (SingleProcess() ? "master_process off;\n" : "")
          << "pid " << m_sPrefix << "/nginx.pid;\nerror_log " << m_sPrefix << "/logs/error.log info;\n"
          << "events { worker_connections 256; }\n"
          << "http {\n  access_log off;\n"
@@ -42,9 +44,11 @@ CNginxServer::CNginxServer(const std::string& sWorker, const std::string& sUserS
          << "  kalyxa_worker " << sWorker << ";\n  kalyxa_user_store " << sUserStore << ";\n"
          << sBlock << "\n}\n";
     conf.close();
+    if (SingleProcess()) setenv("LD_PRELOAD", KX_NGINX_PRELOAD, 1);
     m_pid = Spawn({"/usr/sbin/nginx", "-p", m_sPrefix, "-c", m_sPrefix + "/nginx.conf", "-e",
                    m_sPrefix + "/logs/error.log"},
                   m_sPrefix + "/logs/stdout.log");
+    if (SingleProcess()) unsetenv("LD_PRELOAD");
     for (int n = 0; n < 200 && !Accepts(m_nPort); ++n) {
         if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
             m_pid = -1;

@@ -18,6 +18,10 @@ public:
     CNginxServer(const CNginxServer&) = delete;
     CNginxServer& operator=(const CNginxServer&) = delete;
 
+    // Built with sanitizers, nginx runs as one process with their run-time
+    // libraries preloaded (its workers cannot be separate processes then).
+    static bool SingleProcess() { return KX_NGINX_PRELOAD[0] != '\0'; }
+
     int Port() const { return m_nPort; }
     bool Running() const { return m_pid > 0; }
     // The error log so far.
