@@ -34,6 +34,7 @@
 #include "tests/support/test_servers.h"
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -292,6 +293,30 @@ TEST_F(NginxModule, EveryRequestEndsOnceHoweverItEnds) {
     EXPECT_EQ(sCut, "") << "a page is held until it is whole";
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(TraceCount(END_OF_REQUEST), nRequests);
+}
+
+// Pages OWA holds open (as its notification long polls are) and clients
+// that stop reading hold nobody else up.
+TEST_F(NginxModule, HeldPagesAndSlowClientsStopNoOneElse) {
+    std::vector<std::thread> held;
+    for (int n = 0; n < 8; ++n)
+        held.emplace_back([this] {
+            RawExchange(m_spNginx->Port(),
+                        "GET /owa/?ae=Folder&t=IPF.Appointment&fake=endless HTTP/1.1\r\nHost: x\r\n"
+                        "User-Agent: Mozilla/5.0\r\nCookie: UserContext=c0ffee\r\nX-Remote-User: ana\r\n\r\n",
+                        3);
+        });
+    std::vector<int> silent;
+    for (int n = 0; n < 8; ++n) silent.push_back(OpenIdleConnection(m_spNginx->Port()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const Clock::time_point start = Clock::now();
+    const httplib::Result result = Get("/owa/?ae=Folder&t=IPF.Appointment");
+    const double dSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->get_header_value("X-QVProduct"), "6");
+    EXPECT_LT(dSeconds, 2.0);
+    for (int fd : silent) close(fd);
+    for (std::thread& thread : held) thread.join();
 }
 
 TEST_F(NginxModule, AReloadUnderLoadLosesNoRequestAndStopsEachOldWorker) {

@@ -61,6 +61,16 @@ std::string RawExchange(int nPort, const std::string& sRequest, int nSeconds) {
     return sResponse;
 }
 
+int OpenIdleConnection(int nPort) {
+    const int nSocket = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(nPort));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (nSocket >= 0) connect(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    return nSocket;
+}
+
 pid_t Spawn(const std::vector<std::string>& arguments, const std::string& sLog) {
     std::vector<char*> argv;
     for (const std::string& sArgument : arguments) argv.push_back(const_cast<char*>(sArgument.c_str()));

@@ -14,6 +14,8 @@ bool Accepts(int nPort);
 // Sends raw bytes to the loopback port and reads what comes back until the
 // peer closes or nSeconds pass without a byte.
 std::string RawExchange(int nPort, const std::string& sRequest, int nSeconds = 2);
+// A connection to the loopback port that sends nothing; its descriptor.
+int OpenIdleConnection(int nPort);
 // Starts a program (searched on PATH) with its output appended to sLog;
 // throws when it cannot be started.
 pid_t Spawn(const std::vector<std::string>& arguments, const std::string& sLog);
