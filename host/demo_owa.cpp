@@ -69,6 +69,9 @@ DemoOwa::DemoOwa(std::string sPages) : m_sPages(std::move(sPages)), m_spServer(s
                 response.set_content(ReadFile(m_sPages + "/bsearch.gif"), "image/gif");
             else
                 response.set_content("", "text/css");
+        } else if (StartsWithNoCase(request.path, "/owa/14.3.123.4/scripts/")) {
+            response.set_content("// OWA's own " + request.path.substr(request.path.rfind('/') + 1) + "\n",
+                                 "application/javascript");
         } else if (request.path == "/favicon.ico") {
             response.status = 204;
         } else {

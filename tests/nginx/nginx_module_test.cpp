@@ -404,6 +404,9 @@ TEST_F(NginxModule, TheDemosCalendarRemembersTheChosenView) {
     ASSERT_TRUE(handler);
     EXPECT_NE(handler->body.find("<h1>MngCds.srf</h1>"), std::string::npos) << handler->body;
 
+    const httplib::Result owasScript = client.Get("/owa/14.3.123.4/scripts/premium/kx-2.0-1/cdayvw.js");
+    ASSERT_TRUE(owasScript);
+    EXPECT_EQ(owasScript->body, "// OWA's own cdayvw.js\n") << "asked of OWA without the cached-script folder";
     const httplib::Result script = client.Get("/owa/QVScripts/Kalyxa/2.0/kx-2.0-1/qv_kxutil.js");
     ASSERT_TRUE(script);
     EXPECT_EQ(script->status, 200);
