@@ -155,6 +155,8 @@ kx_request* kx_request_begin(kx_worker* pWorker, const kx_request_start* pStart)
 
 void kx_request_authenticated(kx_request* pRequest, kx_text user) {
     const std::string sUser = Text(user);
+    // A request of no one keeps nothing: its choices last for itself only.
+    if (sUser.empty()) pRequest->services.m_pUserStore = nullptr;
     pRequest->spRecord->SetUser(sUser);
     pRequest->Notify(SF_NOTIFY_AUTH_COMPLETE);
 }

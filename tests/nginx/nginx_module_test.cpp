@@ -241,6 +241,9 @@ TEST_F(NginxModule, TheUserIsOnlyWhoTheOperatorSays) {
     // /anonymous/ names no user: a browser's X-Remote-User is no one's.
     ASSERT_TRUE(Get("/anonymous/?ae=Folder&t=IPF.Appointment&a=QvView4"));
     EXPECT_EQ(StoredView(ANA), "");
+    EXPECT_EQ(StoredView(""), "") << "nor is it kept for everyone without a name";
+    ASSERT_TRUE(Get("/anonymous/?ae=Folder&t=IPF.Appointment"));
+    EXPECT_EQ(m_owa.Last().target, "/owa/?ae=Folder&t=IPF.Appointment");
 }
 
 TEST_F(NginxModule, OwnCommandsGoToTheirHandlerPagesWithTheWorkersHeadersOnly) {
