@@ -319,8 +319,9 @@ TEST_F(NginxModule, EveryRequestEndsOnceHoweverItEnds) {
 // Pages OWA holds open (as its notification long polls are) and clients
 // that stop reading hold nobody else up.
 TEST_F(NginxModule, HeldPagesAndSlowClientsStopNoOneElse) {
+    // Four held pages: the fake OWA answers on eight threads.
     std::vector<std::thread> held;
-    for (int n = 0; n < 8; ++n)
+    for (int n = 0; n < 4; ++n)
         held.emplace_back([this] {
             RawExchange(m_spNginx->Port(),
                         "GET /owa/?ae=Folder&t=IPF.Appointment&fake=endless HTTP/1.1\r\nHost: x\r\n"
@@ -333,8 +334,7 @@ TEST_F(NginxModule, HeldPagesAndSlowClientsStopNoOneElse) {
     const Clock::time_point start = Clock::now();
     const httplib::Result result = Get("/owa/?ae=Folder&t=IPF.Appointment");
     const double dSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->get_header_value("X-QVProduct"), "6");
+    EXPECT_TRUE(result && result->get_header_value("X-QVProduct") == "6");
     EXPECT_LT(dSeconds, 2.0);
     for (int fd : silent) close(fd);
     for (std::thread& thread : held) thread.join();
