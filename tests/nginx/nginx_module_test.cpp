@@ -487,7 +487,11 @@ TEST_F(NginxModule, TheDeploymentSampleIsAValidConfiguration) {
                                           << m_spProduct->WorkerCopy() << ";\n  kalyxa_user_store " << StorePath()
                                           << ";\n  include " << KX_NGINX_SAMPLES << "/kalyxa-types.conf;\n  include "
                                           << sFolder << "/owa-site.conf;\n}\n";
-    const std::string sCommand = "/usr/sbin/nginx -t -q -p '" + sFolder + "' -c '" + sFolder + "/nginx.conf' 2>&1";
+    const std::string sPreload = CNginxServer::SingleProcess() ? "LD_PRELOAD='" KX_NGINX_PRELOAD
+                                                                 "' LSAN_OPTIONS=suppressions=" KX_NGINX_LSAN_SUPPRESSIONS " "
+                                                               : "";
+    const std::string sCommand =
+        sPreload + "/usr/sbin/nginx -t -q -p '" + sFolder + "' -c '" + sFolder + "/nginx.conf' 2>&1";
     EXPECT_EQ(std::system(sCommand.c_str()), 0) << sCommand;
 }
 

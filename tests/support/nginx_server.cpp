@@ -44,11 +44,17 @@ CNginxServer::CNginxServer(const std::string& sWorker, const std::string& sUserS
          << "  kalyxa_worker " << sWorker << ";\n  kalyxa_user_store " << sUserStore << ";\n"
          << sBlock << "\n}\n";
     conf.close();
-    if (SingleProcess()) setenv("LD_PRELOAD", KX_NGINX_PRELOAD, 1);
+    if (SingleProcess()) {
+        setenv("LD_PRELOAD", KX_NGINX_PRELOAD, 1);
+        setenv("LSAN_OPTIONS", "suppressions=" KX_NGINX_LSAN_SUPPRESSIONS, 1);
+    }
     m_pid = Spawn({"/usr/sbin/nginx", "-p", m_sPrefix, "-c", m_sPrefix + "/nginx.conf", "-e",
                    m_sPrefix + "/logs/error.log"},
                   m_sPrefix + "/logs/stdout.log");
-    if (SingleProcess()) unsetenv("LD_PRELOAD");
+    if (SingleProcess()) {
+        unsetenv("LD_PRELOAD");
+        unsetenv("LSAN_OPTIONS");
+    }
     for (int n = 0; n < 200 && !Accepts(m_nPort); ++n) {
         if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
             m_pid = -1;
@@ -83,6 +89,12 @@ int CNginxServer::Stop() {
     for (int n = 0; n < 400; ++n) {
         if (waitpid(m_pid, &nStatus, WNOHANG) == m_pid) {
             m_pid = -1;
+            if (nStatus != 0) {  // what it said on its way out (a sanitizer's report)
+                std::ifstream log(m_sPrefix + "/logs/stdout.log");
+                std::ostringstream text;
+                text << log.rdbuf();
+                ADD_FAILURE() << "nginx ended with status " << nStatus << ":\n" << text.str().substr(0, 8000);
+            }
             return nStatus;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
