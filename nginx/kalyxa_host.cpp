@@ -64,6 +64,20 @@ struct kx_request {
     kxhost::RawResponse sent;
     std::vector<kx_header> sentHeaders;
     kx_request_outcome outcome{};
+    bool bFailed = false;  // memory ran out in the host: the worker is asked nothing more
+
+    // Runs a step of the host's; nothing is thrown across the C interface.
+    template <class Fn>
+    bool Guarded(Fn fn) noexcept {
+        if (bFailed) return false;
+        try {
+            fn();
+            return true;
+        } catch (...) {
+            bFailed = true;
+            return false;
+        }
+    }
 
     void Notify(DWORD dwNotification) {
         const DWORD dwResult = spRecord->Notify(spWorker->spModule->FilterProc(), dwNotification);
@@ -110,8 +124,10 @@ kx_worker* kx_worker_start(const char* pszWorkerPath, const char* pszUserStore, 
         return new kx_worker{std::move(spLoaded)};
     } catch (const std::exception& e) {
         CopyError(e.what(), pszError, cbError);
-        return nullptr;
+    } catch (...) {
+        CopyError("an unknown failure", pszError, cbError);
     }
+    return nullptr;
 }
 
 void kx_worker_stop(kx_worker* pWorker) {
@@ -148,17 +164,19 @@ kx_request* kx_request_begin(kx_worker* pWorker, const kx_request_start* pStart)
         spRequest->spRecord = std::make_unique<kxhost::HostRequest>(spRequest->services, std::move(spec));
         spRequest->Notify(SF_NOTIFY_PREPROC_HEADERS);
         return spRequest.release();
-    } catch (const std::exception&) {
+    } catch (...) {
         return nullptr;
     }
 }
 
 void kx_request_authenticated(kx_request* pRequest, kx_text user) {
-    const std::string sUser = Text(user);
-    // A request of no one keeps nothing: its choices last for itself only.
-    if (sUser.empty()) pRequest->services.m_pUserStore = nullptr;
-    pRequest->spRecord->SetUser(sUser);
-    pRequest->Notify(SF_NOTIFY_AUTH_COMPLETE);
+    pRequest->Guarded([&] {
+        const std::string sUser = Text(user);
+        // A request of no one keeps nothing: its choices last for itself only.
+        if (sUser.empty()) pRequest->services.m_pUserStore = nullptr;
+        pRequest->spRecord->SetUser(sUser);
+        pRequest->Notify(SF_NOTIFY_AUTH_COMPLETE);
+    });
 }
 
 int kx_request_url(const kx_request* pRequest, kx_text* pUrl) {
@@ -169,55 +187,60 @@ int kx_request_url(const kx_request* pRequest, kx_text* pUrl) {
 
 size_t kx_request_header_changes(kx_request* pRequest, int nResponse, const kx_header_change** ppChanges) {
     pRequest->changes.clear();
-    for (const kxhost::HeaderAction& action : pRequest->spRecord->HeaderActions()) {
-        const bool bResponse = action.dwNotification == SF_NOTIFY_SEND_RESPONSE;
-        if (bResponse != (nResponse != 0) || kxhost::SameNoCase(WithoutColon(action.sName), "URL")) continue;
-        // The name without its colon is a prefix of the worker's text.
-        const size_t cbName = action.sName.size() - (action.sName.ends_with(':') ? 1 : 0);
-        pRequest->changes.push_back(
-            kx_header_change{kx_text{action.sName.data(), cbName}, View(action.sValue), action.sAction == "set"});
-    }
+    const bool bListed = pRequest->Guarded([&] {
+        for (const kxhost::HeaderAction& action : pRequest->spRecord->HeaderActions()) {
+            const bool bResponse = action.dwNotification == SF_NOTIFY_SEND_RESPONSE;
+            if (bResponse != (nResponse != 0) || kxhost::SameNoCase(WithoutColon(action.sName), "URL")) continue;
+            // The name without its colon is a prefix of the worker's text.
+            const size_t cbName = action.sName.size() - (action.sName.ends_with(':') ? 1 : 0);
+            pRequest->changes.push_back(
+                kx_header_change{kx_text{action.sName.data(), cbName}, View(action.sValue), action.sAction == "set"});
+        }
+    });
     *ppChanges = pRequest->changes.data();
-    return pRequest->changes.size();
+    return bListed ? pRequest->changes.size() : 0;
 }
 
 int kx_request_wanted(const kx_request* pRequest) {
+    if (pRequest->bFailed) return 0;
     const DWORD dwControl = pRequest->spRecord->Context()->m_dwControlMessage;
     return dwControl != KX_CONTROL_IGNORE && dwControl != KX_CONTROL_HANDLED ? 1 : 0;
 }
 
 void kx_request_response(kx_request* pRequest, int nStatus, const kx_header* pHeaders, size_t cHeaders) {
-    std::string& sHead = pRequest->sHead;
-    sHead = "HTTP/1.1 " + std::to_string(nStatus) + (nStatus == 200 ? " OK" : "") + "\r\n";
-    const std::string* pSetCookie = nullptr;
-    std::string sSetCookie;
-    for (size_t n = 0; n < cHeaders; ++n) {
-        sHead.append(pHeaders[n].name.data, pHeaders[n].name.len).append(": ");
-        sHead.append(pHeaders[n].value.data, pHeaders[n].value.len).append("\r\n");
-        if (pSetCookie == nullptr && kxhost::SameNoCase(Text(pHeaders[n].name), "Set-Cookie")) {
-            sSetCookie = Text(pHeaders[n].value);
-            pSetCookie = &sSetCookie;
+    pRequest->Guarded([&] {
+        std::string& sHead = pRequest->sHead;
+        sHead = "HTTP/1.1 " + std::to_string(nStatus) + (nStatus == 200 ? " OK" : "") + "\r\n";
+        bool bCookie = false;
+        for (size_t n = 0; n < cHeaders; ++n) {
+            sHead.append(pHeaders[n].name.data, pHeaders[n].name.len).append(": ");
+            sHead.append(pHeaders[n].value.data, pHeaders[n].value.len).append("\r\n");
+            // The cookie OWA sets survives a page the worker replaces.
+            if (!bCookie && kxhost::SameNoCase(Text(pHeaders[n].name), "Set-Cookie")) {
+                pRequest->spRecord->SetRequestValue("Set-Cookie", Text(pHeaders[n].value));
+                bCookie = true;
+            }
         }
-    }
-    // The cookie OWA sets survives a page the worker replaces.
-    if (pSetCookie != nullptr) pRequest->spRecord->SetRequestValue("Set-Cookie", *pSetCookie);
-    pRequest->spRecord->SetResponse(static_cast<DWORD>(nStatus), std::string(), std::string());
-    pRequest->Notify(SF_NOTIFY_SEND_RESPONSE);
+        pRequest->spRecord->SetResponse(static_cast<DWORD>(nStatus), std::string(), std::string());
+        pRequest->Notify(SF_NOTIFY_SEND_RESPONSE);
+    });
 }
 
-void kx_request_page_begin(kx_request* pRequest, size_t cbExpected) {
-    kxhost::HostRequest& record = *pRequest->spRecord;
-    // The head as it leaves, with the worker's own response headers.
-    std::string sHead = pRequest->sHead;
-    for (const kxhost::HeaderAction& action : record.HeaderActions())
-        if (action.dwNotification == SF_NOTIFY_SEND_RESPONSE)
-            sHead.append(WithoutColon(action.sName)).append(": ").append(action.sValue).append("\r\n");
-    sHead.append("\r\n");
-    record.BeginBody(record.Spec().dwHttpStatus, std::move(sHead), cbExpected);
+int kx_request_page_begin(kx_request* pRequest, size_t cbExpected) {
+    return pRequest->Guarded([&] {
+        kxhost::HostRequest& record = *pRequest->spRecord;
+        // The head as it leaves, with the worker's own response headers.
+        std::string sHead = pRequest->sHead;
+        for (const kxhost::HeaderAction& action : record.HeaderActions())
+            if (action.dwNotification == SF_NOTIFY_SEND_RESPONSE)
+                sHead.append(WithoutColon(action.sName)).append(": ").append(action.sValue).append("\r\n");
+        sHead.append("\r\n");
+        record.BeginBody(record.Spec().dwHttpStatus, std::move(sHead), cbExpected);
+    }) ? 0 : -1;
 }
 
-void kx_request_page_append(kx_request* pRequest, const char* pData, size_t cbData) {
-    pRequest->spRecord->AppendBody(pData, cbData);
+int kx_request_page_append(kx_request* pRequest, const char* pData, size_t cbData) {
+    return pRequest->Guarded([&] { pRequest->spRecord->AppendBody(pData, cbData); }) ? 0 : -1;
 }
 
 kx_text kx_request_page_held(const kx_request* pRequest) {
@@ -226,13 +249,17 @@ kx_text kx_request_page_held(const kx_request* pRequest) {
 }
 
 int kx_request_page(kx_request* pRequest, kx_page* pPage) {
-    try {
+    int nResult = KX_PAGE_BROKEN;
+    pRequest->Guarded([&] {
         kxhost::HostRequest& record = *pRequest->spRecord;
         record.EndBody();
         pRequest->Notify(SF_NOTIFY_SEND_RAW_DATA);
-        if (!record.Changed()) return KX_PAGE_UNCHANGED;
+        if (!record.Changed()) {
+            nResult = KX_PAGE_UNCHANGED;
+            return;
+        }
         const std::string& sSent = record.SentResponse();
-        if (!kxhost::ParseRawResponse(sSent, pRequest->sent)) return KX_PAGE_BROKEN;
+        if (!kxhost::ParseRawResponse(sSent, pRequest->sent)) return;
         pRequest->sentHeaders.clear();
         for (const auto& [sName, sValue] : pRequest->sent.headers)
             pRequest->sentHeaders.push_back(kx_header{View(sName), View(sValue)});
@@ -243,15 +270,15 @@ int kx_request_page(kx_request* pRequest, kx_page* pPage) {
         const size_t cbHead = record.Buffer().size() - record.Body().size();
         const bool bSameHead =
             pRequest->sent.nBody == cbHead && sSent.compare(0, cbHead, record.Buffer(), 0, cbHead) == 0;
-        return bSameHead ? KX_PAGE_BODY : KX_PAGE_RESPONSE;
-    } catch (const std::exception&) {
-        return KX_PAGE_BROKEN;
-    }
+        nResult = bSameHead ? KX_PAGE_BODY : KX_PAGE_RESPONSE;
+    });
+    return nResult;
 }
 
 void kx_request_end(kx_request* pRequest, kx_request_outcome* pOutcome) {
     if (pRequest == nullptr) return;
-    pRequest->Notify(SF_NOTIFY_END_OF_REQUEST);
+    pRequest->bFailed = false;  // the worker releases what it kept in any case
+    pRequest->Guarded([&] { pRequest->Notify(SF_NOTIFY_END_OF_REQUEST); });
     if (pOutcome != nullptr) *pOutcome = pRequest->outcome;
     delete pRequest;
 }

@@ -75,10 +75,13 @@ void kx_request_response(kx_request *request, int status, const kx_header *heade
 
 /* A wanted HTML answer is held whole for send-raw-data: begin with the
  * length expected (0: unknown), append its pieces as they come (straight
- * into the record's buffer), then kx_request_page. What is held so far
- * stays readable until the request ends. */
-void kx_request_page_begin(kx_request *request, size_t expected);
-void kx_request_page_append(kx_request *request, const char *data, size_t len);
+ * into the record's buffer), then kx_request_page; the first two answer
+ * -1 when memory runs out. What is held so far stays readable until the
+ * request ends. Every call is safe to make: the host library throws
+ * nothing across this interface, and a request whose memory ran out asks
+ * the worker nothing more (kx_request_wanted answers 0). */
+int kx_request_page_begin(kx_request *request, size_t expected);
+int kx_request_page_append(kx_request *request, const char *data, size_t len);
 kx_text kx_request_page_held(const kx_request *request);
 
 enum {

@@ -43,7 +43,7 @@ static ngx_int_t ngx_http_kalyxa_header_filter(ngx_http_request_t *r) {
         return ngx_http_next_header_filter(r);
     }
     if (encoding != NULL && encoding->hash != 0 && encoding->value.len != 0 &&
-        ngx_strcasecmp(encoding->value.data, (u_char *)"identity") != 0) {
+        !(encoding->value.len == 8 && ngx_strncasecmp(encoding->value.data, (u_char *)"identity", 8) == 0)) {
         ngx_log_error(NGX_LOG_WARN, r->connection->log, 0,
                       "kalyxa: the page is compressed (\"%V\"); sent unedited (ask the upstream for identity)",
                       &encoding->value);
@@ -57,8 +57,10 @@ static ngx_int_t ngx_http_kalyxa_header_filter(ngx_http_request_t *r) {
         ngx_http_kalyxa_count_unchanged(NGX_HTTP_KALYXA_OVER_BOUND);
         return ngx_http_next_header_filter(r);
     }
+    if (kx_request_page_begin(ctx->request,
+                              r->headers_out.content_length_n > 0 ? (size_t)r->headers_out.content_length_n : 0) != 0)
+        return ngx_http_next_header_filter(r);
     ctx->holding = 1;
-    kx_request_page_begin(ctx->request, r->headers_out.content_length_n > 0 ? (size_t)r->headers_out.content_length_n : 0);
     r->main_filter_need_in_memory = 1;
     r->allow_ranges = 0;
     return NGX_OK;
@@ -180,14 +182,14 @@ static ngx_int_t ngx_http_kalyxa_body_filter(ngx_http_request_t *r, ngx_chain_t 
             page = kx_request_page_held(ctx->request);
             b->pos = (u_char *)page.data;
             b->last = b->pos + page.len;
-            b->memory = page.len != 0;
+            b->memory = 1;
             held->buf = b;
             held->next = cl;
             rc = ngx_http_next_header_filter(r);
             if (rc == NGX_ERROR || rc > NGX_OK || r->header_only) return rc;
-            return ngx_http_next_body_filter(r, held);
+            return ngx_http_next_body_filter(r, page.len != 0 ? held : cl);
         }
-        if (size != 0) kx_request_page_append(ctx->request, (const char *)b->pos, size);
+        if (size != 0 && kx_request_page_append(ctx->request, (const char *)b->pos, size) != 0) return NGX_ERROR;
         ctx->page_len += size;
         b->pos = b->last;
         if (b->last_buf) last = 1;

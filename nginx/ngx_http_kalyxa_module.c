@@ -230,15 +230,27 @@ static ngx_int_t ngx_http_kalyxa_preproc_handler(ngx_http_request_t *r) {
     return NGX_DECLINED;
 }
 
+/* Whether a text holds a control character (NUL, CR, LF and the others). */
+static ngx_int_t ngx_http_kalyxa_has_controls(ngx_str_t *s) {
+    size_t n;
+    for (n = 0; n < s->len; n++)
+        if (s->data[n] < 0x20 || s->data[n] == 0x7F) return 1;
+    return 0;
+}
+
+static kx_text kx_text_of(const u_char *begin, const char *end) {
+    kx_text text = {(const char *)begin, (size_t)(end - (const char *)begin)};
+    return text;
+}
+
 /* Authentication complete, once every access check has passed: the user,
  * the worker's request headers, and its rewrite as an internal redirect. */
 static ngx_int_t ngx_http_kalyxa_auth_complete_handler(ngx_http_request_t *r) {
     ngx_http_kalyxa_loc_conf_t *lcf = ngx_http_get_module_loc_conf(r, ngx_http_kalyxa_module);
     ngx_http_kalyxa_ctx_t *ctx = ngx_http_kalyxa_get_ctx(r);
-    ngx_str_t user = ngx_null_string, uri, args = ngx_null_string;
+    ngx_str_t user = ngx_null_string, raw, uri, args = ngx_null_string;
     kx_text url;
-    u_char *query;
-    size_t n;
+    u_char *query, *decoded, *from;
     if (ctx == NULL || ctx->authenticated) return NGX_DECLINED;
     ctx->authenticated = 1;
     if (lcf->user != NULL && ngx_http_complex_value(r, lcf->user, &user) != NGX_OK)
@@ -247,21 +259,25 @@ static ngx_int_t ngx_http_kalyxa_auth_complete_handler(ngx_http_request_t *r) {
     if (ngx_http_kalyxa_change_headers(r, &r->headers_in.headers, 0) != NGX_OK) return NGX_HTTP_INTERNAL_SERVER_ERROR;
     if (!kx_request_url(ctx->request, &url)) return NGX_DECLINED;
 
-    /* The worker builds its URLs from the request's own; one that is no
-     * path, or holds control characters, is not sent anywhere. */
-    for (n = 0; n < url.len; n++)
-        if ((u_char)url.data[n] < 0x20 || url.data[n] == 0x7F) break;
-    if (url.len == 0 || url.data[0] != '/' || n != url.len) {
-        ngx_log_error(NGX_LOG_ERR, r->connection->log, 0, "kalyxa: the worker's URL \"%*s\" is not used",
-                      url.len, url.data);
+    /* The worker builds its URLs from the request's own, as sent (escaped):
+     * nginx's URI is the decoded path. One that is no path, or whose path
+     * or query holds control characters, is not sent anywhere. */
+    query = (u_char *)ngx_strlchr((u_char *)url.data, (u_char *)url.data + url.len, '?');
+    raw.data = (u_char *)url.data;
+    raw.len = query != NULL ? (size_t)(query - raw.data) : url.len;
+    if (query != NULL && ngx_http_kalyxa_copy(r->pool, &args, kx_text_of(query + 1, url.data + url.len)) != NGX_OK)
+        return NGX_HTTP_INTERNAL_SERVER_ERROR;
+    uri.data = ngx_pnalloc(r->pool, raw.len + 1);
+    if (uri.data == NULL) return NGX_HTTP_INTERNAL_SERVER_ERROR;
+    decoded = uri.data;
+    from = raw.data;
+    ngx_unescape_uri(&decoded, &from, raw.len, NGX_UNESCAPE_URI);
+    uri.len = decoded - uri.data;
+    if (uri.len == 0 || uri.data[0] != '/' || ngx_http_kalyxa_has_controls(&uri) ||
+        ngx_http_kalyxa_has_controls(&args)) {
+        ngx_log_error(NGX_LOG_ERR, r->connection->log, 0, "kalyxa: the worker's URL \"%*s\" is not used", url.len,
+                      url.data);
         return NGX_DECLINED;
-    }
-    if (ngx_http_kalyxa_copy(r->pool, &uri, url) != NGX_OK) return NGX_HTTP_INTERNAL_SERVER_ERROR;
-    query = ngx_strlchr(uri.data, uri.data + uri.len, '?');
-    if (query != NULL) {
-        args.data = query + 1;
-        args.len = uri.data + uri.len - args.data;
-        uri.len = query - uri.data;
     }
     (void)ngx_http_internal_redirect(r, &uri, &args);
     ngx_http_finalize_request(r, NGX_DONE);
