@@ -22,15 +22,26 @@ void Assign(KxHostString& sTarget, const std::string& sValue) {
     if (!KxHostStringAssign(&sTarget, sValue.data(), sValue.size())) throw std::bad_alloc();
 }
 
-// Offset of the first "<name" tag (followed by '>', '/' or white space) at
-// or after nFrom, ignoring case; npos when there is none.
+// Whether a "<name" tag (followed by '>', '/' or white space) stands at n, ignoring case.
+bool TagAt(const std::string& sText, std::string_view sTag, size_t n) {
+    if (n + sTag.size() > sText.size() || !StartsWithNoCase(std::string_view(sText).substr(n, sTag.size()), sTag))
+        return false;
+    const char chNext = n + sTag.size() < sText.size() ? sText[n + sTag.size()] : '>';
+    return chNext == '>' || chNext == '/' || std::isspace(static_cast<unsigned char>(chNext));
+}
+
+// Offset of the first such tag at or after nFrom; npos when there is none.
 size_t FindTag(const std::string& sText, std::string_view sTag, size_t nFrom) {
-    for (size_t n = sText.find('<', nFrom); n != std::string::npos && n + sTag.size() <= sText.size();
-         n = sText.find('<', n + 1)) {
-        if (!StartsWithNoCase(std::string_view(sText).substr(n, sTag.size()), sTag)) continue;
-        const char chNext = n + sTag.size() < sText.size() ? sText[n + sTag.size()] : '>';
-        if (chNext == '>' || chNext == '/' || std::isspace(static_cast<unsigned char>(chNext))) return n;
-    }
+    for (size_t n = sText.find('<', nFrom); n != std::string::npos; n = sText.find('<', n + 1))
+        if (TagAt(sText, sTag, n)) return n;
+    return std::string::npos;
+}
+
+// Offset of the last such tag at or after nFrom, found from the end (where
+// a page's closing tags stand); npos when there is none.
+size_t FindLastTag(const std::string& sText, std::string_view sTag, size_t nFrom) {
+    for (size_t n = sText.rfind('<'); n != std::string::npos && n >= nFrom; n = n == 0 ? std::string::npos : sText.rfind('<', n - 1))
+        if (TagAt(sText, sTag, n)) return n;
     return std::string::npos;
 }
 
@@ -144,7 +155,9 @@ void HostRequest::LocateTags() {
     if (nHead != std::string::npos && nHeadEnd != std::string::npos)
         m_commonPointers.m_cbHead = static_cast<DWORD>(nHeadEnd - nHead);
     m_commonPointers.m_pBodyTag = address(nBody);
-    m_commonPointers.m_pBodyEndTag = address(FindTag(m_buffer, "</body", nBody == std::string::npos ? nHtml : nBody));
+    // The body's end is its last end tag, as the worker finds it itself
+    // when a host gives none.
+    m_commonPointers.m_pBodyEndTag = address(FindLastTag(m_buffer, "</body", nBody == std::string::npos ? nHtml : nBody));
 }
 
 DWORD HostRequest::Notify(PFN_HTTP_FILTER_PROC pfnHttpFilterProc, DWORD dwNotification) {

@@ -27,5 +27,6 @@ if [ ! -f "$scratch/objs/Makefile" ] || [ "$(cat "$scratch/.kx-stamp" 2>/dev/nul
 fi
 # The host library may have changed without the module's source: link anew.
 rm -f "$scratch/objs/ngx_http_kalyxa_module.so"
-make -s -C "$scratch" -f objs/Makefile modules
+# Not a sub-make of the caller's: its job server is not ours to use.
+MAKEFLAGS= MFLAGS= make -s -j"$(nproc)" -C "$scratch" -f objs/Makefile modules
 cp "$scratch/objs/ngx_http_kalyxa_module.so" "$output"

@@ -81,6 +81,14 @@ TEST_F(ReferenceHost, LocatesTheMainTagsOfThePage) {
     EXPECT_EQ(offset(p->m_pBodyEndTag), sBuffer.find("</body>"));
 }
 
+TEST_F(ReferenceHost, TheBodyEndsAtItsLastEndTag) {
+    m_spec.sBody = "<html><body><script>w(\"</body>\");</script><p>x</p></BODY >\n</html></body_x>";
+    kxhost::HostRequest request(m_services, m_spec);
+    const auto* pOutbound = static_cast<const COutboundContext*>(request.Context()->m_spOutboundContext.pObject);
+    const CCommonPointers* p = pOutbound->m_pCommonPointers;
+    EXPECT_EQ(static_cast<size_t>(p->m_pBodyEndTag - p->m_pBufferStart), request.Buffer().find("</BODY >"));
+}
+
 TEST_F(ReferenceHost, PageWithoutTagsLeavesThemNull) {
     m_spec.sBody = "plain text, <bodyguard> is no body tag";
     kxhost::HostRequest request(m_services, m_spec);
