@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,10 +34,6 @@ std::string WithoutColon(std::string sName) {
 void CopyError(const std::string& sError, char* pszError, size_t cbError) {
     if (pszError != nullptr && cbError != 0) std::snprintf(pszError, cbError, "%s", sError.c_str());
 }
-
-}  // namespace
-
-namespace {
 
 // The loaded worker and the user store of one nginx worker process. Open
 // requests hold it too, so a request that ends after the process stopped
@@ -91,10 +86,10 @@ struct kx_request {
 extern "C" {
 
 kx_worker* kx_worker_start(const char* pszWorkerPath, const char* pszUserStore, char* pszError, size_t cbError) {
-    // A page passes as several buffers of its size (the held answer, the
-    // record's copy, the edited page), freed at the end of each request. Kept
-    // in the allocator's heap instead of being mapped, or trimmed from its
-    // top, and faulted in again page by page on every request.
+    // A page passes as two buffers of its size (the record's and the edited
+    // page), freed at the end of each request: kept in the allocator's heap
+    // instead of being mapped, or trimmed from its top, and faulted in again
+    // page by page on every request.
     mallopt(M_MMAP_THRESHOLD, 8 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
     try {

@@ -1,9 +1,7 @@
 /* The header lists of a request as the host library takes and changes them. */
 #include "ngx_http_kalyxa_module.h"
 
-/* The entries of a header list, as the host library takes them. */
-kx_header *ngx_http_kalyxa_headers(ngx_http_request_t *r, ngx_list_t *list, ngx_str_t *content_type,
-                                          size_t *count) {
+kx_header *ngx_http_kalyxa_headers(ngx_http_request_t *r, ngx_list_t *list, ngx_str_t *content_type, size_t *count) {
     ngx_list_part_t *part;
     ngx_table_elt_t *h;
     ngx_uint_t i, n = content_type != NULL && content_type->len != 0 ? 1 : 0;
