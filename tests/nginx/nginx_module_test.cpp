@@ -30,6 +30,7 @@
 #include "tests/support/html_tree.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/redis_server.h"
+#include "tests/support/slapd_directory.h"
 #include "tests/support/temporary_folder.h"
 #include "tests/support/test_servers.h"
 
@@ -244,6 +245,24 @@ TEST_F(NginxModule, TheUserIsOnlyWhoTheOperatorSays) {
     EXPECT_EQ(StoredView(""), "") << "nor is it kept for everyone without a name";
     ASSERT_TRUE(Get("/anonymous/?ae=Folder&t=IPF.Appointment"));
     EXPECT_EQ(m_owa.Last().target, "/owa/?ae=Folder&t=IPF.Appointment");
+}
+
+// The user nginx names is the worker's user: the page speaks jdoe's
+// directory culture (fr-CA) over the browser's English.
+TEST_F(NginxModule, TheNamedUsersLanguageComesFromTheDirectory) {
+    CSlapdDirectory directory;
+    const std::string sSite = Replaced(Replaced(SITE, "{OWA}", m_owa.Url()), "{SAMPLES}", KX_NGINX_SAMPLES);
+    CNginxServer nginx(m_spProduct->WorkerCopy(), StorePath(), sSite, 1,
+                       "env LDAPURI=" + directory.Uri() + ";\nenv QV_GC_URI=" + directory.Uri() + ";");
+    ASSERT_TRUE(nginx.Running());
+    httplib::Client client("127.0.0.1", nginx.Port());
+    const httplib::Result result = client.Get("/owa/?ae=Folder&t=IPF.Appointment",
+                                              {{"X-Remote-User", "KALYXA\\jdoe"},
+                                               {"Cookie", "UserContext=c0ffee"},
+                                               {"Accept-Language", "en-US"}});
+    ASSERT_TRUE(result);
+    const CHtmlTree tree(result->body);
+    EXPECT_EQ(CHtmlTree::Text(tree.ById("qvdayview")), " Jour");
 }
 
 TEST_F(NginxModule, OwnCommandsGoToTheirHandlerPagesWithTheWorkersHeadersOnly) {

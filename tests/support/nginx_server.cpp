@@ -24,7 +24,7 @@ void ReplaceAll(std::string& sText, const std::string& sFrom, const std::string&
 }  // namespace
 
 CNginxServer::CNginxServer(const std::string& sWorker, const std::string& sUserStore, const std::string& sHttp,
-                           int nWorkerProcesses) {
+                           int nWorkerProcesses, const std::string& sMain) {
     char szTemplate[] = "/tmp/kx-nginx-XXXXXX";
     m_sPrefix = mkdtemp(szTemplate);
     std::filesystem::create_directories(m_sPrefix + "/logs");
@@ -35,7 +35,7 @@ CNginxServer::CNginxServer(const std::string& sWorker, const std::string& sUserS
     std::ofstream conf(m_sPrefix + "/nginx.conf");
     conf << "load_module " << KX_NGINX_MODULE << ";\n"
          << "daemon off;\nworker_processes " << nWorkerProcesses << ";\nworker_shutdown_timeout 5s;\n"
-         << (SingleProcess() ? "master_process off;\n" : "")
+         << (SingleProcess() ? "master_process off;\n" : "") << sMain << "\n"
          << "pid " << m_sPrefix << "/nginx.pid;\nerror_log " << m_sPrefix << "/logs/error.log info;\n"
          << "events { worker_connections 256; }\n"
          << "http {\n  access_log off;\n"

@@ -11,9 +11,10 @@ class CNginxServer {
 public:
     // sHttp: the directives of the http block after the module's
     // kalyxa_worker and kalyxa_user_store, with "{PORT}" standing for the
-    // listening port. Fails the test when nginx does not come up.
+    // listening port; sMain: more of the main context ("env NAME=value;").
+    // Fails the test when nginx does not come up.
     CNginxServer(const std::string& sWorker, const std::string& sUserStore, const std::string& sHttp,
-                 int nWorkerProcesses = 1);
+                 int nWorkerProcesses = 1, const std::string& sMain = "");
     ~CNginxServer();
     CNginxServer(const CNginxServer&) = delete;
     CNginxServer& operator=(const CNginxServer&) = delete;
