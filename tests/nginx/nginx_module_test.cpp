@@ -122,8 +122,7 @@ protected:
         m_spProduct = std::make_unique<TemporaryProduct>(
             true, std::map<int, std::string>{{38, m_ews.Url()}, {14, "1"}, {12, "2"}, {39, LogFolder()}});
         ShareWithNginxWorkers();
-        m_spNginx = std::make_unique<CNginxServer>(m_spProduct->WorkerCopy(), StorePath(),
-                                                   Replaced(Replaced(SITE, "{OWA}", m_owa.Url()), "{SAMPLES}", KX_NGINX_SAMPLES));
+        m_spNginx = std::make_unique<CNginxServer>(m_spProduct->WorkerCopy(), StorePath(), Site());
         ASSERT_TRUE(m_spNginx->Running());
     }
 
@@ -143,6 +142,8 @@ protected:
         for (const std::string& sFolder : {LogFolder(), StoreFolder()})
             ASSERT_EQ(chown(sFolder.c_str(), pNobody->pw_uid, pNobody->pw_gid), 0) << sFolder;
     }
+    // The test's site in front of the fake OWA.
+    std::string Site() const { return Replaced(Replaced(SITE, "{OWA}", m_owa.Url()), "{SAMPLES}", KX_NGINX_SAMPLES); }
     std::string LogFolder() const { return m_scratch.string() + "/Logs"; }
     std::string StoreFolder() const { return m_scratch.string() + "/Store"; }
     std::string StorePath() const { return StoreFolder() + "/user-properties.sqlite"; }
@@ -251,8 +252,7 @@ TEST_F(NginxModule, TheUserIsOnlyWhoTheOperatorSays) {
 // directory culture (fr-CA) over the browser's English.
 TEST_F(NginxModule, TheNamedUsersLanguageComesFromTheDirectory) {
     CSlapdDirectory directory;
-    const std::string sSite = Replaced(Replaced(SITE, "{OWA}", m_owa.Url()), "{SAMPLES}", KX_NGINX_SAMPLES);
-    CNginxServer nginx(m_spProduct->WorkerCopy(), StorePath(), sSite, 1,
+    CNginxServer nginx(m_spProduct->WorkerCopy(), StorePath(), Site(), 1,
                        "env LDAPURI=" + directory.Uri() + ";\nenv QV_GC_URI=" + directory.Uri() + ";");
     ASSERT_TRUE(nginx.Running());
     httplib::Client client("127.0.0.1", nginx.Port());
@@ -362,9 +362,7 @@ TEST_F(NginxModule, HeldPagesAndSlowClientsStopNoOneElse) {
 TEST_F(NginxModule, AReloadUnderLoadLosesNoRequestAndStopsEachOldWorker) {
     if (CNginxServer::SingleProcess()) GTEST_SKIP() << "a reload needs the master process";
     m_spNginx.reset();
-    m_spNginx = std::make_unique<CNginxServer>(m_spProduct->WorkerCopy(), StorePath(),
-                                               Replaced(Replaced(SITE, "{OWA}", m_owa.Url()), "{SAMPLES}", KX_NGINX_SAMPLES),
-                                               /*nWorkerProcesses=*/2);
+    m_spNginx = std::make_unique<CNginxServer>(m_spProduct->WorkerCopy(), StorePath(), Site(), /*nWorkerProcesses=*/2);
     std::atomic<int> nFailed{0}, nDone{0};
     std::vector<std::thread> clients;
     for (int nClient = 0; nClient < 2; ++nClient)
@@ -461,7 +459,7 @@ TEST_F(NginxModule, TheDemosCalendarRemembersTheChosenView) {
 // other; a store that is down costs the view, not the page.
 TEST_F(NginxModule, TwoServersOnOneRedisShareTheChosenView) {
     CRedisServer redis;
-    const std::string sSite = Replaced(Replaced(SITE, "{OWA}", m_owa.Url()), "{SAMPLES}", KX_NGINX_SAMPLES);
+    const std::string sSite = Site();
     CNginxServer first(m_spProduct->WorkerCopy(), redis.Uri(), sSite);
     CNginxServer second(m_spProduct->WorkerCopy(), redis.Uri(), sSite);
     ASSERT_TRUE(first.Running() && second.Running());
