@@ -14,10 +14,13 @@ while [ $# -gt 0 ]; do
   esac
 done
 build=$(cd "$build" && pwd)
-product="$build/stage/Quorvane/Kalyxa"
 
 scratch=$(mktemp -d /tmp/kx-demo-XXXXXX)
 chmod 755 "$scratch"
+# nginx started as root runs its workers as nobody, who may not reach the
+# build tree: they run a copy of the staged product.
+cp -r "$build/stage/Quorvane" "$scratch/"
+product="$scratch/Quorvane/Kalyxa"
 owa_pid='' nginx_pid=''
 cleanup() {
   [ -n "$nginx_pid" ] && kill -QUIT "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null

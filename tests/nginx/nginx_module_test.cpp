@@ -415,10 +415,14 @@ TEST_F(NginxModule, TheDemosCalendarRemembersTheChosenView) {
     ASSERT_GT(owa.Start(), 0);
     std::ifstream file(std::string(KX_NGINX_SAMPLES) + "/demo-site.conf");
     const std::string sSite((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // The client files where nginx's workers can read them, as staged.
+    const std::string sClient = m_spProduct->ProductFolder() + "Client";
+    fs::copy(KX_CLIENT_FOLDER, sClient, fs::copy_options::recursive);
+    fs::permissions(sClient, fs::perms(0755));
     CNginxServer demo(m_spProduct->WorkerCopy(), StorePath(),
                       Replaced(Replaced(Replaced(Replaced(sSite, "{SAMPLES}", KX_NGINX_SAMPLES), "{LISTEN}",
                                                  "127.0.0.1:{PORT}"),
-                                        "{CLIENT}", KX_CLIENT_FOLDER),
+                                        "{CLIENT}", sClient),
                                "{OWA}", owa.Url()));
     ASSERT_TRUE(demo.Running());
     httplib::Client client("127.0.0.1", demo.Port());
