@@ -40,7 +40,8 @@ size_t FindTag(const std::string& sText, std::string_view sTag, size_t nFrom) {
 // Offset of the last such tag at or after nFrom, found from the end (where
 // a page's closing tags stand); npos when there is none.
 size_t FindLastTag(const std::string& sText, std::string_view sTag, size_t nFrom) {
-    for (size_t n = sText.rfind('<'); n != std::string::npos && n >= nFrom; n = n == 0 ? std::string::npos : sText.rfind('<', n - 1))
+    for (size_t n = sText.rfind('<'); n != std::string::npos && n >= nFrom;
+         n = n == 0 ? std::string::npos : sText.rfind('<', n - 1))
         if (TagAt(sText, sTag, n)) return n;
     return std::string::npos;
 }
@@ -157,7 +158,8 @@ void HostRequest::LocateTags() {
     m_commonPointers.m_pBodyTag = address(nBody);
     // The body's end is its last end tag, as the worker finds it itself
     // when a host gives none.
-    m_commonPointers.m_pBodyEndTag = address(FindLastTag(m_buffer, "</body", nBody == std::string::npos ? nHtml : nBody));
+    m_commonPointers.m_pBodyEndTag =
+        address(FindLastTag(m_buffer, "</body", nBody == std::string::npos ? nHtml : nBody));
 }
 
 DWORD HostRequest::Notify(PFN_HTTP_FILTER_PROC pfnHttpFilterProc, DWORD dwNotification) {

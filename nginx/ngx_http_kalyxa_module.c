@@ -209,7 +209,8 @@ static ngx_int_t ngx_http_kalyxa_preproc_handler(ngx_http_request_t *r) {
     if (ngx_connection_local_sockaddr(r->connection, &local_addr, 0) != NGX_OK) local_addr.len = 0;
     start.local_addr = ngx_http_kalyxa_text(&local_addr);
     start.server_port.data = (const char *)port;
-    start.server_port.len = ngx_sprintf(port, "%ui", (ngx_uint_t)ngx_inet_get_port(r->connection->local_sockaddr)) - port;
+    start.server_port.len =
+        ngx_sprintf(port, "%ui", (ngx_uint_t)ngx_inet_get_port(r->connection->local_sockaddr)) - port;
     start.host = r->headers_in.host != NULL ? ngx_http_kalyxa_text(&r->headers_in.host->value)
                                             : ngx_http_kalyxa_text(&r->headers_in.server);
 #if (NGX_HTTP_SSL)

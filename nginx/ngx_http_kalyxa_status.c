@@ -112,7 +112,8 @@ static ngx_int_t ngx_http_kalyxa_status_handler(ngx_http_request_t *r) {
                         c->unchanged[n]);
     p = ngx_sprintf(p, "# HELP kalyxa_worker_errors_total Notifications the worker answered with an error code.\n"
                        "# TYPE kalyxa_worker_errors_total counter\nkalyxa_worker_errors_total %uA\n"
-                       "# HELP kalyxa_worker_exceptions_total Notifications that ended in an exception the worker caught.\n"
+                       "# HELP kalyxa_worker_exceptions_total Notifications that ended in an exception the worker"
+                       " caught.\n"
                        "# TYPE kalyxa_worker_exceptions_total counter\nkalyxa_worker_exceptions_total %uA\n"
                        "# HELP kalyxa_worker_start_failures_total Worker processes whose worker did not start.\n"
                        "# TYPE kalyxa_worker_start_failures_total counter\nkalyxa_worker_start_failures_total %uA\n",
