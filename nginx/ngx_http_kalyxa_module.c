@@ -68,16 +68,6 @@ ngx_module_t ngx_http_kalyxa_module = {NGX_MODULE_V1,
 /* This worker process's worker; null when it did not start. */
 static kx_worker *ngx_http_kalyxa_worker;
 
-/* A terminated copy in the configuration's pool. */
-static ngx_int_t ngx_http_kalyxa_terminate(ngx_conf_t *cf, ngx_str_t *s) {
-    u_char *p = ngx_pnalloc(cf->pool, s->len + 1);
-    if (p == NULL) return NGX_ERROR;
-    ngx_memcpy(p, s->data, s->len);
-    p[s->len] = '\0';
-    s->data = p;
-    return NGX_OK;
-}
-
 static void *ngx_http_kalyxa_create_main_conf(ngx_conf_t *cf) {
     return ngx_pcalloc(cf->pool, sizeof(ngx_http_kalyxa_main_conf_t));
 }
@@ -94,8 +84,12 @@ static char *ngx_http_kalyxa_init_main_conf(ngx_conf_t *cf, void *conf) {
     if (mcf->script_prefix.data == NULL) {
         ngx_str_set(&mcf->script_prefix, "kx-2.0-1");
     }
-    if (mcf->worker.len != 0 && ngx_http_kalyxa_terminate(cf, &mcf->worker) != NGX_OK) return NGX_CONF_ERROR;
-    if (ngx_http_kalyxa_terminate(cf, &mcf->user_store) != NGX_OK) return NGX_CONF_ERROR;
+    /* Terminated, for the host library. */
+    if (mcf->worker.len != 0 &&
+        ngx_http_kalyxa_copy(cf->pool, &mcf->worker, ngx_http_kalyxa_text(&mcf->worker)) != NGX_OK)
+        return NGX_CONF_ERROR;
+    if (ngx_http_kalyxa_copy(cf->pool, &mcf->user_store, ngx_http_kalyxa_text(&mcf->user_store)) != NGX_OK)
+        return NGX_CONF_ERROR;
     if (ngx_http_kalyxa_status_zone(cf, &ngx_http_kalyxa_module) != NGX_OK) return NGX_CONF_ERROR;
     return NGX_CONF_OK;
 }
@@ -239,18 +233,13 @@ static ngx_int_t ngx_http_kalyxa_has_controls(ngx_str_t *s) {
     return 0;
 }
 
-static kx_text kx_text_of(const u_char *begin, const char *end) {
-    kx_text text = {(const char *)begin, (size_t)(end - (const char *)begin)};
-    return text;
-}
-
 /* Authentication complete, once every access check has passed: the user,
  * the worker's request headers, and its rewrite as an internal redirect. */
 static ngx_int_t ngx_http_kalyxa_auth_complete_handler(ngx_http_request_t *r) {
     ngx_http_kalyxa_loc_conf_t *lcf = ngx_http_get_module_loc_conf(r, ngx_http_kalyxa_module);
     ngx_http_kalyxa_ctx_t *ctx = ngx_http_kalyxa_get_ctx(r);
     ngx_str_t user = ngx_null_string, raw, uri, args = ngx_null_string;
-    kx_text url;
+    kx_text url, tail;
     u_char *query, *decoded, *from;
     if (ctx == NULL || ctx->authenticated) return NGX_DECLINED;
     ctx->authenticated = 1;
@@ -266,8 +255,11 @@ static ngx_int_t ngx_http_kalyxa_auth_complete_handler(ngx_http_request_t *r) {
     query = (u_char *)ngx_strlchr((u_char *)url.data, (u_char *)url.data + url.len, '?');
     raw.data = (u_char *)url.data;
     raw.len = query != NULL ? (size_t)(query - raw.data) : url.len;
-    if (query != NULL && ngx_http_kalyxa_copy(r->pool, &args, kx_text_of(query + 1, url.data + url.len)) != NGX_OK)
-        return NGX_HTTP_INTERNAL_SERVER_ERROR;
+    if (query != NULL) {
+        tail.data = (const char *)query + 1;
+        tail.len = url.len - raw.len - 1;
+        if (ngx_http_kalyxa_copy(r->pool, &args, tail) != NGX_OK) return NGX_HTTP_INTERNAL_SERVER_ERROR;
+    }
     uri.data = ngx_pnalloc(r->pool, raw.len + 1);
     if (uri.data == NULL) return NGX_HTTP_INTERNAL_SERVER_ERROR;
     decoded = uri.data;
