@@ -21,15 +21,6 @@ namespace {
 constexpr size_t FILTER_LIMIT = 519;  // UTF-16 units
 constexpr int64_t FILETIME_UNIX_EPOCH = 116444736000000000;  // 1970-01-01 in 100-ns units since 1601
 
-// The text property a user look-up keeps: it owns its value.
-class CUserTextProp : public TReadADProp<std::string> {
-public:
-    explicit CUserTextProp(const std::string& sName) : TReadADProp<std::string>(sName, READ_TEXT, &m_sValue) {}
-
-private:
-    std::string m_sValue;
-};
-
 bool IsOneOf(const std::string& sName, std::initializer_list<const char*> names) {
     for (const char* pszName : names)
         if (SameNoCase(sName, pszName)) return true;
@@ -126,20 +117,40 @@ void CADUserConfig::SetFilter(const std::string& sId, DWORD dwKind) {
 }
 
 HRESULT CADUserConfig::GetProperty(const std::string& sAttribute, std::string& sText) {
-    if (const auto it = m_cache.find(sAttribute); it != m_cache.end()) return it->second->GetAsText(sText);
-    const DWORD dwLearned = s_dwLearnedConfigurationType.load(std::memory_order_relaxed);
-    DWORD dwType = dwLearned == NOT_LEARNED ? m_dwConfigurationType : dwLearned;
-    std::shared_ptr<ADProp> spProperty;
-    HRESULT hr = ReadProperties(sAttribute, spProperty, dwType);
-    if (hr != S_OK && m_bUseNamingContext) {
-        dwType = dwType == AS_PROCESS ? AS_CALLER : AS_PROCESS;
-        m_sDefaultNamingContext.clear();
-        hr = ReadProperties(sAttribute, spProperty, dwType);
-    }
+    CUserAttributeTexts texts;
+    const HRESULT hr = GetProperties({sAttribute}, texts);
     if (hr != S_OK) return hr;
-    if (dwType != dwLearned && m_bUseNamingContext) s_dwLearnedConfigurationType.store(dwType, std::memory_order_relaxed);
-    spProperty->GetAsText(sText);
-    m_cache[sAttribute] = spProperty;
+    const auto it = texts.find(sAttribute);
+    if (it == texts.end()) return E_ADS_PROPERTY_NOT_FOUND;
+    sText = it->second;
+    return S_OK;
+}
+
+HRESULT CADUserConfig::GetProperties(const std::vector<std::string>& attributes, CUserAttributeTexts& texts) {
+    std::vector<std::string> unread;
+    for (const std::string& sAttribute : attributes)
+        if (m_cache.find(sAttribute) == m_cache.end()) unread.push_back(sAttribute);
+    if (!unread.empty()) {
+        const DWORD dwLearned = s_dwLearnedConfigurationType.load(std::memory_order_relaxed);
+        DWORD dwType = dwLearned == NOT_LEARNED ? m_dwConfigurationType : dwLearned;
+        CUserAttributeTexts read;
+        HRESULT hr = ReadProperties(unread, read, dwType);
+        if (hr != S_OK && m_bUseNamingContext) {
+            dwType = dwType == AS_PROCESS ? AS_CALLER : AS_PROCESS;
+            m_sDefaultNamingContext.clear();
+            read.clear();
+            hr = ReadProperties(unread, read, dwType);
+        }
+        if (hr != S_OK) return hr;
+        if (dwType != dwLearned && m_bUseNamingContext)
+            s_dwLearnedConfigurationType.store(dwType, std::memory_order_relaxed);
+        for (const std::string& sAttribute : unread) {
+            const auto it = read.find(sAttribute);
+            m_cache[sAttribute] = it == read.end() ? std::nullopt : std::optional<std::string>(it->second);
+        }
+    }
+    for (const std::string& sAttribute : attributes)
+        if (const auto it = m_cache.find(sAttribute); it != m_cache.end() && it->second) texts[sAttribute] = *it->second;
     return S_OK;
 }
 
@@ -162,9 +173,11 @@ std::u16string CADUserConfig::SearchPath() const {
     return sPath;
 }
 
-HRESULT CADUserConfig::ReadProperties(const std::string& sAttribute, std::shared_ptr<ADProp>& spProperty,
+HRESULT CADUserConfig::ReadProperties(const std::vector<std::string>& attributes, CUserAttributeTexts& texts,
                                       DWORD& dwConfigurationType) {
     const int nType = static_cast<int>(dwConfigurationType);
+    std::string sAttribute;  // the names, for the trace
+    for (const std::string& sName : attributes) sAttribute += (sAttribute.empty() ? "" : ",") + sName;
     std::string sTrail;
     try {
         if (m_bUseNamingContext && m_sDefaultNamingContext.empty()) {
@@ -184,18 +197,15 @@ HRESULT CADUserConfig::ReadProperties(const std::string& sAttribute, std::shared
             Trace("ReadProperties couldn't get IDirectorySearch 0x%x ConfigType: %d", static_cast<unsigned>(hr), nType);
             return hr;
         }
-        auto spRead = std::make_shared<CUserTextProp>(sAttribute);
         sTrail += " FindUser ";
-        std::string sText;
-        hr = FindUsers(spSearch.get(), Utf8ToUtf16(m_sFilter), sAttribute, sText);
+        hr = FindUsers(spSearch.get(), Utf8ToUtf16(m_sFilter), attributes, texts);
+        if (hr == E_ADS_PROPERTY_NOT_FOUND) return S_OK;  // found, without the attributes
         if (hr != S_OK) {
             sTrail += ExtendedErrorText(hr);
             Trace("CADUserConfig failed to get AD user %s Prop %s hr: 0x%x ConfigType: %d  %s", m_sFilter.c_str(),
                   sAttribute.c_str(), static_cast<unsigned>(hr), nType, sTrail.c_str());
             return hr;
         }
-        spRead->SetFromValue(Utf8ToUtf16(sText));
-        spProperty = std::move(spRead);
         return S_OK;
     } catch (const CHResultError& e) {
         Trace("ReadProperty from AD got an exception HR: 0x%x. Context: %s user %s Prop %s ConfigurationType: %d",
@@ -260,7 +270,7 @@ HRESULT CADUserConfig::GetDirectorySearch(const std::u16string& sPath, std::uniq
 }
 
 HRESULT CADUserConfig::FindUsers(IDirectorySearch* pSearch, const std::u16string& sFilter,
-                                 const std::string& sAttribute, std::string& sText) {
+                                 const std::vector<std::string>& attributeNames, CUserAttributeTexts& texts) {
     if (pSearch == nullptr) return E_POINTER;
     std::u16string sFullFilter = u"(&" + m_sBaseFilter + sFilter + u")";
     if (sFullFilter.size() > FILTER_LIMIT) sFullFilter.resize(FILTER_LIMIT);
@@ -272,7 +282,8 @@ HRESULT CADUserConfig::FindUsers(IDirectorySearch* pSearch, const std::u16string
         return hr;
     }
     std::vector<std::u16string> attributes;
-    if (!sAttribute.empty()) attributes.push_back(Utf8ToUtf16(sAttribute));
+    for (const std::string& sName : attributeNames)
+        if (!sName.empty()) attributes.push_back(Utf8ToUtf16(sName));
     ADS_SEARCH_HANDLE hSearch = nullptr;
     hr = pSearch->ExecuteSearch(sFullFilter, attributes, &hSearch);
     if (hr != S_OK) {
@@ -286,17 +297,18 @@ HRESULT CADUserConfig::FindUsers(IDirectorySearch* pSearch, const std::u16string
         if (hrError == S_OK) hrError = hrStep;
         return true;
     };
-    int nCount = 0;
+    int nCount = 0, nRows = 0;
     HRESULT hrRow = pSearch->GetFirstRow(hSearch);
     failed(hrRow, "CADUserConfig::FindUsers GetFirstRow failed HR 0x%x");
     while (hrRow == S_OK) {
+        ++nRows;
         std::u16string sColumn;
         HRESULT hrName = pSearch->GetNextColumnName(hSearch, sColumn);
         failed(hrName, "CADUserConfig::FindUsers First call GetNextColumnName failed HR 0x%x");
         while (hrName == S_OK) {
             ADS_SEARCH_COLUMN column;
             if (!failed(pSearch->GetColumn(hSearch, sColumn, &column), "CADUserConfig::FindUsers GetColumn failed HR 0x%x")) {
-                AppendColumn(column, sText);
+                AppendColumn(column, texts[Utf16ToUtf8(column.sAttrName)]);
                 ++nCount;
                 pSearch->FreeColumn(&column);
             }
@@ -307,11 +319,18 @@ HRESULT CADUserConfig::FindUsers(IDirectorySearch* pSearch, const std::u16string
         failed(hrRow, "CADUserConfig::FindUsers GetNextRow failed HR 0x%x");
     }
     failed(pSearch->CloseSearchHandle(hSearch), "CADUserConfig::FindUsers CloseSearchHandle failed HR 0x%x");
+    if (nRows > 1 && hrError == S_OK) {
+        // Values of two people joined would be wrong for both.
+        texts.clear();
+        Trace("CADUserConfig::FindUsers %s found %d users; the identifier must name one", sNarrowFilter.c_str(), nRows);
+        return E_ADS_USER_NOT_UNIQUE;
+    }
     if (nCount > 0 && hrError == S_OK) {
         Trace("CADUserConfig::FindUsers %s hr:0x%x Count: %d", sNarrowFilter.c_str(), 0u, nCount);
         return S_OK;
     }
-    hr = hrError != S_OK ? hrError : E_FAIL;
+    // A user without the attributes is found all the same.
+    hr = hrError != S_OK ? hrError : nRows > 0 ? E_ADS_PROPERTY_NOT_FOUND : E_FAIL;
     Trace("CADUserConfig::FindUsers %s hr:0x%x Count = 0 Error! No property was found", sNarrowFilter.c_str(),
           static_cast<unsigned>(hr));
     return hr;

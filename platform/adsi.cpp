@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "base/ascii_case.h"
 #include "platform/ldap_connection.h"
@@ -129,15 +130,21 @@ std::vector<std::string> AttributeNames(LDAP* pLdap, LDAPMessage* pEntry) {
     return names;
 }
 
-// The first value of a rootDSE attribute; empty when there is none.
-std::string RootDseValue(CLdapConnection& connection, const char* pszName) {
+// The values of a rootDSE attribute.
+std::vector<std::string> RootDseValues(CLdapConnection& connection, const char* pszName) {
     LDAPMessage* pResult = nullptr;
-    if (connection.Search("", LDAP_SCOPE_BASE, "(objectClass=*)", {"*", "+"}, &pResult) != S_OK) return "";
+    if (connection.Search("", LDAP_SCOPE_BASE, "(objectClass=*)", {"*", "+"}, &pResult) != S_OK) return {};
     LDAPMessage* pEntry = ldap_first_entry(connection.Handle(), pResult);
-    const std::vector<std::string> values =
+    std::vector<std::string> values =
         pEntry == nullptr ? std::vector<std::string>() : ValuesOf(connection.Handle(), pEntry, pszName);
     ldap_msgfree(pResult);
-    return values.empty() ? "" : values.front();
+    return values;
+}
+
+// The first value of a rootDSE attribute; empty when there is none.
+std::string RootDseValue(CLdapConnection& connection, const char* pszName) {
+    std::vector<std::string> values = RootDseValues(connection, pszName);
+    return values.empty() ? "" : std::move(values.front());
 }
 
 // The DN a path names: the default naming context for a bare server.
@@ -243,24 +250,42 @@ private:
 }  // namespace
 
 // One executed search and where its walk stands.
+// The answers of one search, one per base searched; an entry that two
+// bases both hold (a naming context below another) is one row.
 struct CAdsSearch {
     std::shared_ptr<CLdapConnection> spConnection;
-    LDAPMessage* pResult = nullptr;
+    std::vector<LDAPMessage*> results;
+    size_t nResult = 0;
     LDAPMessage* pRow = nullptr;
     bool bStarted = false;
+    std::set<std::string> seen;  // the rows' DNs
     std::vector<std::string> columns;
     size_t nNextColumn = 0;
 
     ~CAdsSearch() {
-        if (pResult != nullptr) ldap_msgfree(pResult);
+        for (LDAPMessage* pResult : results) ldap_msgfree(pResult);
     }
     HRESULT EnterRow(LDAPMessage* pEntry) {
+        LDAP* pLdap = spConnection->Handle();
+        for (;;) {
+            while (pEntry == nullptr && ++nResult < results.size()) pEntry = ldap_first_entry(pLdap, results[nResult]);
+            if (pEntry == nullptr || seen.insert(DnOfEntry(pLdap, pEntry)).second) break;
+            pEntry = ldap_next_entry(pLdap, pEntry);
+        }
         pRow = pEntry;
         columns.clear();
         nNextColumn = 0;
         if (pRow == nullptr) return S_ADS_NOMORE_ROWS;
-        columns = AttributeNames(spConnection->Handle(), pRow);
+        columns = AttributeNames(pLdap, pRow);
         return S_OK;
+    }
+
+private:
+    static std::string DnOfEntry(LDAP* pLdap, LDAPMessage* pEntry) {
+        char* pszDn = ldap_get_dn(pLdap, pEntry);
+        std::string sDn = pszDn == nullptr ? std::string() : pszDn;
+        if (pszDn != nullptr) ldap_memfree(pszDn);
+        return sDn;
     }
 };
 
@@ -300,8 +325,8 @@ ADSVALUE ValueOf(ADSTYPE type, const std::string& sRaw) {
 
 class CDirectorySearch : public IDirectorySearch {
 public:
-    CDirectorySearch(std::shared_ptr<CLdapConnection> spConnection, std::string sBase)
-        : m_spConnection(std::move(spConnection)), m_sBase(std::move(sBase)) {}
+    CDirectorySearch(std::shared_ptr<CLdapConnection> spConnection, std::vector<std::string> bases)
+        : m_spConnection(std::move(spConnection)), m_bases(std::move(bases)) {}
 
     HRESULT SetSearchPreference(const ADS_SEARCHPREF_INFO* pPreferences, DWORD dwCount) override {
         if (pPreferences == nullptr && dwCount != 0) return E_POINTER;
@@ -322,9 +347,13 @@ public:
         for (const std::u16string& sName : attributeNames) attributes.push_back(Utf16ToUtf8(sName));
         auto pSearch = std::make_unique<CAdsSearch>();
         pSearch->spConnection = m_spConnection;
-        const HRESULT hr = m_spConnection->Search(m_sBase, m_nScope, WithBinarySids(Utf16ToUtf8(sFilter)), attributes,
-                                                  &pSearch->pResult);
-        if (hr != S_OK) return hr;
+        const std::string sLdapFilter = WithBinarySids(Utf16ToUtf8(sFilter));
+        for (const std::string& sBase : m_bases) {
+            LDAPMessage* pResult = nullptr;
+            if (const HRESULT hr = m_spConnection->Search(sBase, m_nScope, sLdapFilter, attributes, &pResult); hr != S_OK)
+                return hr;
+            pSearch->results.push_back(pResult);
+        }
         *phSearch = pSearch.release();
         return S_OK;
     }
@@ -332,7 +361,10 @@ public:
     HRESULT GetFirstRow(ADS_SEARCH_HANDLE hSearch) override {
         if (hSearch == nullptr) return E_INVALIDARG;
         hSearch->bStarted = true;
-        return hSearch->EnterRow(ldap_first_entry(m_spConnection->Handle(), hSearch->pResult));
+        hSearch->nResult = 0;
+        hSearch->seen.clear();
+        if (hSearch->results.empty()) return hSearch->EnterRow(nullptr);
+        return hSearch->EnterRow(ldap_first_entry(m_spConnection->Handle(), hSearch->results.front()));
     }
 
     HRESULT GetNextRow(ADS_SEARCH_HANDLE hSearch) override {
@@ -380,7 +412,7 @@ public:
 
 private:
     std::shared_ptr<CLdapConnection> m_spConnection;
-    std::string m_sBase;
+    std::vector<std::string> m_bases;
     int m_nScope = LDAP_SCOPE_SUBTREE;
 };
 
@@ -392,9 +424,15 @@ public:
     HRESULT FirstChildSearch(std::unique_ptr<IDirectorySearch>& spSearch) override {
         std::shared_ptr<CLdapConnection> spConnection;
         if (const HRESULT hr = Connect(m_path, nullptr, nullptr, spConnection); hr != S_OK) return hr;
-        const std::string sContext = RootDseValue(*spConnection, "namingContexts");
-        if (sContext.empty()) return S_FALSE;
-        spSearch = std::make_unique<CDirectorySearch>(spConnection, sContext);
+        // The Global Catalog holds every domain of the forest: its search
+        // covers all of them. A domain controller's is its own domain.
+        std::vector<std::string> contexts = RootDseValues(*spConnection, "namingContexts");
+        if (contexts.empty()) return S_FALSE;
+        if (!m_path.bGlobalCatalog) {
+            const std::string sDefault = RootDseValue(*spConnection, "defaultNamingContext");
+            contexts = {sDefault.empty() ? contexts.front() : sDefault};
+        }
+        spSearch = std::make_unique<CDirectorySearch>(spConnection, std::move(contexts));
         return S_OK;
     }
 
@@ -435,7 +473,7 @@ HRESULT BindSearch(const std::u16string& sPath, const char16_t* pszUser, const c
     CAdsPath path;
     std::shared_ptr<CLdapConnection> spConnection;
     if (const HRESULT hr = ConnectTo(sPath, pszUser, pszPassword, path, spConnection); hr != S_OK) return hr;
-    spSearch = std::make_unique<CDirectorySearch>(spConnection, DnOf(path, *spConnection));
+    spSearch = std::make_unique<CDirectorySearch>(spConnection, std::vector<std::string>{DnOf(path, *spConnection)});
     return S_OK;
 }
 

@@ -8,6 +8,9 @@
 //     there, else as the DN with the password of the file named by
 //     QV_LDAP_BIND_FILE ("binddn=" and "password=" lines; the file must not
 //     be readable by group or others), else anonymously.
+//   - A search from the namespace "GC:" covers every naming context the
+//     Global Catalog lists (every domain of the forest), "LDAP:" the
+//     server's default naming context (else the first it lists).
 //   - Every network wait is bounded by QV_LDAP_TIMEOUT seconds (default 10).
 //   - A server that was down or did not answer is not asked again for
 //     QV_LDAP_RETRY_SECONDS (default 30): calls fail at once with its error.

@@ -38,6 +38,7 @@ bool IsDateTime(const std::string& sText) {
 }
 
 const std::string NOT_FOUND = "hr " + std::to_string(0x80004005u);
+const std::string ABSENT = "hr " + std::to_string(static_cast<unsigned>(E_ADS_PROPERTY_NOT_FOUND));
 
 TEST_F(UserLookup, FindsAUserByEachKindOfIdentifier) {
     EXPECT_EQ(Lookup("jdoe@kalyxa.test", CADUserConfig::ID_USER_PRINCIPAL_NAME, "displayName"), "Jane Doe");
@@ -71,7 +72,43 @@ TEST_F(UserLookup, ValuesAreRenderedByTheirKind) {
     EXPECT_EQ(Lookup("jdoe", 8, "msExchUserCulture"), "fr-CA");
     EXPECT_TRUE(IsDateTime(Lookup("jdoe", 8, "pwdLastSet"))) << Lookup("jdoe", 8, "pwdLastSet");
     EXPECT_TRUE(IsDateTime(Lookup("jdoe", 8, "whenCreated"))) << Lookup("jdoe", 8, "whenCreated");
-    EXPECT_EQ(Lookup("rroe", 8, "msExchUserCulture"), NOT_FOUND) << "a user without the attribute";
+    EXPECT_EQ(Lookup("rroe", 8, "msExchUserCulture"), ABSENT) << "a user without the attribute is not no user";
+}
+
+TEST_F(UserLookup, TheWholeForestIsSearchedAndEachUserIsOnePerson) {
+    EXPECT_EQ(Lookup("bcosta", CADUserConfig::ID_ACCOUNT_NAME, "msExchUserCulture"), "de-DE") << "the second domain";
+    EXPECT_EQ(Lookup("bruno.costa@emea.kalyxa.test", CADUserConfig::ID_SMTP_ADDRESS, "legacyExchangeDN"),
+              "/o=Quorvane/ou=Exchange Administrative Group (FYDIBOHF23SPDLT)/cn=Recipients/cn=bcosta");
+    EXPECT_EQ(Lookup("jdoe", CADUserConfig::ID_ACCOUNT_NAME, "displayName"), "Jane Doe") << "the first domain";
+
+    Directory().Modify("dn: CN=Jane Doe,CN=Users,DC=emea,DC=kalyxa,DC=test\nchangetype: add\nobjectClass: user\n"
+                       "cn: Jane Doe\nsn: Doe\nsAMAccountName: jdoe\nobjectCategory: person\nmsExchUserCulture: pt-PT\n",
+                       CSlapdDirectory::SECOND_DOMAIN);
+    EXPECT_EQ(Lookup("jdoe", CADUserConfig::ID_ACCOUNT_NAME, "msExchUserCulture"),
+              "hr " + std::to_string(static_cast<unsigned>(E_ADS_USER_NOT_UNIQUE)))
+        << "an account name in two domains names nobody, not both";
+    EXPECT_EQ(Lookup("jane.doe@kalyxa.test", CADUserConfig::ID_SMTP_ADDRESS, "msExchUserCulture"), "fr-CA");
+    Directory().Modify("dn: CN=Jane Doe,CN=Users,DC=emea,DC=kalyxa,DC=test\nchangetype: delete\n",
+                       CSlapdDirectory::SECOND_DOMAIN);
+}
+
+TEST_F(UserLookup, SeveralAttributesInOneSearch) {
+    CADUserConfig user;
+    user.SetFilter("rroe", CADUserConfig::ID_ACCOUNT_NAME);
+    CUserAttributeTexts texts;
+    Lookup("jdoe", CADUserConfig::ID_ACCOUNT_NAME, "displayName");  // the schema is known from now on
+    const long nBefore = Directory().CompletedSearches();
+    ASSERT_EQ(user.GetProperties({"msExchUserCulture", "proxyAddresses", "mail", "userPrincipalName"}, texts), S_OK);
+    EXPECT_EQ(Directory().CompletedSearches() - nBefore, 3) << "the catalog's contexts, then one search per context";
+    EXPECT_EQ(texts, (CUserAttributeTexts{{"proxyAddresses", "SMTP:richard.roe@kalyxa.test"},
+                                          {"userPrincipalName", "rroe@kalyxa.test"}}));
+    std::string sText;
+    EXPECT_EQ(user.GetProperty("mail", sText), E_ADS_PROPERTY_NOT_FOUND);
+    EXPECT_EQ(Directory().CompletedSearches() - nBefore, 3) << "absent values are remembered by the object";
+
+    CADUserConfig nobody;
+    nobody.SetFilter("nobody", CADUserConfig::ID_ACCOUNT_NAME);
+    EXPECT_EQ(nobody.GetProperties({"mail"}, texts), E_FAIL);
 }
 
 TEST_F(UserLookup, NoMatchingUserIsEFail) {
@@ -100,7 +137,7 @@ TEST_F(UserLookup, ASecondRequestIsAnsweredFromTheCache) {
     EXPECT_EQ(sSecond, sFirst);
     ASSERT_EQ(user.GetProperty("displayName", sSecond), S_OK);
     const long nAfter = Directory().CompletedSearches();
-    EXPECT_EQ(nAfter - nBefore, 2) << "the Global Catalog's naming context and the user: the schema is known";
+    EXPECT_EQ(nAfter - nBefore, 3) << "the Global Catalog's naming contexts and the user in each: the schema is known";
 }
 
 TEST_F(UserLookup, AThousandsOfValuesAttributeIsReadWhole) {

@@ -20,6 +20,7 @@ namespace {
 
 constexpr const char* ADMIN_DN = "CN=admin,DC=kalyxa,DC=test";
 constexpr const char* ADMIN_PASSWORD = "kalyxa-test-admin";
+constexpr const char* SECOND_ADMIN_DN = "CN=admin,DC=emea,DC=kalyxa,DC=test";
 
 // Debian puts the server tools in /usr/sbin, which a user's PATH may lack.
 std::string Tool(const std::string& sName) {
@@ -43,6 +44,7 @@ CSlapdDirectory::CSlapdDirectory() {
     if (::mkdtemp(szFolder) == nullptr) throw std::runtime_error("no temporary folder for slapd");
     m_sFolder = szFolder;
     std::filesystem::create_directory(m_sFolder + "/db");
+    std::filesystem::create_directory(m_sFolder + "/db2");
     const std::string sConfig = m_sFolder + "/slapd.conf";
     std::ofstream(sConfig) << "include /etc/ldap/schema/core.schema\n"
                               "include /etc/ldap/schema/cosine.schema\n"
@@ -52,10 +54,16 @@ CSlapdDirectory::CSlapdDirectory() {
                            << "rootDSE " << DataFolder() << "/rootdse.ldif\n"
                            << "sizelimit unlimited\n"
                               "database monitor\n"
+                              // slapd wants a database below another one declared first
                               "database mdb\nmaxsize 67108864\n"
+                           << "suffix \"" << SECOND_DOMAIN << "\"\nrootdn \"" << SECOND_ADMIN_DN << "\"\nrootpw "
+                           << ADMIN_PASSWORD << "\n"
+                           << "directory " << m_sFolder << "/db2\n"
+                           << "database mdb\nmaxsize 67108864\n"
                            << "suffix \"" << BASE << "\"\nrootdn \"" << ADMIN_DN << "\"\nrootpw " << ADMIN_PASSWORD << "\n"
                            << "directory " << m_sFolder << "/db\n";
-    Run({Tool("slapadd"), "-q", "-f", sConfig, "-l", DataFolder() + "/directory.ldif"}, "slapadd");
+    Run({Tool("slapadd"), "-q", "-f", sConfig, "-b", BASE, "-l", DataFolder() + "/directory.ldif"}, "slapadd");
+    Run({Tool("slapadd"), "-q", "-f", sConfig, "-b", SECOND_DOMAIN, "-l", DataFolder() + "/emea.ldif"}, "slapadd");
     for (int nAttempt = 0; nAttempt < 3 && m_pid < 0; ++nAttempt) {
         m_nPort = FreeLoopbackPort();
         m_sUri = "ldap://127.0.0.1:" + std::to_string(m_nPort);
@@ -83,7 +91,17 @@ CSlapdDirectory::CSlapdDirectory() {
     }
 }
 
+void CSlapdDirectory::ServeThisProcess() {
+    ::setenv("LDAPURI", m_sUri.c_str(), 1);
+    ::setenv("QV_GC_URI", m_sUri.c_str(), 1);
+    m_bServesProcess = true;
+}
+
 CSlapdDirectory::~CSlapdDirectory() {
+    if (m_bServesProcess) {
+        ::unsetenv("LDAPURI");
+        ::unsetenv("QV_GC_URI");
+    }
     if (m_pid > 0) {
         ::kill(m_pid, SIGTERM);
         ::waitpid(m_pid, nullptr, 0);
@@ -103,10 +121,11 @@ void CSlapdDirectory::Run(const std::vector<std::string>& arguments, const std::
         throw std::runtime_error(sWhat + " failed: " + ReadFile(sLog));
 }
 
-void CSlapdDirectory::Modify(const std::string& sLdif) {
+void CSlapdDirectory::Modify(const std::string& sLdif, const std::string& sDomain) {
     const std::string sFile = m_sFolder + "/change.ldif";
     std::ofstream(sFile) << sLdif;
-    Run({"ldapmodify", "-x", "-H", m_sUri, "-D", ADMIN_DN, "-w", ADMIN_PASSWORD, "-f", sFile}, "ldapmodify");
+    const char* pszAdmin = sDomain == SECOND_DOMAIN ? SECOND_ADMIN_DN : ADMIN_DN;
+    Run({"ldapmodify", "-x", "-H", m_sUri, "-D", pszAdmin, "-w", ADMIN_PASSWORD, "-f", sFile}, "ldapmodify");
 }
 
 // slapd counts a search as completed only after its answer has gone out, so

@@ -1,5 +1,6 @@
 // A real directory server for tests: slapd on a free loopback port, with a
-// temporary configuration, the test schema and the test directory loaded;
+// temporary configuration, the test schema and the test directory loaded
+// (a forest of two domains, each its own database and naming context);
 // stopped and removed again on destruction. Needs no root and no service.
 #ifndef KX_TESTS_SLAPD_DIRECTORY_H
 #define KX_TESTS_SLAPD_DIRECTORY_H
@@ -12,6 +13,7 @@
 class CSlapdDirectory {
 public:
     static constexpr const char* BASE = "DC=kalyxa,DC=test";
+    static constexpr const char* SECOND_DOMAIN = "DC=emea,DC=kalyxa,DC=test";
     static constexpr const char* SERVER_NAME = "MAIL01";
 
     // Throws std::runtime_error, with slapd's own output, when it cannot start.
@@ -23,8 +25,11 @@ public:
     const std::string& Uri() const { return m_sUri; }  // "ldap://127.0.0.1:<port>"
     std::string HostPort() const;                      // "127.0.0.1:<port>"
 
-    // Applies LDIF change records as the directory's administrator.
-    void Modify(const std::string& sLdif);
+    // Makes it this process's directory and Global Catalog (LDAPURI,
+    // QV_GC_URI) until destruction.
+    void ServeThisProcess();
+    // Applies LDIF change records as the administrator of the domain.
+    void Modify(const std::string& sLdif, const std::string& sDomain = BASE);
     // Searches the server has completed, not counting the ones made here.
     long CompletedSearches();
 
@@ -36,6 +41,7 @@ private:
     int m_nPort = 0;
     pid_t m_pid = -1;
     long m_nOwnSearches = 0;
+    bool m_bServesProcess = false;
 };
 
 #endif  // KX_TESTS_SLAPD_DIRECTORY_H
