@@ -29,6 +29,7 @@
 #include "host/host_request.h"
 #include "host/worker_module.h"
 #include "tests/support/fake_ews_server.h"
+#include "tests/support/slapd_directory.h"
 #include "tests/support/test_servers.h"
 
 namespace fs = std::filesystem;
@@ -184,7 +185,8 @@ const char* Verdict(bool bMet) { return bMet ? "met" : "NOT met"; }
 }  // namespace
 
 int main() {
-    CFakeEwsServer exchange;  // the worker's Exchange
+    CSlapdDirectory directory;  // the users' directory, given to nginx's workers
+    CFakeEwsServer exchange;    // the worker's Exchange
     exchange.m_configurations["OWA.UserOptions"] = {{"timezone", "W. Europe Standard Time"}};
     char szFolder[] = "/tmp/kx-nginx-load-XXXXXX";
     if (mkdtemp(szFolder) == nullptr) return 1;
@@ -227,7 +229,10 @@ int main() {
         "sub_filter_once off; } }\n"
         "server { listen 127.0.0.1:" + std::to_string(nModule) + "; kalyxa_user $http_x_remote_user; "
         "location / { kalyxa on; kalyxa_type 4; " + sProxy + " } location = /kalyxa-status { kalyxa_status; } }";
-    const Nginx front(sFolder + "/front", "load_module " KX_NGINX_MODULE ";\n", sHttp);
+    const Nginx front(sFolder + "/front",
+                      "load_module " KX_NGINX_MODULE ";\nenv LDAPURI=" + directory.Uri() + ";\nenv QV_GC_URI=" +
+                          directory.Uri() + ";\n",
+                      sHttp);
     for (int n = 0; n < 200 && !(Accepts(nUpstream) && Accepts(nModule)); ++n)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     if (!Accepts(nModule)) {

@@ -15,6 +15,7 @@
 #include "host/host_request.h"
 #include "host/worker_module.h"
 #include "tests/support/fake_ews_server.h"
+#include "tests/support/slapd_directory.h"
 
 namespace {
 
@@ -109,6 +110,8 @@ int main(int argc, char** argv) {
     std::stringstream text;
     text << page.rdbuf();
     g_sPage = text.str();
+    CSlapdDirectory directory;
+    directory.ServeThisProcess();
     CFakeEwsServer ews;
     ews.m_configurations["OWA.UserOptions"] = {{"timezone", "W. Europe Standard Time"}};
     g_pEws = &ews;

@@ -59,7 +59,7 @@ HRESULT ReadEvery(std::string_view sAnswer, const char* pszOperation, CEwsError&
 
 bool BuildFindMarkedItems(const CEwsHeader& header, const CEwsExtendedProperty& marker, long nOffset, long nMax,
                           std::string& sBody, CEwsError& error) {
-    if (!CanCarry(header.sImpersonated) || !CanCarryProperty(marker)) return Refuse("the mailbox or marker", error);
+    if (!CanCarry(header) || !CanCarryProperty(marker)) return Refuse("the mailbox or marker", error);
     CRequest request(header);
     pugi::xml_node find = request.Body().append_child("m:FindItem");
     find.append_attribute("Traversal") = "Shallow";
@@ -71,7 +71,7 @@ bool BuildFindMarkedItems(const CEwsHeader& header, const CEwsExtendedProperty& 
     view.append_attribute("Offset") = nOffset;
     view.append_attribute("BasePoint") = "Beginning";
     AddExtendedFieldUri(find.append_child("m:Restriction").append_child("t:Exists"), marker);
-    find.append_child("m:ParentFolderIds").append_child("t:DistinguishedFolderId").append_attribute("Id") = "calendar";
+    AddDistinguishedFolder(find.append_child("m:ParentFolderIds"), "calendar", header);
     sBody = request.Text();
     return true;
 }
@@ -79,13 +79,12 @@ bool BuildFindMarkedItems(const CEwsHeader& header, const CEwsExtendedProperty& 
 bool BuildCreateHolidayItems(const CEwsHeader& header, const CEwsExtendedProperty& marker, const std::string& sCategory,
                              const std::string& sTimeZone, const std::vector<CEwsHolidayItem>& items,
                              std::string& sBody, CEwsError& error) {
-    if (!CanCarry(header.sImpersonated) || !CanCarryProperty(marker) || !CanCarry(sCategory) || !CanCarry(sTimeZone))
+    if (!CanCarry(header) || !CanCarryProperty(marker) || !CanCarry(sCategory) || !CanCarry(sTimeZone))
         return Refuse("the mailbox, marker, category or time zone", error);
     CRequest request(header);
     pugi::xml_node create = request.Body().append_child("m:CreateItem");
     create.append_attribute("SendMeetingInvitations") = "SendToNone";
-    create.append_child("m:SavedItemFolderId").append_child("t:DistinguishedFolderId").append_attribute("Id") =
-        "calendar";
+    AddDistinguishedFolder(create.append_child("m:SavedItemFolderId"), "calendar", header);
     pugi::xml_node list = create.append_child("m:Items");
     const bool b2007 = header.sServerVersion == "Exchange2007_SP1";
     for (const CEwsHolidayItem& item : items) {
@@ -116,7 +115,7 @@ bool BuildCreateHolidayItems(const CEwsHeader& header, const CEwsExtendedPropert
 
 bool BuildDeleteItems(const CEwsHeader& header, const std::vector<std::string>& ids, std::string& sBody,
                       CEwsError& error) {
-    if (!CanCarry(header.sImpersonated)) return Refuse("the mailbox", error);
+    if (!CanCarry(header)) return Refuse("the mailbox", error);
     CRequest request(header);
     pugi::xml_node remove = request.Body().append_child("m:DeleteItem");
     remove.append_attribute("DeleteType") = "MoveToDeletedItems";
@@ -133,11 +132,11 @@ bool BuildDeleteItems(const CEwsHeader& header, const std::vector<std::string>& 
 bool BuildSetFolderProperties(const CEwsHeader& header, const char* pszFolder,
                               const std::vector<CEwsExtendedProperty>& properties, std::string& sBody,
                               CEwsError& error) {
-    if (!CanCarry(header.sImpersonated)) return Refuse("the mailbox", error);
+    if (!CanCarry(header)) return Refuse("the mailbox", error);
     CRequest request(header);
     pugi::xml_node update = request.Body().append_child("m:UpdateFolder");
     pugi::xml_node change = update.append_child("m:FolderChanges").append_child("t:FolderChange");
-    change.append_child("t:DistinguishedFolderId").append_attribute("Id") = pszFolder;
+    AddDistinguishedFolder(change, pszFolder, header);
     pugi::xml_node updates = change.append_child("t:Updates");
     for (const CEwsExtendedProperty& property : properties) {
         if (!CanCarryProperty(property)) return Refuse("the property " + property.sName, error);

@@ -2,6 +2,7 @@
 
 #include "base/ascii_case.h"
 #include "base/win_errors.h"
+#include "platform/component_interfaces.h"
 
 namespace {
 constexpr size_t MAX_TRACED_BODY = 16 * 1024;
@@ -133,4 +134,10 @@ HRESULT CEwsClient::DeleteItems(const std::vector<std::string>& ids) {
     const bool bBuilt = BuildDeleteItems(m_header, ids, sBody, m_lastError);
     return Exchange("DeleteItem", bBuilt, sBody,
                     [&](const std::string& sAnswer) { return ReadDeleteItems(sAnswer, m_lastError); });
+}
+
+bool CEwsClient::ImpersonateAs(long nKind, const std::string& sName) {
+    if (sName.empty() || (nKind != IMPERSONATE_SMTP_ADDRESS && nKind != IMPERSONATE_PRINCIPAL_NAME)) return false;
+    Impersonate(nKind == IMPERSONATE_SMTP_ADDRESS ? CEwsUserName::SMTP_ADDRESS : CEwsUserName::PRINCIPAL_NAME, sName);
+    return true;
 }

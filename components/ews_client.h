@@ -20,7 +20,13 @@ public:
     bool Connect(const std::string& sUrl, CEwsCredentials credentials);
     // 4 writes requests for Exchange 2007 SP1, anything else for 2010.
     void SetServerVersion(long nVersion);
-    void SetMailbox(const std::string& sMailbox) { m_header.sImpersonated = sMailbox; }
+    // Acts as that user: Exchange checks the user's rights, not the account's.
+    void Impersonate(CEwsUserName kind, const std::string& sName) {
+        m_header.impersonatedAs = kind;
+        m_header.sImpersonated = sName;
+    }
+    // Asks for the folders of another user's mailbox.
+    void SetMailbox(const std::string& sMailbox) { m_header.sMailbox = sMailbox; }
     void EnableTracing() { m_bTracing = true; }
     // The exchanges kept since the last call.
     std::string TakeTrace() { return std::exchange(m_sTrace, {}); }
@@ -43,6 +49,9 @@ public:
 
     // Adds a line to the kept exchanges when tracing.
     void Note(const std::string& sLine);
+    // Impersonate with the component interfaces' kind (IMPERSONATE_...);
+    // false, and no change, for another kind or an empty name.
+    bool ImpersonateAs(long nKind, const std::string& sName);
 
 private:
     template <class TRead>
@@ -52,7 +61,7 @@ private:
     CEwsTransport m_transport;
     std::string m_sUrl;
     CEwsCredentials m_credentials;
-    CEwsHeader m_header{"Exchange2010", {}};
+    CEwsHeader m_header{"Exchange2010", {}, CEwsUserName::SMTP_ADDRESS, {}};
     bool m_bTracing = false;
     std::string m_sTrace;
     CEwsError m_lastError;

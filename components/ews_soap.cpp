@@ -26,7 +26,7 @@ const char* DistinguishedFolderName(long nFolder) {
 }
 
 bool BuildGetReminder(const CEwsHeader& header, const std::string& sItemId, std::string& sBody, CEwsError& error) {
-    if (!CanCarry(sItemId) || !CanCarry(header.sImpersonated)) return Refuse("the item id or mailbox", error);
+    if (!CanCarry(sItemId) || !CanCarry(header)) return Refuse("the item id or mailbox", error);
     CRequest request(header);
     pugi::xml_node getItem = request.Body().append_child("m:GetItem");
     pugi::xml_node shape = getItem.append_child("m:ItemShape");
@@ -41,7 +41,7 @@ bool BuildGetReminder(const CEwsHeader& header, const std::string& sItemId, std:
 
 bool BuildSetReminder(const CEwsHeader& header, const std::string& sItemId, bool bReminderSet, long nMinutes,
                       std::string& sBody, CEwsError& error) {
-    if (!CanCarry(sItemId) || !CanCarry(header.sImpersonated)) return Refuse("the item id or mailbox", error);
+    if (!CanCarry(sItemId) || !CanCarry(header)) return Refuse("the item id or mailbox", error);
     CRequest request(header);
     pugi::xml_node updateItem = request.Body().append_child("m:UpdateItem");
     updateItem.append_attribute("ConflictResolution") = "AlwaysOverwrite";
@@ -58,7 +58,7 @@ bool BuildSetReminder(const CEwsHeader& header, const std::string& sItemId, bool
 
 bool BuildConvertId(const CEwsHeader& header, const std::string& sOwaId, const std::string& sMailbox,
                     std::string& sBody, CEwsError& error) {
-    if (!CanCarry(sOwaId) || !CanCarry(sMailbox) || !CanCarry(header.sImpersonated))
+    if (!CanCarry(sOwaId) || !CanCarry(sMailbox) || !CanCarry(header))
         return Refuse("the OWA id or mailbox", error);
     CRequest request(header);
     pugi::xml_node convert = request.Body().append_child("m:ConvertId");
@@ -73,12 +73,12 @@ bool BuildConvertId(const CEwsHeader& header, const std::string& sOwaId, const s
 
 bool BuildGetUserConfiguration(const CEwsHeader& header, const std::string& sName, const char* pszFolder,
                                std::string& sBody, CEwsError& error) {
-    if (!CanCarry(sName) || !CanCarry(header.sImpersonated)) return Refuse("the configuration name or mailbox", error);
+    if (!CanCarry(sName) || !CanCarry(header)) return Refuse("the configuration name or mailbox", error);
     CRequest request(header);
     pugi::xml_node get = request.Body().append_child("m:GetUserConfiguration");
     pugi::xml_node name = get.append_child("m:UserConfigurationName");
     name.append_attribute("Name") = sName.c_str();
-    name.append_child("t:DistinguishedFolderId").append_attribute("Id") = pszFolder;
+    AddDistinguishedFolder(name, pszFolder, header);
     get.append_child("m:UserConfigurationProperties").text().set("Dictionary");
     sBody = request.Text();
     return true;
@@ -87,7 +87,7 @@ bool BuildGetUserConfiguration(const CEwsHeader& header, const std::string& sNam
 bool BuildGetFolderProperties(const CEwsHeader& header, const char* pszFolder,
                               const std::vector<CEwsExtendedProperty>& properties, std::string& sBody,
                               CEwsError& error) {
-    if (!CanCarry(header.sImpersonated)) return Refuse("the mailbox", error);
+    if (!CanCarry(header)) return Refuse("the mailbox", error);
     CRequest request(header);
     pugi::xml_node getFolder = request.Body().append_child("m:GetFolder");
     pugi::xml_node shape = getFolder.append_child("m:FolderShape");
@@ -101,7 +101,7 @@ bool BuildGetFolderProperties(const CEwsHeader& header, const char* pszFolder,
         uri.append_attribute("PropertyName") = property.sName.c_str();
         uri.append_attribute("PropertyType") = "String";
     }
-    getFolder.append_child("m:FolderIds").append_child("t:DistinguishedFolderId").append_attribute("Id") = pszFolder;
+    AddDistinguishedFolder(getFolder.append_child("m:FolderIds"), pszFolder, header);
     sBody = request.Text();
     return true;
 }

@@ -12,10 +12,15 @@
 
 #include "kx/win_types.h"
 
-// What every request's header says.
+// How the user the service acts as is named to Exchange.
+enum class CEwsUserName { SMTP_ADDRESS, PRINCIPAL_NAME };
+
+// What every request says of version, user and mailbox.
 struct CEwsHeader {
     std::string sServerVersion;  // "Exchange2007_SP1" or "Exchange2010"
-    std::string sImpersonated;   // the mailbox acted on; empty for the caller's own
+    std::string sImpersonated;   // the user acted as; empty: the connecting account
+    CEwsUserName impersonatedAs = CEwsUserName::SMTP_ADDRESS;
+    std::string sMailbox;        // another user's mailbox whose folders are asked for; empty: the user's own
 };
 
 // An extended property of a folder: asked by property-set GUID and name.

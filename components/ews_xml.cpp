@@ -4,6 +4,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "base/ascii_case.h"
 #include "base/win_errors.h"
 #include "platform/utf.h"
 
@@ -14,6 +15,8 @@ bool CanCarry(std::string_view sValue) {
         if (static_cast<unsigned char>(ch) < 0x20 && ch != '\t' && ch != '\n' && ch != '\r') return false;
     return IsValidUtf8(sValue);
 }
+
+bool CanCarry(const CEwsHeader& header) { return CanCarry(header.sImpersonated) && CanCarry(header.sMailbox); }
 
 bool Refuse(std::string_view sWhat, CEwsError& error) {
     error = {E_INVALIDARG, std::string(sWhat) + " holds characters XML cannot carry"};
@@ -31,7 +34,7 @@ CRequest::CRequest(const CEwsHeader& header) {
     pugi::xml_node soapHeader = envelope.append_child("soap:Header");
     soapHeader.append_child("t:RequestServerVersion").append_attribute("Version") = header.sServerVersion.c_str();
     if (!header.sImpersonated.empty()) {
-        const bool bSmtp = header.sImpersonated.find('@') != std::string::npos;
+        const bool bSmtp = header.impersonatedAs == CEwsUserName::SMTP_ADDRESS;
         soapHeader.append_child("t:ExchangeImpersonation")
             .append_child("t:ConnectingSID")
             .append_child(bSmtp ? "t:PrimarySmtpAddress" : "t:PrincipalName")
@@ -45,6 +48,15 @@ std::string CRequest::Text() const {
     std::ostringstream stream;
     m_document.save(stream, "", pugi::format_raw, pugi::encoding_utf8);
     return stream.str();
+}
+
+void AddDistinguishedFolder(pugi::xml_node parent, const char* pszFolder, const CEwsHeader& header) {
+    pugi::xml_node folder = parent.append_child("t:DistinguishedFolderId");
+    folder.append_attribute("Id") = pszFolder;
+    // The user's own mailbox needs no name; the impersonated user's rights
+    // on another one are Exchange's to check.
+    if (!header.sMailbox.empty() && !SameNoCase(header.sMailbox, header.sImpersonated))
+        folder.append_child("t:Mailbox").append_child("t:EmailAddress").text().set(header.sMailbox.c_str());
 }
 
 void AddField(pugi::xml_node parent, const char* pszFieldUri) {

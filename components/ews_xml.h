@@ -22,6 +22,8 @@ constexpr const char* NS_MESSAGES = "http://schemas.microsoft.com/exchange/servi
 bool CanCarry(std::string_view sValue);
 // False, with the reason in error.
 bool Refuse(std::string_view sWhat, CEwsError& error);
+// The user and mailbox names of the header.
+bool CanCarry(const CEwsHeader& header);
 
 // A request envelope with its header; the operation goes into Body().
 class CRequest {
@@ -36,6 +38,8 @@ private:
 };
 
 void AddField(pugi::xml_node parent, const char* pszFieldUri);
+// A distinguished folder, of the header's other mailbox when it names one.
+void AddDistinguishedFolder(pugi::xml_node parent, const char* pszFolder, const CEwsHeader& header);
 
 // Whether the element's prefix is bound to the namespace where it stands.
 bool InNamespace(pugi::xml_node node, const char* pszUri);

@@ -29,6 +29,13 @@ HRESULT CExchangeAccessComponent::Initialize(long nVersion, long, const std::u16
     return S_OK;
 }
 
+HRESULT CExchangeAccessComponent::Impersonate(long nKind, const std::u16string& sName) {
+    m_sError.clear();
+    if (m_client.ImpersonateAs(nKind, Utf16ToUtf8(sName))) return S_OK;
+    m_sError = "Impersonate needs a kind of name and a name";
+    return E_INVALIDARG;
+}
+
 HRESULT CExchangeAccessComponent::GetCustomProperties(std::vector<CustomProperty>& properties, long& nFailed) {
     m_sError.clear();
     std::vector<CEwsExtendedProperty> asked;

@@ -15,11 +15,12 @@ public:
         : m_client(std::move(options)), m_serviceCredentials(std::move(serviceCredentials)) {}
 
     HRESULT GetErrorInfo(std::u16string& sText) override;
-    // Without a password the service account acts on the mailbox
-    // (impersonation); with one, the mailbox's user signs in.
+    // Without a password the service account asks for the mailbox (as the
+    // user Impersonate names); with one, the mailbox's user signs in.
     HRESULT Initialize(long nVersion, long nConnectionType, const std::u16string& sUrl,
                        const std::u16string& sMailbox, const std::u16string& sPassword,
                        const std::u16string& sDomain, long& nReturnCode) override;
+    HRESULT Impersonate(long nKind, const std::u16string& sName) override;
     HRESULT GetCustomProperties(std::vector<CustomProperty>& properties, long& nFailed) override;
 
 private:

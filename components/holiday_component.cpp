@@ -46,6 +46,15 @@ bool CHolidayComponent::ParseConfiguration(const std::string& sText, CHolidayCon
             parsed.sEwsUrl = sValue;
         } else if (sKey == "mailbox") {
             parsed.sMailbox = sValue;
+        } else if (sKey == "actas") {
+            const size_t nBar = sValue.find('|');
+            if (nBar == 1 && (sValue[0] == '1' || sValue[0] == '2') && nBar + 1 < sValue.size()) {
+                parsed.nActAsKind = sValue[0] - '0';
+                parsed.sActAs = sValue.substr(nBar + 1);
+            } else {
+                sWhy = "actas is <1 or 2>|<name>";
+                return false;
+            }
         } else if (sKey == "tz") {
             parsed.sTimeZone = sValue;
         } else if (sKey == "version") {

@@ -107,6 +107,7 @@ HRESULT RunHolidayJob(CEwsClient& client, const CEwsCredentials& credentials, co
     }
     if (!client.Connect(job.connection.sEwsUrl, credentials)) return Failed(client, "connect", sError);
     client.SetServerVersion(job.connection.nVersion);
+    if (!job.connection.sActAs.empty()) client.ImpersonateAs(job.connection.nActAsKind, job.connection.sActAs);
     if (!job.connection.sMailbox.empty()) client.SetMailbox(job.connection.sMailbox);
     if (IsRecorded(client, job.connection.records)) {
         Trace("[HolidayImport] user %s: the calendar records this work as done already", job.sUser.c_str());

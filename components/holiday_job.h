@@ -25,6 +25,8 @@ enum class CHolidayWork { IMPORT, REMOVE };
 struct CHolidayConnection {
     std::string sEwsUrl;
     std::string sMailbox;  // the calendar's mailbox; empty: the connecting account's own
+    long nActAsKind = 0;   // IMPERSONATE_SMTP_ADDRESS or IMPERSONATE_PRINCIPAL_NAME
+    std::string sActAs;    // the user the work acts as; empty: the connecting account
     std::string sTimeZone;
     long nVersion = 1;
     std::vector<CEwsExtendedProperty> records;  // written to the calendar folder when done

@@ -48,6 +48,12 @@ HRESULT CKXExchangeAccessComponent::SetServerVersion(long nVersion) {
     return S_OK;
 }
 
+HRESULT CKXExchangeAccessComponent::Impersonate(long nKind, const std::u16string& sName) {
+    m_sError.clear();
+    return m_client.ImpersonateAs(nKind, Utf16ToUtf8(sName)) ? S_OK
+                                                             : Invalid("Impersonate needs a kind of name and a name");
+}
+
 HRESULT CKXExchangeAccessComponent::SetMailbox(const std::u16string& sMailbox) {
     m_sError.clear();
     if (sMailbox.empty()) return Invalid("SetMailbox needs a mailbox");

@@ -19,6 +19,7 @@ public:
                            const std::u16string& sUser, const std::u16string& sPassword,
                            const std::u16string& sDomain) override;
     HRESULT SetServerVersion(long nVersion) override;
+    HRESULT Impersonate(long nKind, const std::u16string& sName) override;
     HRESULT SetMailbox(const std::u16string& sMailbox) override;
     HRESULT GetMeetingReminderItem(const std::u16string& sItemId, VARIANT_BOOL& bReminderSet,
                                    long& nMinutesBeforeStart, VARIANT_BOOL& bSuccess) override;

@@ -170,7 +170,8 @@ DWORD CAuthComplete::CreateOwnContext() {
         Trace("[CNotifications::NotifyAuthComplete] found an anonymous access user %s all OU, do not retrieve user "
               "options",
               m_sUser.c_str());
-    } else if (m_pSettings->GetOwaUserOption(m_sUser, m_sCookie, m_sEwsUrl, "timezone", m_sMailbox, m_sTimeZone) >= 0) {
+    } else if (m_pSettings->GetOwaUserOption(m_sUser, m_sCookie, m_sEwsUrl, OWA_OPTION_TIME_ZONE, m_sMailbox,
+                                                 m_sTimeZone) >= 0) {
         pOwn->m_sTimeZone = m_sTimeZone;
     } else {
         Trace("[CNotifications::NotifyAuthComplete] Failed to retrieve timezone from OWA User Options.");

@@ -104,7 +104,7 @@ bool CKXForm::GetOptionRemindersEnabled() {
     RequestUser(sUser, sDomain, sSid);
     const auto* pOwn = Context() == nullptr ? nullptr : static_cast<const CKXSWContext*>(Context()->m_pMyOwnContext);
     if (CKXGeneralSettings::GetInstance()->GetOwaUserOption(
-            sUser, RequestValue("HTTP_COOKIE"), pOwn == nullptr ? std::string() : pOwn->m_sEwsUrl, "enablereminders",
+            sUser, RequestValue("HTTP_COOKIE"), pOwn == nullptr ? std::string() : pOwn->m_sEwsUrl, OWA_OPTION_REMINDERS,
             RequestValue("HTTP_X_OWA_EXPLICITLOGONUSER"), sValue) < 0)
         return false;
     if (sValue.empty() || SameNoCase(sValue, "true") || sValue == "1") return true;
@@ -298,9 +298,18 @@ bool CKXForm::GetItemEwsID(const char* pszClass, const std::string& sOwaId, std:
 }
 
 bool CKXForm::InitializeKXExchangeAccess(const char* pszClass, CKXExAccess& access) {
+    CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
     const auto* pOwn = Context() == nullptr ? nullptr : static_cast<const CKXSWContext*>(Context()->m_pMyOwnContext);
-    const HRESULT hr = access.Initialize(CKXGeneralSettings::GetInstance()->ExchangeAccessVersion(), CONNECTION_EWS,
-                                         pOwn == nullptr ? std::string() : pOwn->m_sEwsUrl, "", "", "", "");
+    std::string sUser, sDomain, sSid;
+    RequestUser(sUser, sDomain, sSid);
+    CExchangeIdentity identity;
+    if (const HRESULT hr = pSettings->GetExchangeIdentity(sUser, RequestValue("HTTP_COOKIE"), identity); hr < 0) {
+        Trace("[%s::InitializeKXExchangeAccess] no Exchange identity for user %s hr 0x%x", pszClass, sUser.c_str(), hr);
+        return false;
+    }
+    HRESULT hr = access.Initialize(pSettings->ExchangeAccessVersion(), CONNECTION_EWS,
+                                   pOwn == nullptr ? std::string() : pOwn->m_sEwsUrl, "", "", "", "");
+    if (hr >= 0) hr = access.Impersonate(identity.nKind, identity.sName);
     if (hr < 0) {
         Trace("[%s::InitializeKXExchangeAccess] Initialize access to EWS failed hr 0x%x", pszClass, hr);
         return false;

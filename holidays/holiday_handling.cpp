@@ -243,13 +243,15 @@ HRESULT CHolidayHandling::Trigger(const CHolidayUser& user, bool bImport, const 
         } else {
             Trace("%s Holiday processing doesn't have IHoliday2 interface", pszCaller);
         }
-        // The calendar the user properties are read from is the one the work records in.
-        std::string sMailbox = user.sMailbox;
-        if (sMailbox.empty()) {
-            sMailbox = user.sUser;
-            pSettings->ExtractUserName(sMailbox);
+        // The work acts as the user, in the calendar the user properties are read from.
+        CExchangeIdentity identity;
+        if (const HRESULT hr = pSettings->GetExchangeIdentity(user.sUser, user.sCookie, identity); hr < 0) {
+            Trace("%s has no Exchange identity for user %s hr: 0x%x", pszCaller, user.sUser.c_str(), hr);
+            return hr;
         }
+        const std::string& sMailbox = user.sMailbox.empty() ? identity.sName : user.sMailbox;
         std::string sConfiguration = "ews=" + Encoded(user.sEwsUrl) + ";mailbox=" + Encoded(sMailbox) +
+                                     ";actas=" + Encoded(std::to_string(identity.nKind) + "|" + identity.sName) +
                                      ";tz=" + Encoded(user.sTimeZone) +
                                      ";version=" + std::to_string(pSettings->ExchangeAccessVersion());
         const auto record = [&](DWORD dwId, const std::string& sValue) {

@@ -20,6 +20,10 @@ constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 // The connection type every caller of the Exchange-access components passes.
 constexpr long CONNECTION_EWS = 2;
 
+// How the user an Exchange-access component acts as is named.
+constexpr long IMPERSONATE_SMTP_ADDRESS = 1;
+constexpr long IMPERSONATE_PRINCIPAL_NAME = 2;
+
 constexpr std::string_view CLSID_KXExchangeAccess = "{ABDA9E8C-5CD8-40CE-8102-F7D0090A6882}";
 constexpr std::string_view CLSID_ExchangeAccess = "{C1DEDE10-F5B9-4EB0-BE7D-823CCBF241FA}";
 constexpr std::string_view CLSID_QVCache = "{67EA23E7-C621-4890-827D-72111D82417C}";
@@ -44,7 +48,9 @@ public:
                                    const std::u16string& sDomain) = 0;
     // The Exchange version the requests are written for: 4 for 2007 SP1, else 2010.
     virtual HRESULT SetServerVersion(long nVersion) = 0;
-    // Acts on another user's mailbox from now on.
+    // Acts as the user from now on (an IMPERSONATE_ kind and the name).
+    virtual HRESULT Impersonate(long nKind, const std::u16string& sName) = 0;
+    // Asks for another user's mailbox from now on.
     virtual HRESULT SetMailbox(const std::u16string& sMailbox) = 0;
     virtual HRESULT GetMeetingReminderItem(const std::u16string& sItemId, VARIANT_BOOL& bReminderSet,
                                            long& nMinutesBeforeStart, VARIANT_BOOL& bSuccess) = 0;
@@ -76,6 +82,8 @@ public:
     virtual HRESULT Initialize(long nVersion, long nConnectionType, const std::u16string& sUrl,
                                const std::u16string& sMailbox, const std::u16string& sPassword,
                                const std::u16string& sDomain, long& nReturnCode) = 0;
+    // Acts as the user from now on (an IMPERSONATE_ kind and the name).
+    virtual HRESULT Impersonate(long nKind, const std::u16string& sName) = 0;
     // Fills the values of the properties found; nFailed counts the others.
     virtual HRESULT GetCustomProperties(std::vector<CustomProperty>& properties, long& nFailed) = 0;
 };

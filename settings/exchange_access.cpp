@@ -61,6 +61,16 @@ HRESULT CExchangeAccess::Initialize(long nVersion, long nConnectionType, const s
     return S_OK;
 }
 
+HRESULT CExchangeAccess::Impersonate(long nKind, const std::string& sName) {
+    if (!m_spAccess) return E_POINTER;
+    HRESULT hr = S_OK;
+    CComponentFailure failure;
+    if (!RunComponentCall([&] { hr = m_spAccess->Impersonate(nKind, Utf8ToUtf16(sName)); }, failure))
+        return Failed("Impersonate", failure);
+    if (hr < 0) Trace("Impersonate ExchangeAccess failed %s HR:0x%x", GetErrorInfo().c_str(), hr);
+    return hr;
+}
+
 HRESULT CExchangeAccess::GetCustomProperties(std::vector<CUserPropertyDefinition>& definitions) {
     if (!m_spAccess) return E_POINTER;
     std::vector<CustomProperty> properties;

@@ -22,6 +22,8 @@ public:
     // sUser is the mailbox opened; no password: the service account's access.
     HRESULT Initialize(long nVersion, long nConnectionType, const std::string& sUrl, const std::string& sUser,
                        const std::string& sPassword, const std::string& sDomain);
+    // Acts as the user (an IMPERSONATE_ kind and the name) from now on.
+    HRESULT Impersonate(long nKind, const std::string& sName);
     // Reads each definition's custom property; a value found replaces the
     // definition's default.
     HRESULT GetCustomProperties(std::vector<CUserPropertyDefinition>& definitions);

@@ -77,6 +77,13 @@ HRESULT CKXExAccess::Initialize(long nFirstValue, long nConnectionType, const st
     });
 }
 
+HRESULT CKXExAccess::Impersonate(long nKind, const std::string& sName) {
+    return Run("Impersonate", [&] {
+        Check(m_spAccess->Impersonate(nKind, Utf8ToUtf16(sName)));
+        return S_OK;
+    });
+}
+
 HRESULT CKXExAccess::SetMailbox(const std::string& sMailbox) {
     return Run("SetMailbox", [&] {
         Check(m_spAccess->SetMailbox(Utf8ToUtf16(sMailbox)));

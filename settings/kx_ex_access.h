@@ -22,6 +22,8 @@ public:
 
     HRESULT Initialize(long nFirstValue, long nConnectionType, const std::string& sUrl, const std::string& sCookie,
                        const std::string& sUser, const std::string& sPassword, const std::string& sDomain);
+    // Acts as the user (an IMPERSONATE_ kind and the name) from now on.
+    HRESULT Impersonate(long nKind, const std::string& sName);
     HRESULT SetMailbox(const std::string& sMailbox);
     HRESULT GetMeetingReminderItem(const std::string& sItemId, bool& bReminderSet, std::string& sMinutes);
     HRESULT SetMeetingReminderItem(const std::string& sItemId, const std::string& sChangeKey, bool bReminderSet,

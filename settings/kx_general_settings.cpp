@@ -182,33 +182,60 @@ HRESULT CKXGeneralSettings::GetOwaUserConfig(const std::string& sUserIn, const s
               "continue anyway",
               sSessionId.c_str(), sParameterName.c_str());
     const std::string sKey = sConfigName + sParameterName;
-    if (m_owaUserConfigCache.GetItem("OwaUserConfig", sUser, sValue, sSessionId, sKey) == S_OK) {
+    const HRESULT hrCached = m_owaUserConfigCache.GetItem("OwaUserConfig", sUser, sValue, sSessionId, sKey);
+    if (hrCached == S_OK) {
         Trace("[CSWGeneralSettings::GetOwaUserConfig] Get property from cache successfull, Value: %s !",
               sValue.c_str());
         return S_OK;
     }
+    if (hrCached == S_FALSE) {
+        Trace("[CSWGeneralSettings::GetOwaUserConfig] the cache remembers that %s has no parameter %s",
+              sConfigName.c_str(), sParameterName.c_str());
+        return HResultFromWin32(ERROR_NOT_FOUND);
+    }
+    CExchangeIdentity identity;
+    if (HRESULT hr = GetExchangeIdentity(sUserIn, sCookie, identity); hr < 0) return hr;
     CKXExAccess access(m_eventLog);
     HRESULT hr = access.Initialize(ExchangeAccessVersion(), CONNECTION_EWS, sEwsUrl, sCookie, "", "", "");
+    if (hr >= 0) hr = access.Impersonate(identity.nKind, identity.sName);
     if (hr >= 0 && !sMailbox.empty()) hr = access.SetMailbox(sMailbox);
     std::vector<std::pair<std::string, std::string>> values;
     if (hr >= 0) hr = access.GetOwaUserConfiguration(sConfigName, nParentFolder, values);
     if (hr < 0) return hr;
-    const auto it = std::find_if(values.begin(), values.end(),
-                                 [&](const auto& entry) { return SameNoCase(entry.first, sParameterName); });
-    if (it == values.end()) {
+    // The options the worker reads come in one answer: each is kept, or
+    // remembered as absent, so that the next page asks nobody.
+    std::vector<std::string> names = {sParameterName};
+    if (sConfigName == OWA_USER_OPTIONS)
+        for (const char* pszName : {OWA_OPTION_TIME_ZONE, OWA_OPTION_REMINDERS})
+            if (!SameNoCase(pszName, sParameterName)) names.emplace_back(pszName);
+    bool bFound = false;
+    for (size_t n = 0; n < names.size(); ++n) {
+        const std::string& sName = names[n];
+        const auto it = std::find_if(values.begin(), values.end(),
+                                     [&](const auto& entry) { return SameNoCase(entry.first, sName); });
+        if (it == values.end()) {
+            m_owaUserConfigCache.AddAbsent("OwaUserConfig", sUser, sSessionId, sConfigName + sName);
+            continue;
+        }
+        if (n == 0) {
+            sValue = it->second;
+            bFound = true;
+        }
+        if (m_owaUserConfigCache.AddItem("OwaUserConfig", sUser, it->second, sSessionId, sConfigName + sName) < 0) {
+            Trace("CSWGeneralSettings::GetOwaUserConfig failed to add Item to cache Prop %s for sUser %s, val %s, "
+                  "Session %s",
+                  (sConfigName + sName).c_str(), sUser.c_str(), it->second.c_str(), sSessionId.c_str());
+            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE,
+                                    "CSWGeneralSettings::GetOwaUserConfig failed to add Item to cache Prop %s for "
+                                    "sUser %s, val %s, Session %s",
+                                    (sConfigName + sName).c_str(), sUser.c_str(), it->second.c_str(),
+                                    sSessionId.c_str());
+        }
+    }
+    if (!bFound) {
         Trace("[CSWGeneralSettings::GetOwaUserConfig] %s has no parameter %s", sConfigName.c_str(),
               sParameterName.c_str());
         return HResultFromWin32(ERROR_NOT_FOUND);
-    }
-    sValue = it->second;
-    if (m_owaUserConfigCache.AddItem("OwaUserConfig", sUser, sValue, sSessionId, sKey) < 0) {
-        Trace("CSWGeneralSettings::GetOwaUserConfig failed to add Item to cache Prop %s for sUser %s, val %s, "
-              "Session %s",
-              sKey.c_str(), sUser.c_str(), sValue.c_str(), sSessionId.c_str());
-        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE,
-                                "CSWGeneralSettings::GetOwaUserConfig failed to add Item to cache Prop %s for sUser "
-                                "%s, val %s, Session %s",
-                                sKey.c_str(), sUser.c_str(), sValue.c_str(), sSessionId.c_str());
     }
     return S_OK;
 }

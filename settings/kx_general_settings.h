@@ -17,6 +17,10 @@
 #include "directory/owa_ad_config.h"
 #include "settings/sw_general_settings.h"
 
+// The OWA user options the worker reads.
+constexpr const char* OWA_OPTION_TIME_ZONE = "timezone";
+constexpr const char* OWA_OPTION_REMINDERS = "enablereminders";
+
 class CKXGeneralSettings : public CSWGeneralSettings, public CSingleton<CKXGeneralSettings> {
 public:
     // The product's start-up: the computer name and the directory read
@@ -39,7 +43,9 @@ public:
     // A copy of the holiday sections; empty when there are none.
     HRESULT GetHolidaySections(std::vector<std::u16string>& sections);
 
-    // The parameter of an OWA user configuration, from the cache or Exchange.
+    // The parameter of an OWA user configuration, from the cache or Exchange
+    // (read as the user, in the other mailbox when one is given); 0x80070490
+    // when the configuration has no such parameter, which is remembered.
     HRESULT GetOwaUserConfig(const std::string& sUser, const std::string& sCookie, const std::string& sEwsUrl,
                              const std::string& sConfigName, long nParentFolder, const std::string& sParameterName,
                              const std::string& sMailbox, std::string& sValue);

@@ -17,6 +17,11 @@ constexpr CComponentTexts CACHE_TEXTS = {
     "%s Cache component failed GE",
 };
 const HRESULT HR_MISS = HResultFromWin32(ERROR_NOT_FOUND);
+
+// The item that says a value is absent: no property name of the callers
+// begins with a control character, and older workers sharing a store never
+// ask for it.
+std::string AbsentName(const std::string& sPropertyName) { return "\x01" "absent" "\x01" + sPropertyName; }
 }
 
 std::shared_ptr<IQVCacheComponent> CQVCache::Instance() {
@@ -78,6 +83,11 @@ HRESULT CQVCache::AddItem(const std::string& sCacheName, const std::string& sKey
     return hr;
 }
 
+HRESULT CQVCache::AddAbsent(const std::string& sCacheName, const std::string& sKey, const std::string& sSession,
+                            const std::string& sPropertyName) {
+    return AddItem(sCacheName, sKey, {}, sSession, AbsentName(sPropertyName));
+}
+
 HRESULT CQVCache::GetItem(const std::string& sCacheName, const std::string& sKey, std::string& sData,
                           const std::string& sSession, const std::string& sPropertyName) {
     HRESULT hr = S_OK;
@@ -85,14 +95,20 @@ HRESULT CQVCache::GetItem(const std::string& sCacheName, const std::string& sKey
     CComponentFailure failure;
     if (!RunComponentCall(
             [&] {
-                hr = Instance()->GetItem(Utf8ToUtf16(sCacheName), Utf8ToUtf16(sKey), sValue, Utf8ToUtf16(sSession),
-                                         Utf8ToUtf16(sPropertyName));
+                const std::shared_ptr<IQVCacheComponent> spCache = Instance();
+                const std::u16string sName = Utf8ToUtf16(sCacheName), sItemKey = Utf8ToUtf16(sKey),
+                                     sItemSession = Utf8ToUtf16(sSession);
+                hr = spCache->GetItem(sName, sItemKey, sValue, sItemSession, Utf8ToUtf16(sPropertyName));
+                if (hr == HR_MISS &&
+                    spCache->GetItem(sName, sItemKey, sValue, sItemSession, Utf8ToUtf16(AbsentName(sPropertyName))) ==
+                        S_OK)
+                    hr = S_FALSE;
             },
             failure))
         return Failed("GetItem", failure);
     if (hr == S_OK)
         sData = Utf16ToUtf8(sValue);
-    else if (hr != HR_MISS)
+    else if (hr != HR_MISS && hr != S_FALSE)
         Trace("[CQVCache::GetItem() ]  failed Key %s Session %s PropName %s hr: 0X%x", sKey.c_str(), sSession.c_str(),
               sPropertyName.c_str(), hr);
     return hr;

@@ -22,6 +22,11 @@ public:
     HRESULT CreateCache(const std::string& sCacheName, long nMaxItems, long nLifetimeMinutes);
     HRESULT AddItem(const std::string& sCacheName, const std::string& sKey, const std::string& sData,
                     const std::string& sSession, const std::string& sPropertyName = {});
+    // Remembers, for the item's lifetime, that the directory or Exchange
+    // holds no such value.
+    HRESULT AddAbsent(const std::string& sCacheName, const std::string& sKey, const std::string& sSession,
+                      const std::string& sPropertyName);
+    // S_OK with the data; S_FALSE when the value is remembered as absent;
     // 0x80070490 on a miss (quietly: the caller asks the directory or Exchange).
     HRESULT GetItem(const std::string& sCacheName, const std::string& sKey, std::string& sData,
                     const std::string& sSession, const std::string& sPropertyName = {});

@@ -5,6 +5,7 @@
 #include "directory/ad_user_config.h"
 #include "platform/error_text.h"
 #include "platform/impersonation.h"
+#include "platform/component_interfaces.h"
 #include "settings/cookies.h"
 
 namespace {
@@ -15,6 +16,15 @@ constexpr int SETTING_AD_CONFIGURATION_TYPE = 84;
 constexpr int DEFAULT_CACHE_ITEMS = 3000;
 constexpr int DEFAULT_CACHE_LIFETIME = 60;
 constexpr DWORD KEY_ACCOUNT_NAME = 0;  // any kind SetFilter does not name: sAMAccountName
+
+// The signed-in user's attributes the worker reads: one search answers them all.
+const std::vector<std::string> USER_ATTRIBUTES = {"msExchUserCulture", "proxyAddresses", "mail", "userPrincipalName"};
+
+bool IsUserAttribute(const std::string& sAttribute) {
+    for (const std::string& sName : USER_ATTRIBUTES)
+        if (SameNoCase(sName, sAttribute)) return true;
+    return false;
+}
 
 constexpr CCacheTexts SW_CACHE_TEXTS = {
     "CCoreGeneralSettings::Init could find ID_MAX_CACHE_ITEMS use 3000 as default",
@@ -153,13 +163,24 @@ bool CSWGeneralSettings::GetSessionId(const std::string& sUser, const std::strin
     return true;
 }
 
-HRESULT CSWGeneralSettings::ReadDirectory(const std::string& sKey, DWORD dwKeyType, const std::string& sAttribute,
-                                          std::string& sValue) {
+HRESULT CSWGeneralSettings::ReadDirectory(const std::string& sKey, DWORD dwKeyType,
+                                          const std::vector<std::string>& attributes, CUserAttributeTexts& texts) {
     CADUserConfig lookup;
     if (int nConfigurationType = 0; GetSettingFromID(SETTING_AD_CONFIGURATION_TYPE, nConfigurationType, -1))
         lookup.m_dwConfigurationType = static_cast<DWORD>(nConfigurationType);
     lookup.SetFilter(sKey, dwKeyType);
-    return lookup.GetProperty(sAttribute, sValue);
+    return lookup.GetProperties(attributes, texts);
+}
+
+HRESULT CSWGeneralSettings::ReadDirectory(const std::string& sKey, DWORD dwKeyType, const std::string& sAttribute,
+                                          std::string& sValue) {
+    CUserAttributeTexts texts;
+    const HRESULT hr = ReadDirectory(sKey, dwKeyType, {sAttribute}, texts);
+    if (hr < 0) return hr;
+    const auto it = texts.find(sAttribute);
+    if (it == texts.end()) return E_ADS_PROPERTY_NOT_FOUND;
+    sValue = it->second;
+    return S_OK;
 }
 
 HRESULT CSWGeneralSettings::GetADProperty(const std::string& sUserIn, const std::string& sCookieHeader,
@@ -176,24 +197,43 @@ HRESULT CSWGeneralSettings::GetADProperty(const std::string& sUserIn, const std:
               "%s, Mailbox: %s",
               sUser.c_str(), sSessionId.c_str(), sAttribute.c_str(), sMailbox.c_str());
         std::string sCached;
-        if (m_adUserConfigCache.GetItem("ADUserConfig", sUser, sCached, sSessionId, sAttribute) == S_OK) {
+        const HRESULT hrCached = m_adUserConfigCache.GetItem("ADUserConfig", sUser, sCached, sSessionId, sAttribute);
+        if (hrCached == S_OK) {
             sValue = sCached;
             Trace("[CSWGeneralSettings::GetADProperty] Get property from cache successfull, Value: %s !",
                   sValue.c_str());
             return S_OK;
         }
+        if (hrCached == S_FALSE) {
+            Trace("[CSWGeneralSettings::GetADProperty] the cache remembers that user %s has no %s", sUser.c_str(),
+                  sAttribute.c_str());
+            return E_ADS_PROPERTY_NOT_FOUND;
+        }
     } else if (sMailbox.empty() || sAttribute != "sAMAccountName") {
         return E_INVALIDARG;
     }
-    const HRESULT hr =
-        !sMailbox.empty()    ? ReadDirectory(sMailbox, CADUserConfig::ID_SMTP_ADDRESS, sAttribute, sValue)
-        : !sOtherKey.empty() ? ReadDirectory(sOtherKey, CADUserConfig::ID_SID_OR_MASTER_ACCOUNT_SID, sAttribute, sValue)
-                             : ReadDirectory(sUser, KEY_ACCOUNT_NAME, sAttribute, sValue);
+    // A user's own attributes come together; the ones the user lacks are remembered as absent.
+    const std::vector<std::string> asked =
+        !sUser.empty() && IsUserAttribute(sAttribute) ? USER_ATTRIBUTES : std::vector<std::string>{sAttribute};
+    CUserAttributeTexts texts;
+    HRESULT hr = !sMailbox.empty()    ? ReadDirectory(sMailbox, CADUserConfig::ID_SMTP_ADDRESS, asked, texts)
+                 : !sOtherKey.empty() ? ReadDirectory(sOtherKey, CADUserConfig::ID_SID_OR_MASTER_ACCOUNT_SID, asked, texts)
+                                      : ReadDirectory(sUser, KEY_ACCOUNT_NAME, asked, texts);
+    if (hr >= 0 && !sUser.empty()) {
+        for (const std::string& sName : asked)
+            if (texts.find(sName) == texts.end()) m_adUserConfigCache.AddAbsent("ADUserConfig", sUser, sSessionId, sName);
+        for (const auto& [sName, sText] : texts)
+            if (!SameNoCase(sName, sAttribute)) m_adUserConfigCache.AddItem("ADUserConfig", sUser, sText, sSessionId, sName);
+    }
+    const auto found = texts.find(sAttribute);
+    if (hr >= 0 && found == texts.end()) hr = E_ADS_PROPERTY_NOT_FOUND;
     if (hr < 0) {
         Trace("[CSWGeneralSettings::GetADProperty] Getting property %s for user %s from AD failed. Session %s  Mailbox "
               "%s hr: 0x%x",
               sAttribute.c_str(), sUser.c_str(), sSessionId.c_str(), sMailbox.c_str(), hr);
-        if (sAttribute != "msExchUserCulture") {
+        // Most users have no culture, and mail and the principal name are second choices.
+        const bool bOptional = SameNoCase(sAttribute, "mail") || SameNoCase(sAttribute, "userPrincipalName");
+        if (sAttribute != "msExchUserCulture" && !(bOptional && hr == E_ADS_PROPERTY_NOT_FOUND)) {
             Trace("CSWGeneralSettings::GetADProperty failed to get %s for sUser %s sSession %s Mailbox %s",
                   sAttribute.c_str(), sUser.c_str(), sSessionId.c_str(), sMailbox.c_str());
             m_eventLog.ReportErrorf(static_cast<DWORD>(hr), EVENTLOG_ERROR_TYPE,
@@ -203,6 +243,7 @@ HRESULT CSWGeneralSettings::GetADProperty(const std::string& sUserIn, const std:
         }
         return hr;
     }
+    sValue = found->second;
     Trace("[CSWGeneralSettings::GetADProperty] Get property from AD successfull, Value: %s.! Add to cache.",
           sValue.c_str());
     if (!sUser.empty() && m_adUserConfigCache.AddItem("ADUserConfig", sUser, sValue, sSessionId, sAttribute) < 0) {
@@ -262,19 +303,54 @@ HRESULT CSWGeneralSettings::GetSharedADProperty(const std::string& sKey, DWORD d
     return hr;
 }
 
+namespace {
+
+// The entry of the proxy addresses that begins with "SMTP:" in capitals.
+std::string PrimarySmtpAddress(std::string_view sProxyAddresses) {
+    for (size_t nStart = 0; nStart <= sProxyAddresses.size();) {
+        size_t nEnd = sProxyAddresses.find(';', nStart);
+        if (nEnd == std::string_view::npos) nEnd = sProxyAddresses.size();
+        const std::string_view sEntry = sProxyAddresses.substr(nStart, nEnd - nStart);
+        if (sEntry.size() > 5 && sEntry.substr(0, 5) == "SMTP:") return std::string(sEntry.substr(5));
+        nStart = nEnd + 1;
+    }
+    return {};
+}
+
+}  // namespace
+
 HRESULT CSWGeneralSettings::DetectPrimarSmtpAddress(const std::string& sUser, const std::string& sCookieHeader,
                                                     std::string& sSmtp, const std::string& sMailbox,
                                                     const std::string& sOtherKey) {
     std::string sAddresses;
     const HRESULT hr = GetADProperty(sUser, sCookieHeader, "proxyAddresses", sAddresses, sMailbox, sOtherKey);
-    if (hr >= 0) {
-        const size_t nPrimary = sAddresses.find("SMTP:");
-        if (nPrimary != std::string::npos && sAddresses.size() >= 6) {
-            const size_t nStart = nPrimary + 5;
-            const size_t nEnd = sAddresses.find(';', nStart);
-            sSmtp = sAddresses.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart);
-        }
-    }
+    if (hr >= 0) sSmtp = PrimarySmtpAddress(sAddresses);
     Trace("CSWGeneralSettings::DetectPrimarSmtpAddress() returned hr: 0x%x, SMTP: %s", hr, sSmtp.c_str());
     return hr;
+}
+
+HRESULT CSWGeneralSettings::GetExchangeIdentity(const std::string& sUser, const std::string& sCookieHeader,
+                                                CExchangeIdentity& identity) {
+    std::string sValue;
+    HRESULT hr = DetectPrimarSmtpAddress(sUser, sCookieHeader, sValue, {}, {});
+    if (!sValue.empty()) {
+        identity = {IMPERSONATE_SMTP_ADDRESS, sValue};
+        return S_OK;
+    }
+    if (hr != E_ADS_PROPERTY_NOT_FOUND && hr < 0) return hr;  // the directory did not answer: try again later
+    hr = GetADProperty(sUser, sCookieHeader, "mail", sValue, {}, {});
+    if (hr >= 0 && !sValue.empty()) {
+        identity = {IMPERSONATE_SMTP_ADDRESS, sValue};
+        return S_OK;
+    }
+    if (hr != E_ADS_PROPERTY_NOT_FOUND && hr < 0) return hr;
+    hr = GetADProperty(sUser, sCookieHeader, "userPrincipalName", sValue, {}, {});
+    if (hr >= 0 && !sValue.empty()) {
+        identity = {IMPERSONATE_PRINCIPAL_NAME, sValue};
+        return S_OK;
+    }
+    Trace("[CSWGeneralSettings::GetExchangeIdentity] user %s has no primary SMTP address, mail or user principal "
+          "name; Exchange is not asked for this user",
+          sUser.c_str());
+    return hr < 0 ? hr : E_ADS_PROPERTY_NOT_FOUND;
 }

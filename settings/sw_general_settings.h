@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "diagnostics/event_log.h"
+#include "directory/ad_user_config.h"
 #include "settings/general_settings.h"
 #include "settings/handle_sw_settings.h"
 #include "settings/page_char_set.h"
@@ -24,6 +25,12 @@ struct CCacheTexts {
     const char* pszLifetimeDefault;
     const char* pszNotInstantiated;
     const char* pszCreateFailed;
+};
+
+// How Exchange knows a user: an IMPERSONATE_ kind of name and the name.
+struct CExchangeIdentity {
+    long nKind = 0;
+    std::string sName;
 };
 
 class CSWGeneralSettings : public CGeneralSettings<CHandleSWSettings, CResource, CEventLog> {
@@ -54,6 +61,11 @@ public:
                                 std::string& sValue);
     HRESULT DetectPrimarSmtpAddress(const std::string& sUser, const std::string& sCookieHeader, std::string& sSmtp,
                                     const std::string& sMailbox, const std::string& sOtherKey);
+    // The user's primary SMTP address, else mail, else the user principal
+    // name: the name the service acts as the user by. A failure says why
+    // and no Exchange call should be made for the user.
+    HRESULT GetExchangeIdentity(const std::string& sUser, const std::string& sCookieHeader,
+                                CExchangeIdentity& identity);
 
     bool GetUserProp(const std::string& sUser, DWORD dwPropertyId, std::string& sValue, const std::string& sEwsUrl,
                      const std::string& sSessionId, bool bInvalidate, const std::string& sMailbox, bool bRequestAll);
@@ -108,7 +120,9 @@ protected:
 private:
     bool InitializeCommonFolderIdCache();
     bool InitializeRecipientSmtpCache();
-    // One attribute of the user found by the key (a kind of CADUserConfig::SetFilter).
+    // Attributes of the user found by the key (a kind of CADUserConfig::SetFilter).
+    HRESULT ReadDirectory(const std::string& sKey, DWORD dwKeyType, const std::vector<std::string>& attributes,
+                          CUserAttributeTexts& texts);
     HRESULT ReadDirectory(const std::string& sKey, DWORD dwKeyType, const std::string& sAttribute,
                           std::string& sValue);
 };

@@ -104,8 +104,12 @@ bool CSWGeneralSettings::GetUserProperties(std::vector<CUserPropertyDefinition>&
     Trace("[CSWGeneralSettings::GetUserProperties] Get data using EWS starts for User: %s, url: %s SomeBodyElse "
           "Mailbox %s",
           sUser.c_str(), sEwsUrl.c_str(), sMailbox.c_str());
+    CExchangeIdentity identity;
+    if (GetExchangeIdentity(sUser, {}, identity) < 0) return false;
     CExchangeAccess access(m_eventLog);
-    HRESULT hr = access.Initialize(ExchangeAccessVersion(), CONNECTION_EWS, sEwsUrl, sMailbox.empty() ? sUser : sMailbox, {}, {});
+    HRESULT hr = access.Initialize(ExchangeAccessVersion(), CONNECTION_EWS, sEwsUrl,
+                                   sMailbox.empty() ? identity.sName : sMailbox, {}, {});
+    if (hr >= 0) hr = access.Impersonate(identity.nKind, identity.sName);
     if (hr < 0) {
         Trace("GetUserProperties access to EWS failed hr 0x%x", hr);
         m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE,

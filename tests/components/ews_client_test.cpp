@@ -57,20 +57,36 @@ TEST_F(EwsClient, ReadsAndWritesAReminder) {
     EXPECT_TRUE(m_server.ShapeErrors().empty());
 }
 
-TEST_F(EwsClient, ConvertsIdsAndReadsUserConfiguration) {
+// The component acts as the user it is told to impersonate, by address or
+// principal name, and asks for another mailbox's folders as that user.
+TEST_F(EwsClient, ConvertsIdsAndReadsUserConfigurationAsTheUser) {
+    m_server.m_mailboxConfigurations["bob@kalyxa.test"]["OWA.UserOptions"] = {{"timezone", "Tokyo Standard Time"}};
     auto spAccess = Connected();
-    ASSERT_EQ(spAccess->SetMailbox(u"alice@kalyxa.test"), S_OK);
+    ASSERT_EQ(spAccess->Impersonate(IMPERSONATE_SMTP_ADDRESS, u"alice@kalyxa.test"), S_OK);
     VARIANT_BOOL bSuccess = VARIANT_FALSE;
     std::vector<std::u16string> ids;
     ASSERT_EQ(spAccess->ConvertIdOwaToEws(u"RgAAAAOwa1", u"alice@kalyxa.test", ids, bSuccess), S_OK);
     EXPECT_EQ(bSuccess, VARIANT_TRUE);
     EXPECT_EQ(ids, std::vector<std::u16string>{u"AAMkEws1"});
-    EXPECT_EQ(m_server.LastImpersonated(), "alice@kalyxa.test");
     UserConfigValues values;
     ASSERT_EQ(spAccess->GetOwaUserConfiguration(u"OWA.UserOptions", -1, values, bSuccess), S_OK);
     EXPECT_EQ(bSuccess, VARIANT_TRUE);
     ASSERT_EQ(values.size(), 2u);
     EXPECT_EQ(values[0].second, u"W. Europe Standard Time");
+    ASSERT_EQ(spAccess->SetMailbox(u"bob@kalyxa.test"), S_OK);
+    ASSERT_EQ(spAccess->GetOwaUserConfiguration(u"OWA.UserOptions", -1, values, bSuccess), S_OK);
+    EXPECT_EQ(values, (UserConfigValues{{u"timezone", u"Tokyo Standard Time"}})) << "Bob's mailbox, asked by Alice";
+    ASSERT_EQ(spAccess->Impersonate(IMPERSONATE_PRINCIPAL_NAME, u"uma@corp.kalyxa.test"), S_OK);
+    VARIANT_BOOL bSet = VARIANT_FALSE;
+    long nMinutes = 0;
+    ASSERT_EQ(spAccess->GetMeetingReminderItem(u"AAMkEws1", bSet, nMinutes, bSuccess), S_OK);
+    EXPECT_EQ(m_server.Impersonations(),
+              (std::vector<std::string>{"ConvertId PrimarySmtpAddress=alice@kalyxa.test",
+                                        "GetUserConfiguration PrimarySmtpAddress=alice@kalyxa.test",
+                                        "GetUserConfiguration PrimarySmtpAddress=alice@kalyxa.test",
+                                        "GetItem PrincipalName=uma@corp.kalyxa.test"}));
+    EXPECT_EQ(spAccess->Impersonate(7, u"alice@kalyxa.test"), E_INVALIDARG);
+    EXPECT_EQ(spAccess->Impersonate(IMPERSONATE_SMTP_ADDRESS, u""), E_INVALIDARG);
     EXPECT_EQ(spAccess->GetOwaUserConfiguration(u"OWA.UserOptions", 99, values, bSuccess), E_INVALIDARG);
     EXPECT_TRUE(m_server.ShapeErrors().empty());
 }
@@ -172,6 +188,7 @@ TEST_F(EwsClient, TheOlderComponentReadsCustomPropertiesOfTheMailbox) {
     long nCode = -1;
     ASSERT_EQ(access.Initialize(8, 2, Utf16(m_server.Url()), u"bob@kalyxa.test", u"", u"", nCode), S_OK);
     EXPECT_EQ(nCode, 0);
+    ASSERT_EQ(access.Impersonate(IMPERSONATE_SMTP_ADDRESS, u"bob@kalyxa.test"), S_OK);
     std::vector<CustomProperty> properties{{u"{11111111-2222-3333-4444-555555555555}", u"View Type", {}, VARIANT_FALSE},
                                            {u"{11111111-2222-3333-4444-555555555555}", u"Unset", {}, VARIANT_FALSE}};
     long nFailed = -1;
@@ -179,7 +196,7 @@ TEST_F(EwsClient, TheOlderComponentReadsCustomPropertiesOfTheMailbox) {
     EXPECT_EQ(properties[0].sValue, u"week");
     EXPECT_EQ(properties[1].bFound, VARIANT_FALSE);
     EXPECT_EQ(nFailed, 1);
-    EXPECT_EQ(m_server.LastImpersonated(), "bob@kalyxa.test");
+    EXPECT_EQ(m_server.Impersonations(), std::vector<std::string>{"GetFolder PrimarySmtpAddress=bob@kalyxa.test"});
     EXPECT_EQ(access.Initialize(8, 2, Utf16(m_server.Url()), u"", u"", u"", nCode), S_OK);
     EXPECT_EQ(nCode, CExchangeAccessComponent::RC_NO_MAILBOX);
 }

@@ -17,6 +17,7 @@
 #include "host/worker_module.h"
 #include "tests/integration/worker_fixture.h"
 #include "tests/support/fake_ews_server.h"
+#include "tests/support/slapd_directory.h"
 #include "tests/support/temporary_folder.h"
 
 namespace {
@@ -27,8 +28,12 @@ using namespace std::chrono_literals;
 constexpr const char* LAST_IMPORTED = "D8ABEB56-C7FE-4bdb-943F-0D8F9D27941F|Last imported calendar";
 constexpr const char* LAST_DELETED = "D08B8C82-E75C-401c-A299-1304E6CAC2AB|Last deleted calendar";
 
+// Alice's mailbox, by the primary address the work acts as her with.
+constexpr const char* ALICE = "alice@kalyxa.test";
+
 class Holidays : public ::testing::Test {
 protected:
+    Holidays() { m_directory.ServeThisProcess(); }
     void SetUp() override {
         m_ews.m_configurations["OWA.UserOptions"] = {{"timezone", "W. Europe Standard Time"}};
         Start({});
@@ -75,7 +80,7 @@ protected:
     bool SignInUntilRecorded(const char* pszKey, const std::string& sPrefix) {
         for (int n = 0; n < 200; ++n) {
             SignIn();
-            const auto properties = m_ews.FolderProperties("alice");
+            const auto properties = m_ews.FolderProperties(ALICE);
             if (const auto it = properties.find(pszKey); it != properties.end() && it->second.rfind(sPrefix, 0) == 0)
                 return true;
             std::this_thread::sleep_for(50ms);
@@ -84,7 +89,7 @@ protected:
     }
     std::multiset<std::string> Subjects() const {
         std::multiset<std::string> subjects;
-        for (const auto& [sId, item] : m_ews.Calendar("alice")) subjects.insert(item.sSubject);
+        for (const auto& [sId, item] : m_ews.Calendar(ALICE)) subjects.insert(item.sSubject);
         return subjects;
     }
 
@@ -100,6 +105,7 @@ protected:
         return nCount;
     }
 
+    CSlapdDirectory m_directory;
     CFakeEwsServer m_ews;
     TemporaryFolder m_logFolder;
     std::unique_ptr<TemporaryProduct> m_spProduct;
@@ -111,13 +117,13 @@ const std::string US_FILE = "[United States] 2\nNew Year's Day,2027/01/01\nIndep
                             "[Canada] 1\nCanada Day,2027/07/01\n[Mexico] 1\nDia de la Independencia,2027/09/16\n";
 
 TEST_F(Holidays, ADroppedFileIsImportedOnceAtSignIn) {
-    m_ews.m_calendars["alice"]["own"] = CFakeEwsServer::CCalendarItem{"Dentist", "", "", "", "", "", ""};
+    m_ews.m_calendars[ALICE]["own"] = CFakeEwsServer::CCalendarItem{"Dentist", "", "", "", "", "", ""};
     Publish("Import", "us.hol", US_FILE);
     std::ofstream(Folder("Import") + "notes.txt") << "not a holiday file";
     ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
     EXPECT_EQ(Subjects(), (std::multiset<std::string>{"Dentist", "New Year's Day", "Independence Day", "Canada Day"}))
         << "the two sections of setting 141, beside the user's own item";
-    EXPECT_EQ(m_ews.FolderProperties("alice").at(
+    EXPECT_EQ(m_ews.FolderProperties(ALICE).at(
                   "EE907310-B002-48fc-A713-F6018D2B35C0|Last imported sections"),
               "United States;Canada");
     const int nFinds = m_ews.Requests("FindItem");
@@ -129,7 +135,7 @@ TEST_F(Holidays, ADroppedFileIsImportedOnceAtSignIn) {
 }
 
 TEST_F(Holidays, ADeleteFileRemovesWhatTheImportMadeAndNothingElse) {
-    m_ews.m_calendars["alice"]["own"] = CFakeEwsServer::CCalendarItem{"Canada Day", "", "", "", "", "", ""};
+    m_ews.m_calendars[ALICE]["own"] = CFakeEwsServer::CCalendarItem{"Canada Day", "", "", "", "", "", ""};
     Publish("Import", "us.hol", US_FILE);
     ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
     Publish("Delete", "ca.hol", "[Canada] 1\nCanada Day,2027/07/01\n");
@@ -153,13 +159,13 @@ TEST_F(Holidays, WorkStoppedWithTheWorkerIsFinishedAfterwardsWithoutDuplicates) 
     ASSERT_GT(m_ews.Requests("CreateItem"), 0);
     m_spWorker->TerminateFilter(0);  // during the first batch
     m_spWorker.reset();
-    EXPECT_LT(m_ews.Calendar("alice").size(), 150u);
-    EXPECT_EQ(m_ews.FolderProperties("alice").count(LAST_IMPORTED), 0u) << "unfinished work is not recorded";
+    EXPECT_LT(m_ews.Calendar(ALICE).size(), 150u);
+    EXPECT_EQ(m_ews.FolderProperties(ALICE).count(LAST_IMPORTED), 0u) << "unfinished work is not recorded";
 
     m_ews.m_nCreateDelayMs = 0;
     Start();
     ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "many.hol_"));
-    EXPECT_EQ(m_ews.Calendar("alice").size(), 150u) << "each holiday once";
+    EXPECT_EQ(m_ews.Calendar(ALICE).size(), 150u) << "each holiday once";
 }
 
 TEST_F(Holidays, ABrokenFileIsTriedUpToTheLimitUntilSavedAgain) {
@@ -197,14 +203,14 @@ TEST_F(Holidays, AFailedImportIsRetriedOnlyAfterTheWait) {
 TEST_F(Holidays, AFileSavedAgainOrRenamedIsANewVersion) {
     Publish("Import", "us.hol", US_FILE);
     ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
-    const std::string sFirst = m_ews.FolderProperties("alice").at(LAST_IMPORTED);
+    const std::string sFirst = m_ews.FolderProperties(ALICE).at(LAST_IMPORTED);
     std::this_thread::sleep_for(20ms);
     Publish("Import", "us.hol", US_FILE);
-    for (int n = 0; n < 200 && m_ews.FolderProperties("alice").at(LAST_IMPORTED) == sFirst; ++n) {
+    for (int n = 0; n < 200 && m_ews.FolderProperties(ALICE).at(LAST_IMPORTED) == sFirst; ++n) {
         SignIn();
         std::this_thread::sleep_for(50ms);
     }
-    EXPECT_NE(m_ews.FolderProperties("alice").at(LAST_IMPORTED), sFirst) << "a new write time";
+    EXPECT_NE(m_ews.FolderProperties(ALICE).at(LAST_IMPORTED), sFirst) << "a new write time";
     fs::rename(Folder("Import") + "us.hol", Folder("Import") + "us-2027.hol");
     EXPECT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us-2027.hol_"));
     EXPECT_EQ(Subjects().size(), 3u) << "no holiday twice";

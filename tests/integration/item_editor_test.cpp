@@ -6,7 +6,6 @@
 
 #include "tests/integration/page_fixture.h"
 #include "tests/support/node_script.h"
-#include "tests/support/slapd_directory.h"
 
 namespace {
 
@@ -84,17 +83,12 @@ TEST_F(ItemEditor, AnOpenedItemShowsItsReminderFromExchange) {
 // user the host named (the directory's primary address of jdoe), not in
 // that of the account the worker's process runs as.
 TEST_F(ItemEditor, TheNamedUsersOwnMailboxComesFromTheDirectory) {
-    CSlapdDirectory directory;
-    ::setenv("LDAPURI", directory.Uri().c_str(), 1);
-    ::setenv("QV_GC_URI", directory.Uri().c_str(), 1);
     m_spec.headers.pop_back();
     m_spec.serverVariables["QV_USERNAME"] = "KALYXA\\jdoe";
     Start({{125, "1"}});
     const Controls controls = ControlsOf(CHtmlTree(Send()));
     EXPECT_EQ(controls.sChecked, "checked");
     EXPECT_EQ(controls.sSelected, "30");
-    ::unsetenv("LDAPURI");
-    ::unsetenv("QV_GC_URI");
 }
 
 TEST_F(ItemEditor, WithoutAMessageIdTheDefaultsAndNoScriptBlock) {

@@ -1,6 +1,6 @@
 // A page sent through the reference host and the built worker, after all
-// five notifications, with a fake EWS server behind the worker; and the
-// checks the page tests share.
+// five notifications, with a fake EWS server and the test directory behind
+// the worker; and the checks the page tests share.
 #ifndef KX_TESTS_INTEGRATION_PAGE_FIXTURE_H
 #define KX_TESTS_INTEGRATION_PAGE_FIXTURE_H
 
@@ -16,6 +16,7 @@
 #include "tests/integration/worker_fixture.h"
 #include "tests/support/fake_ews_server.h"
 #include "tests/support/html_tree.h"
+#include "tests/support/slapd_directory.h"
 
 // The request's cached-script prefix and the folder it gives the product's files.
 constexpr const char* PAGE_SCRIPT_PREFIX = "c0a1f-20261206";
@@ -23,6 +24,7 @@ constexpr const char* PAGE_SCRIPT_FOLDER = "QVScripts/Kalyxa/2.0/c0a1f-20261206/
 
 class PageTest : public ::testing::Test {
 protected:
+    PageTest() { m_directory.ServeThisProcess(); }
     // Ana's request for sUrl with sPage (a fixture page) as OWA's answer.
     void SetUpPage(const std::string& sPage, const std::string& sUrl);
     // Starts the worker on a product with these settings (and the fake EWS server's address).
@@ -32,6 +34,7 @@ protected:
     // Its body.
     std::string Send();
 
+    CSlapdDirectory m_directory;
     CFakeEwsServer m_ews;
     std::unique_ptr<TemporaryProduct> m_spProduct;
     std::unique_ptr<kxhost::WorkerModule> m_spWorker;

@@ -9,6 +9,7 @@
 #include "host/worker_module.h"
 #include "tests/integration/worker_fixture.h"
 #include "tests/support/fake_ews_server.h"
+#include "tests/support/slapd_directory.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ constexpr DWORD VIEW_TYPE = 0x8602;
 
 class Routing : public ::testing::Test {
 protected:
+    Routing() { m_directory.ServeThisProcess(); }
     // A worker of its own over the sample settings with these changes (the
     // EWS address is the fake server's).
     void Start(std::map<int, std::string> settings = {}) {
@@ -59,6 +61,7 @@ protected:
     }
     std::string& Stored() { return m_services.m_userProperties["alice"][VIEW_TYPE]; }
 
+    CSlapdDirectory m_directory;
     CFakeEwsServer m_ews;
     std::unique_ptr<TemporaryProduct> m_spProduct;
     std::unique_ptr<kxhost::WorkerModule> m_spWorker;
@@ -178,9 +181,13 @@ TEST_F(Routing, TheTimeZoneIsReadExceptForAnonymousUsers) {
         Route(4, "/owa/?ae=Item");
     }
     EXPECT_EQ(m_ews.Requests("GetUserConfiguration"), 1) << "anonymous users have no options";
-    m_spec.serverVariables["QV_USERNAME"] = "IUSR2";
+    m_spec.serverVariables["QV_USERNAME"] = "KALYXA\\uma";  // a user known only by her principal name
     Route(4, "/owa/?ae=Item");
     EXPECT_EQ(m_ews.Requests("GetUserConfiguration"), 2);
+    EXPECT_EQ(m_ews.Impersonations().back(), "GetUserConfiguration PrincipalName=uma@corp.kalyxa.test");
+    m_spec.serverVariables["QV_USERNAME"] = "KALYXA\\nobody";
+    Route(4, "/owa/?ae=Item");
+    EXPECT_EQ(m_ews.Requests("GetUserConfiguration"), 2) << "no one Exchange knows: no call as the service account";
     EXPECT_TRUE(m_ews.ShapeErrors().empty());
 }
 

@@ -21,7 +21,7 @@ protected:
         ASSERT_TRUE(m_settings.InitializeCaches());
         m_settings.Define(VIEW_TYPE, "View Type", "day");
         m_settings.Define(REMINDER, "Reminder On", "0");
-        m_server.m_folderProperties["alice"][std::string(GUID) + "|View Type"] = "week";
+        m_server.m_folderProperties["alice@kalyxa.test"][std::string(GUID) + "|View Type"] = "week";
     }
     std::string UserProp(TestSWSettings& settings, DWORD dwId, const std::string& sSession = "s1",
                          bool bInvalidate = false) {
@@ -115,14 +115,65 @@ TEST_F(SWSettings, ThePrimarySmtpAddressIsTheUpperCaseEntry) {
     EXPECT_EQ(sSmtp, "richard.roe@kalyxa.test");
 }
 
+// Exchange knows a user by the primary SMTP address (not a secondary
+// "smtp:" one), else by mail, else by the principal name; a user with none
+// of them costs Exchange nothing.
+TEST_F(SWSettings, UsersAreNamedToExchangeByAddressElsePrincipalName) {
+    const auto identity = [&](const std::string& sUser) {
+        CExchangeIdentity found;
+        const HRESULT hr = m_settings.GetExchangeIdentity(sUser, "UserContext=c1", found);
+        return hr < 0 ? "hr " + std::to_string(static_cast<unsigned>(hr)) : std::to_string(found.nKind) + " " + found.sName;
+    };
+    EXPECT_EQ(identity("KALYXA\\alice"), "1 alice@kalyxa.test");
+    EXPECT_EQ(identity("EMEA\\bcosta"), "1 bruno.costa@emea.kalyxa.test") << "a user of the forest's second domain";
+    EXPECT_EQ(identity("uma"), "2 uma@corp.kalyxa.test");
+    Directory().Modify("dn: CN=Mia Mail,CN=Users,DC=kalyxa,DC=test\nchangetype: add\nobjectClass: user\ncn: Mia Mail\n"
+                       "sn: Mail\nsAMAccountName: mia\nobjectCategory: person\nmail: mia@kalyxa.test\n"
+                       "userPrincipalName: mia@corp.kalyxa.test\nproxyAddresses: smtp:mia.old@kalyxa.test\n\n"
+                       "dn: CN=No Name,CN=Users,DC=kalyxa,DC=test\nchangetype: add\nobjectClass: user\ncn: No Name\n"
+                       "sn: Name\nsAMAccountName: noname\nobjectCategory: person\n");
+    EXPECT_EQ(identity("mia"), "1 mia@kalyxa.test") << "no primary address: mail";
+    TraceCapture trace;
+    EXPECT_EQ(identity("noname"), "hr " + std::to_string(static_cast<unsigned>(E_ADS_PROPERTY_NOT_FOUND)));
+    EXPECT_TRUE(trace.Contains("[CSWGeneralSettings::GetExchangeIdentity] user noname has no primary SMTP address, "
+                               "mail or user principal name; Exchange is not asked for this user"));
+    std::string sValue = "unchanged";
+    EXPECT_TRUE(m_settings.GetUserProp("noname", VIEW_TYPE, sValue, m_server.Url(), "s1", false, "", false));
+    EXPECT_EQ(sValue, "day") << "the default";
+    EXPECT_TRUE(m_server.Impersonations().empty()) << "not the service account's own mailbox";
+    EXPECT_EQ(identity("nobody"), "hr " + std::to_string(static_cast<unsigned>(E_FAIL))) << "no such user";
+}
+
+// A user's own attributes come in one search; what the user lacks is
+// remembered as long as what the user has, and a failed look-up is not.
+TEST_F(SWSettings, AbsentAttributesAreRememberedFailuresAreNot) {
+    std::string sValue;
+    m_settings.GetADProperty("KALYXA\\jdoe", "", "displayName", sValue, "", "");  // the schema is known from now on
+    const long nStart = Directory().CompletedSearches();
+    for (int n = 0; n < 50; ++n) {
+        EXPECT_EQ(m_settings.GetADProperty("KALYXA\\alice", "UserContext=c9", "msExchUserCulture", sValue, "", ""),
+                  E_ADS_PROPERTY_NOT_FOUND);
+        CExchangeIdentity identity;
+        EXPECT_EQ(m_settings.GetExchangeIdentity("KALYXA\\alice", "UserContext=c9", identity), S_OK);
+    }
+    EXPECT_EQ(Directory().CompletedSearches() - nStart, 3) << "the catalog's contexts and one search per context";
+    EXPECT_EQ(m_settings.GetADProperty("KALYXA\\alice", "UserContext=c10", "msExchUserCulture", sValue, "", ""),
+              E_ADS_PROPERTY_NOT_FOUND);
+    EXPECT_EQ(Directory().CompletedSearches() - nStart, 6) << "another session is another cache entry";
+    const long nBefore = Directory().CompletedSearches();
+    EXPECT_EQ(m_settings.GetADProperty("nobody", "UserContext=c9", "msExchUserCulture", sValue, "", ""), E_FAIL);
+    EXPECT_EQ(m_settings.GetADProperty("nobody", "UserContext=c9", "msExchUserCulture", sValue, "", ""), E_FAIL);
+    EXPECT_EQ(Directory().CompletedSearches() - nBefore, 6) << "no user is no answer: asked again";
+}
+
 TEST_F(SWSettings, UserPropertiesComeFromExchangeThenTheCacheUntilInvalidated) {
     EXPECT_EQ(UserProp(m_settings, VIEW_TYPE), "week");
     EXPECT_EQ(m_server.Requests("GetFolder"), 1);
-    EXPECT_EQ(m_server.LastImpersonated(), "alice");
+    EXPECT_EQ(m_server.LastImpersonated(), "alice@kalyxa.test") << "her primary address, not her account name";
     EXPECT_EQ(UserProp(m_settings, REMINDER), "0") << "a property Exchange lacks has its default";
     EXPECT_EQ(UserProp(m_settings, VIEW_TYPE), "week");
     EXPECT_EQ(m_server.Requests("GetFolder"), 1) << "both came from the cached XML";
-    m_server.m_folderProperties["alice"][std::string(GUID) + "|View Type"] = "month";
+    m_server.m_folderProperties["alice@kalyxa.test"][std::string(GUID) + "|View Type"] = "month";
     m_settings.InvalidateUserProp("alice", VIEW_TYPE, "s1");
     EXPECT_EQ(UserProp(m_settings, REMINDER), "0");
     EXPECT_EQ(m_server.Requests("GetFolder"), 1) << "only the invalidated property is gone";
@@ -201,7 +252,7 @@ TEST_F(SharedUserProperties, TwoWorkersOnRedisSeeEachOthersInvalidation) {
         ASSERT_TRUE(second.InitializeCaches());
         EXPECT_EQ(UserProp(second, VIEW_TYPE), "week");
         EXPECT_EQ(m_server.Requests("GetFolder"), 1) << "the second worker found the first one's cache entry";
-        m_server.m_folderProperties["alice"][std::string(GUID) + "|View Type"] = "month";
+        m_server.m_folderProperties["alice@kalyxa.test"][std::string(GUID) + "|View Type"] = "month";
         second.InvalidateUserProp("alice", VIEW_TYPE, "s1");
     }
     {

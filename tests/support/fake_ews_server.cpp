@@ -167,6 +167,11 @@ std::string CFakeEwsServer::LastImpersonated() const {
     return m_sLastImpersonated;
 }
 
+std::vector<std::string> CFakeEwsServer::Impersonations() const {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    return m_impersonations;
+}
+
 std::string CFakeEwsServer::LastRequest() const {
     const std::lock_guard<std::mutex> guard(m_lock);
     return m_sLastRequest;
@@ -189,13 +194,25 @@ std::string CFakeEwsServer::Answer(const std::string& sRequest, int& nStatus) {
         return shapeError("no RequestServerVersion");
     const pugi::xml_node impersonation = Find(envelope, "ExchangeImpersonation", NS_TYPES);
     m_sLastImpersonated.clear();
+    std::string sKind = "none";
     for (const char* pszKind : {"PrimarySmtpAddress", "PrincipalName"})
-        if (const pugi::xml_node who = Find(impersonation, pszKind, NS_TYPES)) m_sLastImpersonated = who.child_value();
+        if (const pugi::xml_node who = Find(impersonation, pszKind, NS_TYPES)) {
+            m_sLastImpersonated = who.child_value();
+            sKind = pszKind;
+        }
+    // Exchange finds a user by an address or a principal name, never by an account name.
+    if (impersonation && m_sLastImpersonated.find('@') == std::string::npos)
+        return shapeError("impersonation of <" + m_sLastImpersonated + ">, which is no address or principal name");
     const pugi::xml_node body = Find(envelope, "Body", NS_SOAP);
     const pugi::xml_node operation = body.first_child();
     if (!operation || NamespaceOf(operation) != NS_MESSAGES) return shapeError("no operation in the messages namespace");
     const std::string sOperation = Local(operation);
     ++m_requests[sOperation];
+    m_impersonations.push_back(sOperation + " " + sKind + (m_sLastImpersonated.empty() ? "" : "=" + m_sLastImpersonated));
+    // The mailbox asked for: a folder's named mailbox, else the impersonated user's own.
+    const pugi::xml_node otherMailbox = Find(Find(Find(operation, "DistinguishedFolderId", NS_TYPES), "Mailbox", NS_TYPES),
+                                             "EmailAddress", NS_TYPES);
+    m_sMailbox = otherMailbox ? otherMailbox.child_value() : m_sLastImpersonated;
 
     if (m_mode == Mode::SOAP_FAULT) {
         nStatus = 500;
@@ -247,8 +264,10 @@ std::string CFakeEwsServer::Answer(const std::string& sRequest, int& nStatus) {
     } else if (sOperation == "GetUserConfiguration") {
         const pugi::xml_node name = Find(operation, "UserConfigurationName", NS_MESSAGES);
         if (!Find(name, "DistinguishedFolderId", NS_TYPES)) return shapeError("GetUserConfiguration without a folder");
-        const auto it = m_configurations.find(name.attribute("Name").value());
-        if (it == m_configurations.end()) return errorReply();
+        const auto own = m_mailboxConfigurations.find(m_sMailbox);
+        const auto& configurations = own == m_mailboxConfigurations.end() ? m_configurations : own->second;
+        const auto it = configurations.find(name.attribute("Name").value());
+        if (it == configurations.end()) return errorReply();
         if (!bMissing) {
             pugi::xml_node dictionary = message.append_child("m:UserConfiguration").append_child("t:Dictionary");
             for (const auto& [sKey, sValue] : it->second) {
@@ -266,7 +285,7 @@ std::string CFakeEwsServer::Answer(const std::string& sRequest, int& nStatus) {
             return shapeError("GetFolder of another folder than the calendar");
         if (!bMissing) {
             pugi::xml_node folder = message.append_child("m:Folders").append_child("t:CalendarFolder");
-            const auto& properties = m_folderProperties[m_sLastImpersonated];
+            const auto& properties = m_folderProperties[m_sMailbox];
             for (pugi::xml_node uri = Find(operation, "ExtendedFieldURI", NS_TYPES); uri;
                  uri = uri.next_sibling(uri.name())) {
                 const auto it = properties.find(std::string(uri.attribute("PropertySetId").value()) + "|" +
@@ -305,7 +324,7 @@ std::map<std::string, std::string> CFakeEwsServer::FolderProperties(const std::s
 
 std::string CFakeEwsServer::AnswerCalendar(const std::string& sOperation, pugi::xml_node operation,
                                            pugi::xml_node message) {
-    std::map<std::string, CCalendarItem>& calendar = m_calendars[m_sLastImpersonated];
+    std::map<std::string, CCalendarItem>& calendar = m_calendars[m_sMailbox];
     const auto propertyKey = [](pugi::xml_node uri) {
         return std::string(uri.attribute("PropertySetId").value()) + "|" + uri.attribute("PropertyName").value();
     };
@@ -367,7 +386,9 @@ std::string CFakeEwsServer::AnswerCalendar(const std::string& sOperation, pugi::
         if (*operation.attribute("DeleteType").value() == '\0') return "DeleteItem without a DeleteType";
         bool bFirst = true;
         for (pugi::xml_node id : Find(operation, "ItemIds", NS_MESSAGES).children()) {
-            const bool bErased = calendar.erase(id.attribute("Id").value()) != 0;
+            // An item id names its mailbox.
+            bool bErased = false;
+            for (auto& [sMailbox, items] : m_calendars) bErased = items.erase(id.attribute("Id").value()) != 0 || bErased;
             if (bFirst) {
                 if (!bErased) message.attribute("ResponseClass").set_value("Error");
                 bFirst = false;
@@ -380,7 +401,7 @@ std::string CFakeEwsServer::AnswerCalendar(const std::string& sOperation, pugi::
             const pugi::xml_node uri = set.child("t:ExtendedFieldURI");
             const pugi::xml_node value = Find(set, "Value", NS_TYPES);
             if (!uri || !value) return "SetFolderField without an extended property";
-            m_folderProperties[m_sLastImpersonated][propertyKey(uri)] = value.child_value();
+            m_folderProperties[m_sMailbox][propertyKey(uri)] = value.child_value();
         }
     }
     return {};

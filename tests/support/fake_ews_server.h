@@ -66,10 +66,14 @@ public:
     // The mailbox; change it only while no request runs.
     std::map<std::string, CItem> m_items;                // EWS id -> calendar item
     std::map<std::string, std::string> m_owaToEws;       // OWA id -> EWS id
-    std::map<std::string, std::vector<std::pair<std::string, std::string>>> m_configurations;  // name -> dictionary
-    // Impersonated mailbox -> "guid|name" -> value of the calendar folder's properties.
+    using CDictionary = std::vector<std::pair<std::string, std::string>>;
+    std::map<std::string, CDictionary> m_configurations;  // name -> dictionary, of every mailbox
+    std::map<std::string, std::map<std::string, CDictionary>> m_mailboxConfigurations;  // one mailbox's own
+    // The mailboxes are named by the impersonated user's address, or by the
+    // address a folder id names.
+    // Mailbox -> "guid|name" -> value of the calendar folder's properties.
     std::map<std::string, std::map<std::string, std::string>> m_folderProperties;
-    // Impersonated mailbox -> item id -> appointment.
+    // Mailbox -> item id -> appointment.
     std::map<std::string, std::map<std::string, CCalendarItem>> m_calendars;
     // OWA's pages on the same server, by path (the query is not looked at);
     // set them before the first request.
@@ -86,6 +90,9 @@ public:
     // Requests that broke the expected shape, with what was wrong.
     std::vector<std::string> ShapeErrors() const;
     std::string LastImpersonated() const;
+    // Each request's operation and how it impersonated: "GetFolder
+    // PrimarySmtpAddress=ana@x", "GetItem PrincipalName=uma@x", "GetItem none".
+    std::vector<std::string> Impersonations() const;
     std::string LastRequest() const;
 
 private:
@@ -106,6 +113,8 @@ private:
     int m_nNextItem = 0;
     std::vector<std::string> m_shapeErrors;
     std::string m_sLastImpersonated;
+    std::string m_sMailbox;
+    std::vector<std::string> m_impersonations;
     std::string m_sLastRequest;
 };
 
