@@ -83,22 +83,29 @@ TEST(HolidayConfiguration, KeysAndPercentEncodedValues) {
     CHolidayConnection connection;
     std::string sWhy;
     ASSERT_TRUE(CHolidayComponent::ParseConfiguration(
-        "ews=http://x/EWS/exchange.asmx;mailbox=ana%40example.test;tz=W.%20Europe%20Standard%20Time;version=4;"
+        "ews=http://x/EWS/exchange.asmx;mailbox=ana%40example.test;actas=2%7Cana%40corp.example.test;"
+        "tz=W.%20Europe%20Standard%20Time;version=4;"
         "record=D8AB|Last imported calendar|us.hol_1.1.2027%3B a;",
         connection, sWhy))
         << sWhy;
     EXPECT_EQ(connection.sMailbox, "ana@example.test");
+    EXPECT_EQ(connection.nActAsKind, IMPERSONATE_PRINCIPAL_NAME);
+    EXPECT_EQ(connection.sActAs, "ana@corp.example.test");
     EXPECT_EQ(connection.sTimeZone, "W. Europe Standard Time");
     EXPECT_EQ(connection.nVersion, 4);
     ASSERT_EQ(connection.records.size(), 1u);
     EXPECT_EQ(connection.records[0].sName, "Last imported calendar");
     EXPECT_EQ(connection.records[0].sValue, "us.hol_1.1.2027; a");
     for (const char* pszBad : {"mailbox=x", "ews=http://x;colour=red", "ews=http://x;tz", "ews=http://x;tz=%4",
-                               "ews=http://x;version=four", "ews=http://x;record=a|b", "ews=http://x;tz=%FF"}) {
+                               "ews=http://x;version=four", "ews=http://x;record=a|b", "ews=http://x;tz=%FF",
+                               "ews=http://x;actas=3|a@x", "ews=http://x;actas=1|", "ews=http://x;actas=a@x"}) {
         EXPECT_FALSE(CHolidayComponent::ParseConfiguration(pszBad, connection, sWhy)) << pszBad;
         EXPECT_FALSE(sWhy.empty());
     }
 }
+
+// The mailbox the work acts in, as its own user.
+const std::string ANA = "ana@example.test";
 
 class HolidayWork : public ::testing::Test {
 protected:
@@ -123,7 +130,8 @@ protected:
     std::unique_ptr<CHolidayComponent> Component(const std::string& sRecord) {
         auto spComponent = std::make_unique<CHolidayComponent>(m_spStore);
         long nResult = -1;
-        EXPECT_EQ(spComponent->Configure(1, Utf16(("ews=" + m_ews.Url() + ";mailbox=ana;tz=UTC;record=" + sRecord)),
+        EXPECT_EQ(spComponent->Configure(1, Utf16(("ews=" + m_ews.Url() + ";mailbox=" + ANA + ";actas=1%7C" + ANA +
+                                                   ";tz=UTC;record=" + sRecord)),
                                          nResult),
                   0);
         return spComponent;
@@ -132,7 +140,7 @@ protected:
     // Waits up to ten seconds for the folder property to hold the value.
     bool WaitForRecord(const std::string& sKey, const std::string& sValue) {
         for (int n = 0; n < 1000; ++n) {
-            const auto properties = m_ews.FolderProperties("ana");
+            const auto properties = m_ews.FolderProperties(ANA);
             if (const auto it = properties.find(sKey); it != properties.end() && it->second == sValue) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -145,7 +153,7 @@ protected:
 };
 
 TEST_F(HolidayWork, AnImportMakesEachHolidayOnceAndARemovalTakesOnlyWhatItMade) {
-    m_ews.m_calendars["ana"]["own-1"] = CFakeEwsServer::CCalendarItem{"Dentist", "", "2027-01-01T09:00:00",
+    m_ews.m_calendars[ANA]["own-1"] = CFakeEwsServer::CCalendarItem{"Dentist", "", "2027-01-01T09:00:00",
                                                                       "2027-01-01T10:00:00", "", "", ""};
     const std::string sImport =
         Write("us.hol", "[United States] 2\nNew Year's Day,2027/01/01\nIndependence Day,2027/07/04\n"
@@ -164,7 +172,7 @@ TEST_F(HolidayWork, AnImportMakesEachHolidayOnceAndARemovalTakesOnlyWhatItMade) 
     ASSERT_EQ(spComponent->AddHolidays(u"ana", {u"United States", u"mexico", u"Atlantis"}, u"", 0, nResult), 0);
     EXPECT_EQ(nResult, 0);
     EXPECT_TRUE(WaitForRecord("G1|Last imported calendar", "us.hol_1"));
-    auto calendar = m_ews.Calendar("ana");
+    auto calendar = m_ews.Calendar(ANA);
     ASSERT_EQ(calendar.size(), 4u) << "three holidays beside the user's own item";
     int nHolidays = 0;
     for (const auto& [sId, item] : calendar) {
@@ -184,7 +192,7 @@ TEST_F(HolidayWork, AnImportMakesEachHolidayOnceAndARemovalTakesOnlyWhatItMade) 
     spComponent = Component("G1|Last imported calendar|us.hol_2");
     ASSERT_EQ(spComponent->AddHolidays(u"ana", {u"United States", u"Canada"}, u"", 0, nResult), 0);
     EXPECT_TRUE(WaitForRecord("G1|Last imported calendar", "us.hol_2"));
-    EXPECT_EQ(m_ews.Calendar("ana").size(), 5u);
+    EXPECT_EQ(m_ews.Calendar(ANA).size(), 5u);
 
     const std::string sDelete = Write("del.hol", "[United States] 2\nIndependence Day,2027/07/04\n"
                                                  "Thanksgiving,2027/11/25\n[Canada] 1\nCanada Day,2027/07/01\n");
@@ -194,10 +202,12 @@ TEST_F(HolidayWork, AnImportMakesEachHolidayOnceAndARemovalTakesOnlyWhatItMade) 
     ASSERT_EQ(spComponent->DeleteHolidays(u"ana", nResult), 0);
     EXPECT_EQ(nResult, 0);
     EXPECT_TRUE(WaitForRecord("G2|Last deleted calendar", "del.hol_1"));
-    calendar = m_ews.Calendar("ana");
+    calendar = m_ews.Calendar(ANA);
     std::set<std::string> subjects;
     for (const auto& [sId, item] : calendar) subjects.insert(item.sSubject);
     EXPECT_EQ(subjects, (std::set<std::string>{"Dentist", "New Year's Day", "Año Nuevo"}));
+    for (const std::string& sCall : m_ews.Impersonations())
+        EXPECT_EQ(sCall.substr(sCall.find(' ')), " PrimarySmtpAddress=" + ANA) << "every call as the user";
     EXPECT_TRUE(m_ews.ShapeErrors().empty()) << m_ews.ShapeErrors().front();
 }
 
@@ -243,10 +253,10 @@ TEST_F(HolidayWork, StoppedWorkIsFinishedLaterWithoutDuplicates) {
     for (int n = 0; n < 500 && m_ews.Requests("CreateItem") == 0; ++n)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     m_spStore->Stop();  // the worker stops during the first batch
-    const size_t nMade = m_ews.Calendar("ana").size();
+    const size_t nMade = m_ews.Calendar(ANA).size();
     EXPECT_GT(nMade, 0u);
     EXPECT_LT(nMade, 120u);
-    EXPECT_TRUE(m_ews.FolderProperties("ana").empty()) << "nothing recorded for unfinished work";
+    EXPECT_TRUE(m_ews.FolderProperties(ANA).empty()) << "nothing recorded for unfinished work";
 
     m_ews.m_nCreateDelayMs = 0;
     m_spStore = MakeStore();
@@ -254,7 +264,7 @@ TEST_F(HolidayWork, StoppedWorkIsFinishedLaterWithoutDuplicates) {
     spComponent->LoadHolidayFile(Utf16(sPath), nLoaded);
     spComponent->AddHolidays(u"ana", {u"Many"}, u"", 0, nResult);
     EXPECT_TRUE(WaitForRecord("G1|Last imported calendar", "many_1"));
-    EXPECT_EQ(m_ews.Calendar("ana").size(), 120u) << "each holiday exactly once";
+    EXPECT_EQ(m_ews.Calendar(ANA).size(), 120u) << "each holiday exactly once";
 }
 
 }  // namespace
