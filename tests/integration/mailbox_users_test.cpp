@@ -50,6 +50,14 @@ TEST_F(MailboxUsers, TwoUsersAtOnceEachGetTheirOwn) {
     EXPECT_TRUE(m_ews.ShapeErrors().empty());
 }
 
+// Bruno's account is in the forest's second domain, with culture de-DE.
+TEST_F(MailboxUsers, AUserOfTheForestsSecondDomainGetsTheirLanguage) {
+    Start();
+    EXPECT_EQ(CHtmlTree::Text(CHtmlTree(PageOf("bcosta", "bruno-1")).ById("qvdayview")), " Tag");
+    EXPECT_EQ(m_ews.Impersonations(),
+              std::vector<std::string>{"GetUserConfiguration PrimarySmtpAddress=bruno.costa@emea.kalyxa.test"});
+}
+
 // Alice has no culture and her options lack the reminders value, as most
 // users: after her first page nobody is asked again in her session.
 TEST_F(MailboxUsers, WhatAUserLacksIsAskedOncePerSession) {

@@ -73,24 +73,33 @@ TEST(Startup, ADelegatesCalendarCarriesTheDelegatesLegacyExchangeDn) {
     ASSERT_TRUE(worker.GetFilterVersion(&version));
     kxhost::HostServices services;
     services.m_userProperties["rroe"][0x8602] = "3";
-    kxhost::RequestSpec spec;
-    spec.sUser = "rroe";
-    spec.serverVariables["QV_USERNAME"] = "KALYXA\\rroe";
-    spec.nSubscriptionType = 4;
-    spec.sUrl = "/owa/?ae=Folder&t=IPF.Appointment&a=QvDgView&qvdgmx=jane.doe@kalyxa.test";
-    kxhost::HostRequest request(services, spec);
-    request.Notify(worker.FilterProc(), SF_NOTIFY_PREPROC_HEADERS);
-    ASSERT_EQ(request.Notify(worker.FilterProc(), SF_NOTIFY_AUTH_COMPLETE), 0u);
+    // The header and the rewritten URL of a request for the delegate's calendar.
+    const auto delegate = [&](const std::string& sMailbox, std::string& sHeader, std::string& sUrl) {
+        kxhost::RequestSpec spec;
+        spec.sUser = "rroe";
+        spec.serverVariables["QV_USERNAME"] = "KALYXA\\rroe";
+        spec.nSubscriptionType = 4;
+        spec.sUrl = "/owa/?ae=Folder&t=IPF.Appointment&a=QvDgView&qvdgmx=" + sMailbox;
+        kxhost::HostRequest request(services, spec);
+        request.Notify(worker.FilterProc(), SF_NOTIFY_PREPROC_HEADERS);
+        EXPECT_EQ(request.Notify(worker.FilterProc(), SF_NOTIFY_AUTH_COMPLETE), 0u);
+        for (const kxhost::HeaderAction& action : request.HeaderActions()) {
+            if (action.sName == "X-QVLgExDN:") sHeader = action.sValue;
+            if (action.sName == "URL") sUrl = action.sValue;
+        }
+        request.Notify(worker.FilterProc(), SF_NOTIFY_END_OF_REQUEST);
+    };
     // Base64 of "/o=Quorvane/ou=First Administrative Group/cn=Recipients/cn=jdoe".
     const std::string sEncoded = "L289UXVvcnZhbmUvb3U9Rmlyc3QgQWRtaW5pc3RyYXRpdmUgR3JvdXAvY249UmVjaXBpZW50cy9jbj1qZG9l";
     std::string sHeader, sUrl;
-    for (const kxhost::HeaderAction& action : request.HeaderActions()) {
-        if (action.sName == "X-QVLgExDN:") sHeader = action.sValue;
-        if (action.sName == "URL") sUrl = action.sValue;
-    }
+    delegate("jane.doe@kalyxa.test", sHeader, sUrl);
     EXPECT_EQ(sHeader, sEncoded);
     EXPECT_EQ(sUrl, "/owa/?ae=Folder&t=IPF.Appointment&a=QvDgView3&qvdgmx=jane.doe@kalyxa.test&qvdglgx=" + sEncoded);
-    request.Notify(worker.FilterProc(), SF_NOTIFY_END_OF_REQUEST);
+    // A delegate of the forest's second domain.
+    delegate("bruno.costa@emea.kalyxa.test", sHeader, sUrl);
+    // Base64 of "/o=Quorvane/ou=Exchange Administrative Group (FYDIBOHF23SPDLT)/cn=Recipients/cn=bcosta".
+    EXPECT_EQ(sHeader, "L289UXVvcnZhbmUvb3U9RXhjaGFuZ2UgQWRtaW5pc3RyYXRpdmUgR3JvdXAgKEZZRElCT0hGMjNTUERMVCkv"
+                       "Y249UmVjaXBpZW50cy9jbj1iY29zdGE=");
 }
 
 TEST(Startup, AnUnansweringDirectoryCostsABoundedWaitAndTheWorkerStarts) {

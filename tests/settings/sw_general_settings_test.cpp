@@ -267,4 +267,26 @@ TEST_F(SharedUserProperties, TwoWorkersOnRedisSeeEachOthersInvalidation) {
     }
 }
 
+// Two workers on one Redis share what they learnt of each user, and a
+// value one user lacks is no other user's, even with the same session text.
+TEST_F(SharedUserProperties, WhatOneUserLacksIsNoOneElses) {
+    auto spFirstStore = Store(), spSecondStore = Store();
+    TestSWSettings second;
+    std::string sValue;
+    {
+        ComponentsForTest components(spFirstStore);
+        ASSERT_TRUE(m_settings.InitializeCaches());
+        EXPECT_EQ(m_settings.GetADProperty("KALYXA\\alice", "UserContext=same", "msExchUserCulture", sValue, "", ""),
+                  E_ADS_PROPERTY_NOT_FOUND);
+    }
+    ComponentsForTest components(spSecondStore);
+    ASSERT_TRUE(second.InitializeCaches());
+    const long nSearches = Directory().CompletedSearches();
+    EXPECT_EQ(second.GetADProperty("KALYXA\\alice", "UserContext=same", "msExchUserCulture", sValue, "", ""),
+              E_ADS_PROPERTY_NOT_FOUND);
+    EXPECT_EQ(Directory().CompletedSearches(), nSearches) << "the first worker's answer";
+    ASSERT_EQ(second.GetADProperty("KALYXA\\jdoe", "UserContext=same", "msExchUserCulture", sValue, "", ""), S_OK);
+    EXPECT_EQ(sValue, "fr-CA");
+}
+
 }  // namespace
