@@ -350,8 +350,11 @@ public:
         const std::string sLdapFilter = WithBinarySids(Utf16ToUtf8(sFilter));
         for (const std::string& sBase : m_bases) {
             LDAPMessage* pResult = nullptr;
-            if (const HRESULT hr = m_spConnection->Search(sBase, m_nScope, sLdapFilter, attributes, &pResult); hr != S_OK)
-                return hr;
+            const HRESULT hr = m_spConnection->Search(sBase, m_nScope, sLdapFilter, attributes, &pResult);
+            // A context the catalog lists but does not search (an application
+            // partition) holds no users; any other failure is the search's.
+            if (hr == HResultFromWin32(ERROR_DS_NO_SUCH_OBJECT) && m_bases.size() > 1) continue;
+            if (hr != S_OK) return hr;
             pSearch->results.push_back(pResult);
         }
         *phSearch = pSearch.release();

@@ -14,6 +14,10 @@ class CSlapdDirectory {
 public:
     static constexpr const char* BASE = "DC=kalyxa,DC=test";
     static constexpr const char* SECOND_DOMAIN = "DC=emea,DC=kalyxa,DC=test";
+    // The searches of one user look-up in the Global Catalog: its rootDSE,
+    // then each naming context it lists (the two domains and an application
+    // partition that holds no users, as Active Directory's DNS zones).
+    static constexpr long SEARCHES_PER_LOOKUP = 4;
     static constexpr const char* SERVER_NAME = "MAIL01";
 
     // Throws std::runtime_error, with slapd's own output, when it cannot start.
