@@ -212,9 +212,12 @@ HRESULT CSWGeneralSettings::GetADProperty(const std::string& sUserIn, const std:
     } else if (sMailbox.empty() || sAttribute != "sAMAccountName") {
         return E_INVALIDARG;
     }
-    // A user's own attributes come together; the ones the user lacks are remembered as absent.
-    const std::vector<std::string> asked =
-        !sUser.empty() && IsUserAttribute(sAttribute) ? USER_ATTRIBUTES : std::vector<std::string>{sAttribute};
+    // The user's own attributes come together, and the ones the user lacks
+    // are remembered as absent. Another mailbox's owner gives only the one
+    // asked for: the others (the addresses) would name the wrong user.
+    const std::vector<std::string> asked = !sUser.empty() && sMailbox.empty() && IsUserAttribute(sAttribute)
+                                               ? USER_ATTRIBUTES
+                                               : std::vector<std::string>{sAttribute};
     CUserAttributeTexts texts;
     HRESULT hr = !sMailbox.empty()    ? ReadDirectory(sMailbox, CADUserConfig::ID_SMTP_ADDRESS, asked, texts)
                  : !sOtherKey.empty() ? ReadDirectory(sOtherKey, CADUserConfig::ID_SID_OR_MASTER_ACCOUNT_SID, asked, texts)

@@ -142,6 +142,16 @@ TEST_F(SWSettings, UsersAreNamedToExchangeByAddressElsePrincipalName) {
     EXPECT_EQ(sValue, "day") << "the default";
     EXPECT_TRUE(m_server.Impersonations().empty()) << "not the service account's own mailbox";
     EXPECT_EQ(identity("nobody"), "hr " + std::to_string(static_cast<unsigned>(E_FAIL))) << "no such user";
+
+    // Alice's page language, read with Jane's mailbox open, leaves Alice herself.
+    std::string sCulture;
+    ASSERT_EQ(m_settings.GetADProperty("KALYXA\\alice", "UserContext=c2", "msExchUserCulture", sCulture,
+                                       "jane.doe@kalyxa.test", ""),
+              S_OK);
+    EXPECT_EQ(sCulture, "fr-CA");
+    CExchangeIdentity alice;
+    ASSERT_EQ(m_settings.GetExchangeIdentity("KALYXA\\alice", "UserContext=c2", alice), S_OK);
+    EXPECT_EQ(alice.sName, "alice@kalyxa.test");
 }
 
 // A user's own attributes come in one search; what the user lacks is
