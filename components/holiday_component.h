@@ -4,7 +4,9 @@
 // The configuration (Configure with kind 1) is a list of key=value pairs
 // separated by ";", each value percent-encoded (%3B for ";", %25 for "%"):
 //   ews=<EWS address>       where the calendar is
-//   mailbox=<mailbox>       whose calendar; empty: the service account's own
+//   mailbox=<mailbox>       whose calendar; empty: the acting user's own
+//   actas=<kind>|<name>     the user the work acts as (1: SMTP address,
+//                           2: principal name); empty: the service account
 //   tz=<time zone>          the user's OWA time zone, for all-day items
 //   version=<n>             Exchange version value (4: Exchange 2007 SP1)
 //   record=<guid>|<name>|<value>
