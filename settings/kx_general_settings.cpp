@@ -134,10 +134,18 @@ bool CKXGeneralSettings::InitTroubleEndRequestUrls() {
     std::string sUrls;
     bool bResult = true;
     m_troubleEndRequestUrls.clear();
-    if (!GetSettingFromID(SETTING_TROUBLE_URLS, sUrls, 0) || sUrls.empty())
-        m_troubleEndRequestUrls.emplace_back(DEFAULT_TROUBLE_URL);
-    else
+    if (GetSettingFromID(SETTING_TROUBLE_URLS, sUrls, 0) && !sUrls.empty()) {
         bResult = CStringOperation::Parse(sUrls, ';', m_troubleEndRequestUrls);
+        // An empty fragment is in every URL: it would have every request ignored.
+        const auto empty = std::remove(m_troubleEndRequestUrls.begin(), m_troubleEndRequestUrls.end(), std::string());
+        if (empty != m_troubleEndRequestUrls.end()) {
+            m_troubleEndRequestUrls.erase(empty, m_troubleEndRequestUrls.end());
+            Trace("[CKXGeneralSettings::InitTroubleEndRequestUrls] setting 6 <%s> holds an empty URL fragment, which "
+                  "every URL contains; it is skipped",
+                  sUrls.c_str());
+        }
+    }
+    if (m_troubleEndRequestUrls.empty()) m_troubleEndRequestUrls.emplace_back(DEFAULT_TROUBLE_URL);
     Trace("[CKXGeneralSettings::Init] returned bRet <%s>, trouble end req url setting is: <%s>",
           bResult ? "TRUE" : "FALSE", sUrls.c_str());
     return bResult;
