@@ -124,7 +124,9 @@ DWORD CKXFormCalOptionsP::AddOptionsContent(const std::string&, const std::strin
         sMarkup.append("<div class=\"Propertydiv\"><input class=smsButton value=\"")
             .append(ResourceText(texts, TEXT_ADD_HOLIDAYS))
             .append("\" type=button onclick=\"return qvkx_onClkAddHolidays();\" ></div>");
-    sMarkup.append("</div></div></div>");
+    // The property container, its pane, the content pane and the frame: the
+    // page after the section must not nest inside it.
+    sMarkup.append("</div></div></div></div>");
     try {
         CDOMSource& dom = *m_pFormContext->m_spDom;
         const Position nAt = dom.getBody().scanContentForString("CalendarWorkflowOptions");

@@ -129,6 +129,8 @@ TEST_F(ControlPanelOptions, TheSectionEndsTheOptionsPane) {
     ASSERT_NE(pSection, nullptr);
     EXPECT_EQ(CHtmlTree::Parent(pSection), tree.ById("divOptions"));
     EXPECT_EQ(CHtmlTree::NextElement(pSection), nullptr) << "the last section";
+    EXPECT_EQ(CHtmlTree::Parent(tree.ById("ecpFooter")), CHtmlTree::Parent(tree.ById("divOptions")))
+        << "the section closes every element it opens: the page after it stays where it was";
     EXPECT_EQ(CHtmlTree::Text(tree.ById("qvkxDivCapText")), "Delegates, Other Calendars and Holidays");
     std::vector<std::string> buttons;
     for (const GumboNode* pInput : CHtmlTree::ByTag(tree.ById("qvkxDivPropCont"), GUMBO_TAG_INPUT))
