@@ -114,6 +114,12 @@ bool CKXForm::GetOptionRemindersEnabled() {
     return false;
 }
 
+bool CKXForm::IsToolbarSeparator(const CDOMElement& cell) {
+    if (cell.isUndefined()) return false;
+    const CDOMAttribute kind = cell.getAttribute("class");
+    return !kind.isUndefined() && SameNoCase(kind.getValue(), "dv");
+}
+
 void CKXForm::AppendJsVar(std::string& sScript, const char* pszName, std::string_view sValue) {
     sScript.append("\r\nvar ").append(pszName).append("=\"");
     AppendJsString(sScript, sValue);

@@ -55,6 +55,9 @@ protected:
     static void AppendJsVar(std::string& sScript, const char* pszName, std::string_view sValue);
     // "\r\nvar <name>=<number>;".
     static void AppendJsVar(std::string& sScript, const char* pszName, long nValue);
+    // Whether the toolbar cell is a separator: class "dv", in any case (a
+    // cell without a class is none).
+    static bool IsToolbarSeparator(const CDOMElement& cell);
     // The record of the bound context; null before Init.
     CDLLContext* Context() const;
     // The EWS id of an OWA item id, in the mailbox that is open; the trace

@@ -93,7 +93,7 @@ DWORD CKXFormCalendarDelegateViewB::AddSearchBtn(const std::string& sThemeFolder
         Trace("[CSWForm::AddSearchBtn] Error: failed to initialize script decorator ");
     } else if (anchor.isUndefined()) {
         Trace("[CAddressBookForm::AddSearchBtn] Day icon not found.");
-    } else if (separator.isUndefined() || !SameNoCase(separator.getAttribute("class").getValue(), "dv")) {
+    } else if (!IsToolbarSeparator(separator)) {
         Trace("[CAddressBookForm::AddSearchBtn] Separator not found.");
     } else {
         const std::string& sText = ResourceText(m_mapResources, TEXT_SEARCH);

@@ -200,7 +200,7 @@ DWORD CKXFormCalendarViewB::AddCalendarViewsAndSearchBtn(const std::string& sThe
             if (anchor.isUndefined()) {
                 Trace("[CAddressBookForm::AddCalendarViewsAndSearchBtn] Delete icon not found.");
                 dwResult = ERROR_INVALID_DATA;
-            } else if (separator.isUndefined() || !SameNoCase(separator.getAttribute("class").getValue(), "dv")) {
+            } else if (!IsToolbarSeparator(separator)) {
                 Trace("[CAddressBookForm::AddCalendarViewsAndSearchBtn] Separator not found.");
                 dwResult = ERROR_INVALID_DATA;
             } else {

@@ -157,6 +157,19 @@ TEST_F(CalendarView, WithoutTheTodayLinkOrItsSeparatorTheBlockStaysButNoButtonsO
     EXPECT_EQ(sPage.find("qvdayview"), std::string::npos);
 }
 
+// A cell without a class before the today link is no separator either: the
+// buttons step ends with its own code, not with a failure of the parser.
+TEST_F(CalendarView, ASeparatorCellWithoutAClassEndsTheButtonsStepWithItsCode) {
+    StartTraced();
+    const std::string sToday = "alt=\"\"></td>\n<td nowrap><a id=\"lnkHdrtoday\"";
+    m_spec.sBody = Replaced(m_spec.sBody, "<td class=\"dv\"><img src=\"/owa/14.3.123.4/themes/base/dv.gif\" " + sToday,
+                            "<td><img src=\"/owa/14.3.123.4/themes/base/dv.gif\" " + sToday);
+    ExpectStructure(Send(), {true, false, false, false, false, false});
+    const std::string sLog = TraceLog();
+    EXPECT_NE(sLog.find("[CAddressBookForm::AddCalendarViewsAndSearchBtn] Separator not found."), std::string::npos);
+    EXPECT_NE(sLog.find("[CKXFormCalendarViewB::Process] returned dwRet <13>"), std::string::npos);
+}
+
 TEST_F(CalendarView, WithoutTheManageFoldersLinkEverythingButTheShareLinks) {
     Start();
     m_spec.sBody = Replaced(m_spec.sBody, "id=\"lnkMngFldr\"", "id=\"lnkMngFolder\"");

@@ -25,6 +25,22 @@ void PageTest::Start(std::map<int, std::string> settings) {
     ASSERT_TRUE(m_spWorker->IsLoaded());
 }
 
+void PageTest::StartTraced(std::map<int, std::string> settings) {
+    settings.emplace(14, "1");
+    settings.emplace(12, "2");
+    settings.emplace(39, m_logFolder.string());
+    Start(std::move(settings));
+}
+
+std::string PageTest::TraceLog() {
+    if (m_spWorker != nullptr) m_spWorker->TerminateFilter(0);
+    m_spWorker.reset();
+    std::ifstream file(m_logFolder / "QuorvaneLogs" / "Kalyxa.log", std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
 std::string PageTest::SendResponse() {
     kxhost::HostRequest request(m_services, m_spec);
     for (DWORD dwNotification : {SF_NOTIFY_PREPROC_HEADERS, SF_NOTIFY_AUTH_COMPLETE, SF_NOTIFY_SEND_RESPONSE,

@@ -17,6 +17,7 @@
 #include "tests/support/fake_ews_server.h"
 #include "tests/support/html_tree.h"
 #include "tests/support/slapd_directory.h"
+#include "tests/support/temporary_folder.h"
 
 // The request's cached-script prefix and the folder it gives the product's files.
 constexpr const char* PAGE_SCRIPT_PREFIX = "c0a1f-20261206";
@@ -29,12 +30,18 @@ protected:
     void SetUpPage(const std::string& sPage, const std::string& sUrl);
     // Starts the worker on a product with these settings (and the fake EWS server's address).
     void Start(std::map<int, std::string> settings = {});
+    // The same with the trace log on, in a folder of the test's own.
+    void StartTraced(std::map<int, std::string> settings = {});
+    // The worker's trace log, for what only it shows; the worker is stopped
+    // first, which writes the lines it keeps back.
+    std::string TraceLog();
     // The whole response as it leaves.
     std::string SendResponse();
     // Its body.
     std::string Send();
 
     CSlapdDirectory m_directory;
+    TemporaryFolder m_logFolder;
     CFakeEwsServer m_ews;
     std::unique_ptr<TemporaryProduct> m_spProduct;
     std::unique_ptr<kxhost::WorkerModule> m_spWorker;

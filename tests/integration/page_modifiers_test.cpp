@@ -128,6 +128,18 @@ TEST_F(DelegateView, TheSearchButtonFollowsTheViewButtons) {
               "[\"https://mail.example.test/X-Kalyxa/\",\"/owa/\",2,\"function\"]\n");
 }
 
+TEST_F(DelegateView, ASeparatorCellWithoutAClassEndsTheSearchStepWithItsCode) {
+    StartTraced();
+    m_spec.sBody = Replaced(m_spec.sBody, "<td class=\"dv\"></td><td nowrap><a id=\"qvdayview\"",
+                            "<td></td><td nowrap><a id=\"qvdayview\"");
+    const CHtmlTree tree(Send());
+    EXPECT_EQ(tree.ById("qvcalsearch"), nullptr);
+    EXPECT_FALSE(HeadScript(tree, "g_qvkx_OwaExp").empty());
+    const std::string sLog = TraceLog();
+    EXPECT_NE(sLog.find("[CAddressBookForm::AddSearchBtn] Separator not found."), std::string::npos);
+    EXPECT_EQ(sLog.find("Exception"), std::string::npos) << "not a failure of the parser";
+}
+
 TEST_F(DelegateView, WithoutSearchOrADayButtonTheScriptBlockStays) {
     Start({{126, "0"}});
     CHtmlTree tree(Send());
