@@ -85,10 +85,13 @@ TEST_F(Routing, TroubleUrlsAndPollsAreIgnoredEarly) {
     EXPECT_EQ(ControlMessage(), KX_CONTROL_NONE) << "only subscription type 2 polls";
 }
 
-TEST_F(Routing, AnEmptyTroubleEntryIgnoresEveryRequest) {
-    Start({{6, "logoff.aspx;;auth/x"}});
+// An operator's stray ";" no longer makes a fragment every URL contains.
+TEST_F(Routing, AnEmptyTroubleEntryIgnoresNoRequest) {
+    Start({{6, "logoff.aspx;;auth/x;"}});
     Route(4, "/owa/?ae=Folder&t=IPF.Appointment");
-    EXPECT_EQ(ControlMessage(), KX_CONTROL_IGNORE);
+    EXPECT_NE(ControlMessage(), KX_CONTROL_IGNORE);
+    Route(4, "/owa/auth/x?a=1");
+    EXPECT_EQ(ControlMessage(), KX_CONTROL_IGNORE) << "the other entries still count";
 }
 
 TEST_F(Routing, OwnCommandsGoToTheirHandlerPagesWithTheirHeaders) {
