@@ -134,13 +134,11 @@ bool CKXFormEditCalendarItemB::GetItemEwsID(std::string& sEwsId) {
     return CKXForm::GetItemEwsID("CKXFormEditCalendarItemB", sOwaId, sEwsId);
 }
 
-std::string CKXFormEditCalendarItemB::BuildReminderOptions(const std::string& sMinutes) {
-    std::vector<uint32_t> ids;
-    for (const CReminderChoice& choice : REMINDER_CHOICES) ids.push_back(choice.nText);
-    ids.push_back(TEXT_REMIND_ME);
-    std::map<uint32_t, std::string> texts;
+std::string CKXFormEditCalendarItemB::BuildReminderOptions(const std::string& sMinutes,
+                                                           const std::map<uint32_t, std::string>* pTexts) {
     std::string sOptions;
-    if (LoadResourceMap(texts, ids) != ERROR_SUCCESS) return sOptions;
+    if (pTexts == nullptr) return sOptions;
+    const std::map<uint32_t, std::string>& texts = *pTexts;
     for (const CReminderChoice& choice : REMINDER_CHOICES)
         sOptions.append("<option value=\"")
             .append(choice.pszMinutes)
@@ -152,8 +150,12 @@ std::string CKXFormEditCalendarItemB::BuildReminderOptions(const std::string& sM
 
 DWORD CKXFormEditCalendarItemB::AddReminderControls(bool bReminderOn, const std::string& sMinutes) {
     PrefixLinkedScripts(m_pFormContext, "captedt.js", true);
-    std::map<uint32_t, std::string> label;
-    LoadResourceMap(label, {TEXT_REMIND_ME});
+    // The choices and the label in one load: the language is looked up once.
+    std::vector<uint32_t> ids;
+    for (const CReminderChoice& choice : REMINDER_CHOICES) ids.push_back(choice.nText);
+    ids.push_back(TEXT_REMIND_ME);
+    std::map<uint32_t, std::string> texts;
+    const bool bLoaded = LoadResourceMap(texts, ids) == ERROR_SUCCESS;
     try {
         CDOMSource& dom = *m_pFormContext->m_spDom;
         CBufferInstructionList* pList = m_pFormContext->m_pcobBufferInstructionList;
@@ -163,13 +165,13 @@ DWORD CKXFormEditCalendarItemB::AddReminderControls(bool bReminderOn, const std:
         const CDOMElement last = anchor.nextSibling().nextSibling();
         const std::string cells[] = {
             "<td><select name=\"selreminder\" id=\"selreminder\" onchange=\"OnSelReminderChanged();\">" +
-                BuildReminderOptions(sMinutes) + "</select></td>",
+                BuildReminderOptions(sMinutes, bLoaded ? &texts : nullptr) + "</select></td>",
             "<td class=\"fbgspc\">&nbsp;</td>",
             "<td class=\"fbgnone\"></td>",
             std::string("<td>&nbsp<input name=\"cbreminder\" id=\"cbreminder\" onclick=\"onClkRmnd();\" value=\"\" "
                         "type=\"checkbox\" class=\"vam cb\" ") +
                 (bReminderOn ? "checked=\"checked\" />" : "/>") + "<label for=\"cbreminder\">&nbsp;" +
-                ResourceText(label, TEXT_REMIND_ME) + "</label></td>",
+                ResourceText(texts, TEXT_REMIND_ME) + "</label></td>",
         };
         DWORD dwResult = ERROR_SUCCESS;
         for (const std::string& sCell : cells)

@@ -16,8 +16,8 @@ public:
     bool GetItemEwsID(std::string& sEwsId);
     // The check box and the list in OWA's free/busy row; the code of the last insertion.
     DWORD AddReminderControls(bool bReminderOn, const std::string& sMinutes);
-    // The list's options, sMinutes selected.
-    std::string BuildReminderOptions(const std::string& sMinutes);
+    // The list's options, sMinutes selected; none without the texts.
+    static std::string BuildReminderOptions(const std::string& sMinutes, const std::map<uint32_t, std::string>* pTexts);
     // Turns the response into a 302 to the user's OWA plus sSuffix; 7, with
     // the response unchanged, when its head is not where the record says.
     DWORD RedirectToCalendarFolder(const std::string& sSuffix);

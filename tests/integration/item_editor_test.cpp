@@ -59,6 +59,20 @@ TEST_F(ItemEditor, ANewItemStartsCheckedAtFifteenMinutesWithoutAskingExchange) {
     EXPECT_NE(sPage.find(std::string("/scripts/basic/") + PAGE_SCRIPT_PREFIX + "/captedt.js"), std::string::npos);
 }
 
+// The list's choices and the box's label come in one load, so the user's
+// language is looked up once for the page.
+TEST_F(ItemEditor, TheLanguageIsLookedUpOncePerPage) {
+    StartTraced({{125, "1"}});
+    const Controls controls = ControlsOf(CHtmlTree(Send()));
+    EXPECT_EQ(controls.sSelected, "30");
+    const std::string sLog = TraceLog();
+    int nLookups = 0;
+    for (size_t nAt = sLog.find("CSWGeneralSettings User: "); nAt != std::string::npos;
+         nAt = sLog.find("CSWGeneralSettings User: ", nAt + 1))
+        ++nLookups;
+    EXPECT_EQ(nLookups, 1);
+}
+
 TEST_F(ItemEditor, AnOpenedItemShowsItsReminderFromExchange) {
     Start({{125, "1"}});
     const std::string sPage = Send();
