@@ -193,6 +193,40 @@ TEST_F(CalendarView, FrenchTextsInThePageCharacterSet) {
     EXPECT_EQ(CHtmlTree::Text(tree.ById("lnkMngDgs")), "G\xC3\xA9rer les d\xC3\xA9l\xC3\xA9gu\xC3\xA9s");
 }
 
+// Browsers set to languages of five scripts, both directions: the buttons,
+// their titles and the links in that language, and the reminders script's
+// message as node reads it.
+TEST_F(CalendarView, PagesInTheBrowsersLanguage) {
+    m_ews.m_configurations["OWA.UserOptions"].emplace_back("enablereminders", "true");
+    Start({{125, "1"}});
+    struct CCase {
+        const char* pszAccept;
+        const char* pszDay;
+        const char* pszWorkWeekTitle;
+        const char* pszDelegates;
+        const char* pszNoReminders;
+    };
+    const CCase CASES[] = {
+        {"es-ES,es;q=0.9", " Día", "Mostrar la semana laboral", "Administrar delegados", "No hay avisos pendientes."},
+        {"ja-JP,ja;q=0.9", " 日", "稼働日を表示", "代理人の管理", "期限の来たアラームはありません。"},
+        {"ar-SA,ar;q=0.9", " يوم", "عرض أسبوع العمل", "إدارة المفوضين", "لا توجد تذكيرات مستحقة."},
+        {"he-IL,he;q=0.9", " יום", "הצג את שבוע העבודה", "ניהול נציגים", "אין תזכורות שמועדן הגיע."},
+        {"zh-CN,zh;q=0.9", " 日", "显示工作周", "管理代理人", "没有到期的提醒。"},
+    };
+    for (const CCase& language : CASES) {
+        m_spec.headers[1].second = language.pszAccept;
+        const CHtmlTree tree(Send());
+        EXPECT_EQ(CHtmlTree::Text(tree.ById("qvdayview")), language.pszDay) << language.pszAccept;
+        EXPECT_EQ(CHtmlTree::Attribute(tree.ById("qvwkweekview"), "title"), language.pszWorkWeekTitle);
+        EXPECT_EQ(CHtmlTree::Text(tree.ById("lnkMngDgs")), language.pszDelegates);
+        std::string sOutput;
+        EXPECT_TRUE(RunNode(HeadScript(tree, "g_QVKX_sNoRemindersMsg") + "\nconsole.log(g_QVKX_sNoRemindersMsg);\n",
+                            sOutput))
+            << sOutput;
+        EXPECT_EQ(sOutput, std::string(language.pszNoReminders) + "\n");
+    }
+}
+
 // The host names the user; the worker's thread runs as its process, whose
 // identity is not the user's. The page speaks the named user's directory
 // culture (jdoe: fr-CA) over the browser's English.

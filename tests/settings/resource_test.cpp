@@ -8,6 +8,7 @@
 #include "diagnostics/event_log.h"
 #include "platform/error_text.h"
 #include "platform/utf.h"
+#include "settings/page_char_set.h"
 #include "settings/resource.h"
 #include "tests/support/trace_capture.h"
 
@@ -27,6 +28,52 @@ TEST(Resource, StringsByIdInExactlyTheLanguageAsked) {
     EXPECT_EQ(Text(resource, 1320, 1033), "<missing>") << "US English is not English (4105): no fallback";
     EXPECT_EQ(Text(resource, 801, LANGID_ENGLISH), "<missing>") << "an empty entry of an existing block";
     EXPECT_EQ(Text(resource, 60000, LANGID_ENGLISH), "<missing>") << "no such block";
+}
+
+// Every language of the language table has every text English has, and
+// each text can be sent in each character set a page of that language comes
+// in (the legacy sets of its script; UTF-8 always).
+TEST(Resource, EveryLanguageHasEveryTextInItsPagesCharacterSets) {
+    CResource resource;
+    ASSERT_TRUE(resource.LoadModule(KX_RESOURCE_MODULE, nullptr));
+    std::vector<uint32_t> englishIds;
+    for (uint32_t nId = 0; nId < 0x10000; ++nId) {
+        std::u16string sText;
+        if (resource.LoadString(nId, sText, LANGID_ENGLISH)) englishIds.push_back(nId);
+    }
+    ASSERT_GE(englishIds.size(), 40u);
+    // The page character sets (besides UTF-8) a page of each language is sent in.
+    const std::vector<const char*> WESTERN = {"iso-8859-1"};
+    const std::vector<std::pair<const char*, std::vector<const char*>>> LANGUAGES = {
+        {"en", WESTERN},  {"fr", WESTERN},  {"de", WESTERN},  {"es", WESTERN},
+        {"pt-br", WESTERN}, {"pt", WESTERN}, {"da", WESTERN}, {"sv", WESTERN},
+        {"hu", {"iso-8859-2", "windows-1250"}},
+        {"fi", WESTERN},
+        {"he", {"windows-1255", "iso-8859-8", "iso-8859-8-i"}},
+        {"it", WESTERN},
+        {"ar", {"windows-1256", "iso-8859-6"}},
+        {"ja", {"shift_jis", "iso-2022-jp"}},
+        {"no", WESTERN},
+        {"chs", {"gb2312"}},
+        {"cht", {"big5"}},
+        {"nl", WESTERN},
+        {"tr", {"iso-8859-9", "windows-1254"}},
+        {"el", {"iso-8859-7", "windows-1253"}},
+    };
+    const CPageCharSet charSets;
+    for (const auto& [pszCode, sets] : LANGUAGES) {
+        LANGID langId = 0;
+        ASSERT_TRUE(resource.GetLangId(pszCode, langId)) << pszCode;
+        for (const uint32_t nId : englishIds) {
+            std::u16string sText;
+            ASSERT_TRUE(resource.LoadString(nId, sText, langId)) << pszCode << " lacks " << nId;
+            EXPECT_FALSE(sText.empty()) << pszCode << " " << nId;
+            std::string sSent;
+            for (const char* pszSet : sets)
+                EXPECT_TRUE(charSets.Convert(sText, pszSet, sSent)) << pszCode << " " << nId << " in " << pszSet;
+            EXPECT_TRUE(charSets.Convert(sText, "utf-8", sSent)) << pszCode << " " << nId;
+        }
+    }
 }
 
 TEST(Resource, WithoutAModuleNothingIsFound) {
