@@ -90,6 +90,8 @@ CKXFormKind CKXFormFactory::ChooseForm(std::string_view sTemplate, DWORD dwPageT
 }
 
 bool CKXFormFactory::WantsPage(std::string_view sTemplate, DWORD dwFeatureFlags) {
+    // The control-panel options form takes its page whatever the template, even without one.
+    if ((dwFeatureFlags & FEATURE_MASK) == KX_FEATURE_SUBSCRIPTION_31) return true;
     DWORD dwPageType = CSWFormContext::PAGE_OTHER;
     if (!CSWFormContext::PageTypeOf(sTemplate, dwPageType)) return !sTemplate.empty();
     // Every basic page may get the reminders step; the switches decide only among basic forms.

@@ -151,6 +151,16 @@ TEST_F(ControlPanelOptions, WithoutHolidaysOnlyTheDelegatesButton) {
     EXPECT_EQ(buttons, std::vector<std::string>{"Manage Delegates"});
 }
 
+// The control panel's page is changed whatever its template, even when it
+// names none.
+TEST_F(ControlPanelOptions, APageWithoutATemplateCommentGetsTheSectionToo) {
+    Start();
+    m_spec.sBody = Replaced(m_spec.sBody, "<!-- OwaPage = ASP.ecp_premium_calendaroptions_aspx -->\n", "");
+    const CHtmlTree tree(Send());
+    EXPECT_EQ(CHtmlTree::Text(tree.ById("qvkxDivCapText")), "Delegates, Other Calendars and Holidays");
+    EXPECT_EQ(CHtmlTree::Parent(tree.ById("ecpFooter")), CHtmlTree::Parent(tree.ById("divOptions")));
+}
+
 TEST_F(ControlPanelOptions, NotWithoutTheDelegatesFeature) {
     Start({{123, "0"}});
     EXPECT_EQ(Send(), m_spec.sBody);

@@ -80,8 +80,10 @@ TEST_F(Languages, ResourcesInThePageCharacterSet) {
     TraceCapture trace;
     EXPECT_FALSE(m_settings.GetResource(1111, sText, 1036, "koi8-r"));
     EXPECT_TRUE(trace.Contains("GetResource can not translate the res ID 1111 LANGID 1036, CharSet koi8-r"));
-    EXPECT_FALSE(m_settings.GetResource(1111, sText, 1041, "utf-8"));
-    EXPECT_TRUE(trace.Contains("GetResource can not get res ID 1111 for LANGID 1041."));
+    EXPECT_FALSE(m_settings.GetResource(1111, sText, 1033, "utf-8")) << "US English is not the module's English";
+    EXPECT_TRUE(trace.Contains("GetResource can not get res ID 1111 for LANGID 1033."));
+    EXPECT_FALSE(m_settings.GetResource(1111, sText, 1041, "iso-8859-1")) << "Japanese in a Western page";
+    EXPECT_TRUE(trace.Contains("GetResource can not translate the res ID 1111 LANGID 1041, CharSet iso-8859-1"));
     std::map<uint32_t, std::string> texts;
     EXPECT_FALSE(m_settings.GetResources({1320, 9999, 1105}, texts, true, 1036, "gb2312"));
     EXPECT_EQ(texts.size(), 2u) << "a missing id does not stop the others";
