@@ -24,7 +24,8 @@ bool ReadDate(std::string_view sText, CHoliday& holiday) {
     return holiday.nDay >= 1 && holiday.nDay <= DaysInMonth(holiday.nYear, holiday.nMonth);
 }
 
-// The text as UTF-8: UTF-16 by its byte-order mark, else UTF-8 (a mark skipped).
+// The text as UTF-8: UTF-16 by its byte-order mark, else UTF-8 (a mark
+// skipped); false for text malformed in either.
 bool DecodeText(std::string_view sBytes, std::string& sText) {
     const bool bLittle = sBytes.size() >= 2 && sBytes[0] == '\xFF' && sBytes[1] == '\xFE';
     const bool bBig = sBytes.size() >= 2 && sBytes[0] == '\xFE' && sBytes[1] == '\xFF';
@@ -36,6 +37,7 @@ bool DecodeText(std::string_view sBytes, std::string& sText) {
             const auto second = static_cast<unsigned char>(sBytes[3 + 2 * n]);
             sWide[n] = static_cast<char16_t>(bLittle ? first | second << 8 : second | first << 8);
         }
+        if (!IsValidUtf16(sWide)) return false;  // no replacement characters in anyone's calendar
         sText = Utf16ToUtf8(sWide);
         return true;
     }

@@ -108,3 +108,13 @@ std::string Utf16ToUtf8(std::u16string_view sText) {
     }
     return sOut;
 }
+
+bool IsValidUtf16(std::u16string_view sText) {
+    for (size_t n = 0; n < sText.size(); ++n) {
+        const char16_t ch = sText[n];
+        if (ch >= 0xDC00 && ch <= 0xDFFF) return false;
+        if (ch >= 0xD800 && ch <= 0xDBFF && (++n == sText.size() || sText[n] < 0xDC00 || sText[n] > 0xDFFF))
+            return false;
+    }
+    return true;
+}

@@ -12,5 +12,7 @@ std::u16string Utf8ToUtf16(std::string_view sText);
 std::string Utf16ToUtf8(std::u16string_view sText);
 // Whether the bytes are well-formed UTF-8 (no surrogates, no overlong forms).
 bool IsValidUtf8(std::string_view sText);
+// Whether every surrogate of the text is one of a high-low pair.
+bool IsValidUtf16(std::u16string_view sText);
 
 #endif  // KX_PLATFORM_UTF_H

@@ -58,6 +58,17 @@ TEST(HolidayFile, NamesTheLineOfTheFirstError) {
     EXPECT_EQ(error("\n\n"), "line 3: the file holds no section");
     EXPECT_EQ(error("[A] 0\n\xC3("), "the file is neither UTF-16 with a byte-order mark nor UTF-8");
     EXPECT_EQ(error("\xFF\xFE[\0"), "the file is neither UTF-16 with a byte-order mark nor UTF-8");
+    // UTF-16 "[A] 1\nx,2027/01/01\n" with x a lone high, a lone low or a reversed pair of surrogates.
+    const auto utf16 = [](const std::u16string& sText) {
+        std::string sBytes = "\xFF\xFE";
+        for (const char16_t ch : sText) sBytes += {static_cast<char>(ch & 0xFF), static_cast<char>(ch >> 8)};
+        return sBytes;
+    };
+    EXPECT_EQ(error(utf16(u"[A] 1\n\U0001F389,2027/01/01\n")), "(parsed)") << "a pair is one character";
+    for (const std::u16string& sName :
+         {std::u16string(1, u'\xD83C'), std::u16string(1, u'\xDF89'), std::u16string(u"\xDF89\xD83C")})
+        EXPECT_EQ(error(utf16(u"[A] 1\n" + sName + u",2027/01/01\n")),
+                  "the file is neither UTF-16 with a byte-order mark nor UTF-8");
 }
 
 TEST(HolidayFile, LargeFilesAreRefusedWithinBoundedMemory) {
