@@ -3,6 +3,7 @@
 #include "base/win_errors.h"
 #include "components/ews_client.h"
 #include "diagnostics/trace.h"
+#include "platform/file_time.h"
 #include "platform/signal_mask.h"
 
 namespace {
@@ -17,6 +18,8 @@ CHolidayStore::CHolidayStore(CEwsTransportOptions options, std::function<CEwsCre
 CHolidayStore::~CHolidayStore() { Stop(); }
 
 bool CHolidayStore::Load(CHolidayWork kind, const std::string& sPath, std::string& sError) {
+    FILETIME written = 0;
+    GetFileLastWriteTime(sPath, written);
     auto spFile = std::make_shared<CHolidayFile>();
     const bool bParsed = spFile->Load(sPath);
     const std::lock_guard<std::mutex> guard(m_lock);
@@ -27,13 +30,16 @@ bool CHolidayStore::Load(CHolidayWork kind, const std::string& sPath, std::strin
         files.erase(sPath);
         return false;
     }
-    files[sPath] = CLoaded{std::move(spFile), ++m_nLoads};
+    files[sPath] = CLoaded{std::move(spFile), ++m_nLoads, written};
     return true;
 }
 
 bool CHolidayStore::IsLoaded(CHolidayWork kind, const std::string& sPath) const {
+    FILETIME written = 0;
+    const bool bOnDisk = GetFileLastWriteTime(sPath, written) == ERROR_SUCCESS;
     const std::lock_guard<std::mutex> guard(m_lock);
-    return m_files[IndexOf(kind)].count(sPath) != 0;
+    const auto it = m_files[IndexOf(kind)].find(sPath);
+    return it != m_files[IndexOf(kind)].end() && (!bOnDisk || it->second.written == written);
 }
 
 bool CHolidayStore::Remove(CHolidayWork kind, const std::string& sPath) {

@@ -18,6 +18,7 @@
 
 #include "components/ews_transport.h"
 #include "components/holiday_job.h"
+#include "platform/file_time.h"
 
 class CHolidayStore {
 public:
@@ -32,6 +33,9 @@ public:
     // Parses the file and keeps it as the current one of its kind; false
     // with the parser's error (an earlier file of that path is dropped).
     bool Load(CHolidayWork kind, const std::string& sPath, std::string& sError);
+    // Whether the file is kept as it is on disk: a file saved again since
+    // it was loaded is not (its holidays would be the old ones), a file
+    // gone from the disk still is until it is removed.
     bool IsLoaded(CHolidayWork kind, const std::string& sPath) const;
     bool Remove(CHolidayWork kind, const std::string& sPath);
     // The import side as GetHolidayStatus reports it.
@@ -51,6 +55,7 @@ private:
     struct CLoaded {
         std::shared_ptr<const CHolidayFile> spFile;
         unsigned long nOrder = 0;
+        FILETIME written = 0;  // the file's last-write time before it was read
     };
     static std::string KeyOf(const CHolidayJob& job);
     void Work();

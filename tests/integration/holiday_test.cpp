@@ -134,6 +134,28 @@ TEST_F(Holidays, ADroppedFileIsImportedOnceAtSignIn) {
     EXPECT_TRUE(m_ews.ShapeErrors().empty());
 }
 
+// A host that starts the worker twice, or stops it and starts it again in
+// the same process, leaves a monitor watching; and a file saved again with
+// new holidays is read again, not taken for the version loaded before.
+TEST_F(Holidays, AFileSavedAgainAfterTheWorkerStartedAgainBringsItsNewHolidays) {
+    HTTP_FILTER_VERSION version{};
+    ASSERT_TRUE(m_spWorker->GetFilterVersion(&version)) << "a second start";
+    Publish("Import", "us.hol", US_FILE);
+    ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
+    m_spWorker->TerminateFilter(0);
+    ASSERT_TRUE(m_spWorker->GetFilterVersion(&version)) << "started again after a stop";
+    Publish("Import", "us.hol",
+            "[United States] 3\nNew Year's Day,2027/01/01\nIndependence Day,2027/07/04\nThanksgiving,2027/11/25\n"
+            "[Canada] 1\nCanada Day,2027/07/01\n");
+    for (int n = 0; n < 200 && Subjects().count("Thanksgiving") == 0; ++n) {
+        SignIn("s" + std::to_string(n));
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(Subjects(), (std::multiset<std::string>{"New Year's Day", "Independence Day", "Canada Day",
+                                                       "Thanksgiving"}))
+        << "the saved file's new holiday, each holiday once";
+}
+
 TEST_F(Holidays, ADeleteFileRemovesWhatTheImportMadeAndNothingElse) {
     m_ews.m_calendars[ALICE]["own"] = CFakeEwsServer::CCalendarItem{"Canada Day", "", "", "", "", "", ""};
     Publish("Import", "us.hol", US_FILE);
