@@ -156,6 +156,36 @@ TEST_F(Holidays, AFileSavedAgainAfterTheWorkerStartedAgainBringsItsNewHolidays) 
         << "the saved file's new holiday, each holiday once";
 }
 
+// A section added to setting 141 while the worker runs is imported at the
+// user's next sign-in; the sections imported already are not made again.
+TEST_F(Holidays, ASectionAddedWhileRunningIsImportedAtTheNextSignIn) {
+    m_spWorker->TerminateFilter(0);
+    Start({{81, "0"}});  // the settings files are looked at on every sign-in
+    Publish("Import", "us.hol", US_FILE);
+    ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
+    const std::string sSettings = m_spProduct->ProductFolder() + "Settings/SWSettings.xml";
+    std::ifstream in(sSettings, std::ios::binary);
+    std::string sText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t nAt = sText.find("United States;Canada");
+    ASSERT_NE(nAt, std::string::npos);
+    sText.replace(nAt, 20, "United States;Canada;Mexico");
+    std::this_thread::sleep_for(20ms);  // a new write time
+    std::ofstream(sSettings, std::ios::binary | std::ios::trunc) << sText;
+    for (int n = 0; n < 200 && Subjects().count("Dia de la Independencia") == 0; ++n) {
+        SignIn("s" + std::to_string(n));
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(Subjects(), (std::multiset<std::string>{"New Year's Day", "Independence Day", "Canada Day",
+                                                       "Dia de la Independencia"}));
+    const auto sections = [&] {
+        const auto properties = m_ews.FolderProperties(ALICE);
+        const auto it = properties.find("EE907310-B002-48fc-A713-F6018D2B35C0|Last imported sections");
+        return it == properties.end() ? std::string() : it->second;
+    };
+    for (int n = 0; n < 100 && sections() != "United States;Canada;Mexico"; ++n) std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(sections(), "United States;Canada;Mexico");
+}
+
 TEST_F(Holidays, ADeleteFileRemovesWhatTheImportMadeAndNothingElse) {
     m_ews.m_calendars[ALICE]["own"] = CFakeEwsServer::CCalendarItem{"Canada Day", "", "", "", "", "", ""};
     Publish("Import", "us.hol", US_FILE);
