@@ -64,14 +64,15 @@ protected:
         std::ofstream(sTemporary) << sText;
         fs::rename(sTemporary, Folder(pszSide) + sName);
     }
-    // alice signs in: pre-processing and authentication-complete of a calendar request.
-    void SignIn(const std::string& sSession = "s1") {
+    // A user (alice unless named) signs in: pre-processing and
+    // authentication-complete of a calendar request.
+    void SignIn(const std::string& sSession = "s1", const std::string& sUser = "alice") {
         kxhost::RequestSpec spec;
-        spec.sUser = "alice";
+        spec.sUser = sUser;
         spec.sUrl = "/owa/?ae=Folder&t=IPF.Appointment";
         spec.nSubscriptionType = 4;
         spec.headers.emplace_back("Cookie", "UserContext=" + sSession);
-        spec.serverVariables["QV_USERNAME"] = "KALYXA\\alice";
+        spec.serverVariables["QV_USERNAME"] = "KALYXA\\" + sUser;
         kxhost::HostRequest request(m_services, spec);
         for (DWORD dwNotification : {SF_NOTIFY_PREPROC_HEADERS, SF_NOTIFY_AUTH_COMPLETE, SF_NOTIFY_END_OF_REQUEST})
             request.Notify(m_spWorker->FilterProc(), dwNotification);
@@ -233,6 +234,23 @@ TEST_F(Holidays, ABrokenFileIsTriedUpToTheLimitUntilSavedAgain) {
     Start();
     Publish("Import", "us.hol", US_FILE);  // saved again: a new version
     EXPECT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
+}
+
+// The bound counts the loads of all users' sign-ins, and a corrected file
+// is taken up by the running worker.
+TEST_F(Holidays, TheAttemptBoundIsSharedAndACorrectedFileIsTakenUp) {
+    Start({{145, "3"}});
+    Publish("Import", "us.hol", "[United States] 3\nNew Year's Day,2027/01/01\n");
+    for (int n = 0; n < 4; ++n) {
+        SignIn("alice-" + std::to_string(n));
+        SignIn("uma-" + std::to_string(n), "uma");
+        std::this_thread::sleep_for(60ms);
+    }
+    std::this_thread::sleep_for(20ms);
+    Publish("Import", "us.hol", US_FILE);  // corrected and saved again
+    EXPECT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
+    EXPECT_EQ(TraceCount("LoadHolidayFile failed line 3: section [United States] announces 3 holidays and has 1"), 3)
+        << "three loads of the broken version in all, then none";
 }
 
 TEST_F(Holidays, AFailedImportIsRetriedOnlyAfterTheWait) {
