@@ -90,10 +90,14 @@ std::shared_ptr<IHoliday> MakeComponent(const char* pszCaller, int nTry) {
 }  // namespace
 
 void CHolidayHandling::CheckHolidayFiles(const std::string& sProductFolder) {
-    m_sHolidayFolder = sProductFolder + "Holiday";
+    {
+        CCritSecLock guard(m_monitorLock);
+        m_sHolidayFolder = sProductFolder + "Holiday";
+    }
+    const std::string sHolidayFolder = HolidayFolder();
     m_files.Clear();
     for (const bool bImport : {true, false}) {
-        const std::string sFolder = m_sHolidayFolder + (bImport ? "/Import/" : "/Delete/");
+        const std::string sFolder = sHolidayFolder + (bImport ? "/Import/" : "/Delete/");
         std::error_code error;
         std::filesystem::create_directories(sFolder, error);
         const std::string sPath = LatestHolidayFile(sFolder);
@@ -106,9 +110,15 @@ void CHolidayHandling::CheckHolidayFiles(const std::string& sProductFolder) {
     }
 }
 
+std::string CHolidayHandling::HolidayFolder() {
+    CCritSecLock guard(m_monitorLock);
+    return m_sHolidayFolder;
+}
+
 void CHolidayHandling::RescanHolidayFiles() {
+    const std::string sHolidayFolder = HolidayFolder();
     for (const bool bImport : {true, false}) {
-        const std::string sPath = LatestHolidayFile(m_sHolidayFolder + (bImport ? "/Import/" : "/Delete/"));
+        const std::string sPath = LatestHolidayFile(sHolidayFolder + (bImport ? "/Import/" : "/Delete/"));
         std::string sHash;
         if (!sPath.empty() && HolidayFileHash(sPath, sHash) == ERROR_SUCCESS && sHash != m_files.Get(bImport).sHash)
             m_files.Update(sPath, bImport);
@@ -238,7 +248,7 @@ HRESULT CHolidayHandling::Trigger(const CHolidayUser& user, bool bImport, const 
         const std::shared_ptr<IHoliday> spHoliday = MakeComponent(pszCaller, 1);
         if (spHoliday == nullptr) return E_FAIL;
         if (const auto spHoliday2 = std::dynamic_pointer_cast<IHoliday2>(spHoliday)) {
-            if (spHoliday2->Initialize(Utf8ToUtf16(m_sHolidayFolder), 0) < 0)
+            if (spHoliday2->Initialize(Utf8ToUtf16(HolidayFolder()), 0) < 0)
                 Trace("%s Holiday2 failed to initialize", pszCaller);
         } else {
             Trace("%s Holiday processing doesn't have IHoliday2 interface", pszCaller);

@@ -64,7 +64,11 @@ private:
     // the retry wait); marks it started.
     bool MayStart(const std::string& sUser, bool bImport, const std::string& sHash, int nRetryMinutes);
 
-    std::string m_sHolidayFolder;
+    // A copy of the folder: a second start sets it while the monitor's
+    // thread reads it.
+    std::string HolidayFolder();
+
+    std::string m_sHolidayFolder;  // under m_monitorLock
     CCritSec m_monitorLock;
     CHolidayFiles m_files;
     CCritSec m_usersLock;
