@@ -138,6 +138,8 @@ HRESULT CEwsClient::DeleteItems(const std::vector<std::string>& ids) {
 
 bool CEwsClient::ImpersonateAs(long nKind, const std::string& sName) {
     if (sName.empty() || (nKind != IMPERSONATE_SMTP_ADDRESS && nKind != IMPERSONATE_PRINCIPAL_NAME)) return false;
-    Impersonate(nKind == IMPERSONATE_SMTP_ADDRESS ? CEwsUserName::SMTP_ADDRESS : CEwsUserName::PRINCIPAL_NAME, sName);
+    m_header.impersonatedAs =
+        nKind == IMPERSONATE_SMTP_ADDRESS ? CEwsUserName::SMTP_ADDRESS : CEwsUserName::PRINCIPAL_NAME;
+    m_header.sImpersonated = sName;
     return true;
 }

@@ -20,11 +20,6 @@ public:
     bool Connect(const std::string& sUrl, CEwsCredentials credentials);
     // 4 writes requests for Exchange 2007 SP1, anything else for 2010.
     void SetServerVersion(long nVersion);
-    // Acts as that user: Exchange checks the user's rights, not the account's.
-    void Impersonate(CEwsUserName kind, const std::string& sName) {
-        m_header.impersonatedAs = kind;
-        m_header.sImpersonated = sName;
-    }
     // Asks for the folders of another user's mailbox.
     void SetMailbox(const std::string& sMailbox) { m_header.sMailbox = sMailbox; }
     void EnableTracing() { m_bTracing = true; }
@@ -49,8 +44,9 @@ public:
 
     // Adds a line to the kept exchanges when tracing.
     void Note(const std::string& sLine);
-    // Impersonate with the component interfaces' kind (IMPERSONATE_...);
-    // false, and no change, for another kind or an empty name.
+    // Acts as that user, named as the component interfaces' kind says
+    // (IMPERSONATE_...): Exchange checks the user's rights, not the
+    // account's. False, and no change, for another kind or an empty name.
     bool ImpersonateAs(long nKind, const std::string& sName);
 
 private:

@@ -90,11 +90,11 @@ std::shared_ptr<IHoliday> MakeComponent(const char* pszCaller, int nTry) {
 }  // namespace
 
 void CHolidayHandling::CheckHolidayFiles(const std::string& sProductFolder) {
+    const std::string sHolidayFolder = sProductFolder + "Holiday";
     {
         CCritSecLock guard(m_monitorLock);
-        m_sHolidayFolder = sProductFolder + "Holiday";
+        m_sHolidayFolder = sHolidayFolder;
     }
-    const std::string sHolidayFolder = HolidayFolder();
     m_files.Clear();
     for (const bool bImport : {true, false}) {
         const std::string sFolder = sHolidayFolder + (bImport ? "/Import/" : "/Delete/");

@@ -249,9 +249,9 @@ private:
 
 }  // namespace
 
-// One executed search and where its walk stands.
-// The answers of one search, one per base searched; an entry that two
-// bases both hold (a naming context below another) is one row.
+// One executed search and where its walk stands: an answer per base
+// searched; an entry that two bases both hold (a naming context below
+// another) is one row.
 struct CAdsSearch {
     std::shared_ptr<CLdapConnection> spConnection;
     std::vector<LDAPMessage*> results;
@@ -429,12 +429,15 @@ public:
         if (const HRESULT hr = Connect(m_path, nullptr, nullptr, spConnection); hr != S_OK) return hr;
         // The Global Catalog holds every domain of the forest: its search
         // covers all of them. A domain controller's is its own domain.
-        std::vector<std::string> contexts = RootDseValues(*spConnection, "namingContexts");
-        if (contexts.empty()) return S_FALSE;
-        if (!m_path.bGlobalCatalog) {
-            const std::string sDefault = RootDseValue(*spConnection, "defaultNamingContext");
-            contexts = {sDefault.empty() ? contexts.front() : sDefault};
+        std::vector<std::string> contexts;
+        if (m_path.bGlobalCatalog) {
+            contexts = RootDseValues(*spConnection, "namingContexts");
+        } else if (std::string sDefault = RootDseValue(*spConnection, "defaultNamingContext"); !sDefault.empty()) {
+            contexts.push_back(std::move(sDefault));
+        } else if (std::string sFirst = RootDseValue(*spConnection, "namingContexts"); !sFirst.empty()) {
+            contexts.push_back(std::move(sFirst));
         }
+        if (contexts.empty()) return S_FALSE;
         spSearch = std::make_unique<CDirectorySearch>(spConnection, std::move(contexts));
         return S_OK;
     }

@@ -202,7 +202,7 @@ HRESULT CKXGeneralSettings::GetOwaUserConfig(const std::string& sUserIn, const s
         return HResultFromWin32(ERROR_NOT_FOUND);
     }
     CExchangeIdentity identity;
-    if (HRESULT hr = GetExchangeIdentity(sUserIn, sCookie, identity); hr < 0) return hr;
+    if (const HRESULT hr = GetExchangeIdentity(sUserIn, sCookie, identity); hr < 0) return hr;
     CKXExAccess access(m_eventLog);
     HRESULT hr = access.Initialize(ExchangeAccessVersion(), CONNECTION_EWS, sEwsUrl, sCookie, "", "", "");
     if (hr >= 0) hr = access.Impersonate(identity.nKind, identity.sName);

@@ -1,5 +1,7 @@
 #include "settings/sw_general_settings.h"
 
+#include <utility>
+
 #include "base/win_errors.h"
 #include "diagnostics/trace.h"
 #include "directory/ad_user_config.h"
@@ -163,24 +165,24 @@ bool CSWGeneralSettings::GetSessionId(const std::string& sUser, const std::strin
     return true;
 }
 
-HRESULT CSWGeneralSettings::ReadDirectory(const std::string& sKey, DWORD dwKeyType,
-                                          const std::vector<std::string>& attributes, CUserAttributeTexts& texts) {
-    CADUserConfig lookup;
+void CSWGeneralSettings::PrepareLookup(CADUserConfig& lookup, const std::string& sKey, DWORD dwKeyType) {
     if (int nConfigurationType = 0; GetSettingFromID(SETTING_AD_CONFIGURATION_TYPE, nConfigurationType, -1))
         lookup.m_dwConfigurationType = static_cast<DWORD>(nConfigurationType);
     lookup.SetFilter(sKey, dwKeyType);
+}
+
+HRESULT CSWGeneralSettings::ReadDirectory(const std::string& sKey, DWORD dwKeyType,
+                                          const std::vector<std::string>& attributes, CUserAttributeTexts& texts) {
+    CADUserConfig lookup;
+    PrepareLookup(lookup, sKey, dwKeyType);
     return lookup.GetProperties(attributes, texts);
 }
 
 HRESULT CSWGeneralSettings::ReadDirectory(const std::string& sKey, DWORD dwKeyType, const std::string& sAttribute,
                                           std::string& sValue) {
-    CUserAttributeTexts texts;
-    const HRESULT hr = ReadDirectory(sKey, dwKeyType, {sAttribute}, texts);
-    if (hr < 0) return hr;
-    const auto it = texts.find(sAttribute);
-    if (it == texts.end()) return E_ADS_PROPERTY_NOT_FOUND;
-    sValue = it->second;
-    return S_OK;
+    CADUserConfig lookup;
+    PrepareLookup(lookup, sKey, dwKeyType);
+    return lookup.GetProperty(sAttribute, sValue);
 }
 
 HRESULT CSWGeneralSettings::GetADProperty(const std::string& sUserIn, const std::string& sCookieHeader,
@@ -340,17 +342,15 @@ HRESULT CSWGeneralSettings::GetExchangeIdentity(const std::string& sUser, const 
         identity = {IMPERSONATE_SMTP_ADDRESS, sValue};
         return S_OK;
     }
-    if (hr != E_ADS_PROPERTY_NOT_FOUND && hr < 0) return hr;  // the directory did not answer: try again later
-    hr = GetADProperty(sUser, sCookieHeader, "mail", sValue, {}, {});
-    if (hr >= 0 && !sValue.empty()) {
-        identity = {IMPERSONATE_SMTP_ADDRESS, sValue};
-        return S_OK;
-    }
-    if (hr != E_ADS_PROPERTY_NOT_FOUND && hr < 0) return hr;
-    hr = GetADProperty(sUser, sCookieHeader, "userPrincipalName", sValue, {}, {});
-    if (hr >= 0 && !sValue.empty()) {
-        identity = {IMPERSONATE_PRINCIPAL_NAME, sValue};
-        return S_OK;
+    static constexpr std::pair<const char*, long> NEXT_CHOICES[] = {{"mail", IMPERSONATE_SMTP_ADDRESS},
+                                                                    {"userPrincipalName", IMPERSONATE_PRINCIPAL_NAME}};
+    for (const auto& [pszAttribute, nKind] : NEXT_CHOICES) {
+        if (hr != E_ADS_PROPERTY_NOT_FOUND && hr < 0) return hr;  // the directory did not answer: try again later
+        hr = GetADProperty(sUser, sCookieHeader, pszAttribute, sValue, {}, {});
+        if (hr >= 0 && !sValue.empty()) {
+            identity = {nKind, sValue};
+            return S_OK;
+        }
     }
     Trace("[CSWGeneralSettings::GetExchangeIdentity] user %s has no primary SMTP address, mail or user principal "
           "name; Exchange is not asked for this user",

@@ -120,7 +120,9 @@ protected:
 private:
     bool InitializeCommonFolderIdCache();
     bool InitializeRecipientSmtpCache();
-    // Attributes of the user found by the key (a kind of CADUserConfig::SetFilter).
+    // A look-up of the user found by the key (a kind of CADUserConfig::SetFilter).
+    void PrepareLookup(CADUserConfig& lookup, const std::string& sKey, DWORD dwKeyType);
+    // Attributes of that user.
     HRESULT ReadDirectory(const std::string& sKey, DWORD dwKeyType, const std::vector<std::string>& attributes,
                           CUserAttributeTexts& texts);
     HRESULT ReadDirectory(const std::string& sKey, DWORD dwKeyType, const std::string& sAttribute,

@@ -97,13 +97,7 @@ protected:
     // How often the trace log holds the text; the worker is stopped first,
     // which writes the lines it keeps back.
     int TraceCount(const std::string& sText) {
-        if (m_spWorker != nullptr) m_spWorker->TerminateFilter(0);
-        m_spWorker.reset();
-        std::ifstream file(m_logFolder / "QuorvaneLogs" / "Kalyxa.log", std::ios::binary);
-        const std::string sLog((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        int nCount = 0;
-        for (size_t nAt = sLog.find(sText); nAt != std::string::npos; nAt = sLog.find(sText, nAt + 1)) ++nCount;
-        return nCount;
+        return Occurrences(StopAndReadTraceLog(m_spWorker, m_logFolder.string()), sText);
     }
 
     CSlapdDirectory m_directory;

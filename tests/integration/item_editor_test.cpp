@@ -65,12 +65,7 @@ TEST_F(ItemEditor, TheLanguageIsLookedUpOncePerPage) {
     StartTraced({{125, "1"}});
     const Controls controls = ControlsOf(CHtmlTree(Send()));
     EXPECT_EQ(controls.sSelected, "30");
-    const std::string sLog = TraceLog();
-    int nLookups = 0;
-    for (size_t nAt = sLog.find("CSWGeneralSettings User: "); nAt != std::string::npos;
-         nAt = sLog.find("CSWGeneralSettings User: ", nAt + 1))
-        ++nLookups;
-    EXPECT_EQ(nLookups, 1);
+    EXPECT_EQ(Occurrences(TraceLog(), "CSWGeneralSettings User: "), 1);
 }
 
 TEST_F(ItemEditor, AnOpenedItemShowsItsReminderFromExchange) {

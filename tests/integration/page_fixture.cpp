@@ -32,14 +32,7 @@ void PageTest::StartTraced(std::map<int, std::string> settings) {
     Start(std::move(settings));
 }
 
-std::string PageTest::TraceLog() {
-    if (m_spWorker != nullptr) m_spWorker->TerminateFilter(0);
-    m_spWorker.reset();
-    std::ifstream file(m_logFolder / "QuorvaneLogs" / "Kalyxa.log", std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+std::string PageTest::TraceLog() { return StopAndReadTraceLog(m_spWorker, m_logFolder.string()); }
 
 std::string PageTest::SendResponse() {
     kxhost::HostRequest request(m_services, m_spec);

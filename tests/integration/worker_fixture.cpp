@@ -73,3 +73,16 @@ std::unique_ptr<kxhost::WorkerModule> StartWorker(const TemporaryProduct& produc
     EXPECT_TRUE(spWorker->IsLoaded() && spWorker->GetFilterVersion(&version));
     return spWorker;
 }
+
+std::string StopAndReadTraceLog(std::unique_ptr<kxhost::WorkerModule>& spWorker, const std::string& sLogFolder) {
+    if (spWorker != nullptr) spWorker->TerminateFilter(0);
+    spWorker.reset();
+    std::ifstream file(sLogFolder + "/QuorvaneLogs/Kalyxa.log", std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+int Occurrences(const std::string& sLog, const std::string& sText) {
+    int nCount = 0;
+    for (size_t nAt = sLog.find(sText); nAt != std::string::npos; nAt = sLog.find(sText, nAt + 1)) ++nCount;
+    return nCount;
+}

@@ -32,6 +32,12 @@ private:
     std::string m_sWorker;
 };
 
+// The worker's trace log in sLogFolder (setting 39); the worker is stopped
+// first, which writes the lines it keeps back.
+std::string StopAndReadTraceLog(std::unique_ptr<kxhost::WorkerModule>& spWorker, const std::string& sLogFolder);
+// How often sText occurs in sLog.
+int Occurrences(const std::string& sLog, const std::string& sText);
+
 // Loads the product's copy of the worker and asks for its filter version, as
 // a host starts it; fails the test when it does not start.
 std::unique_ptr<kxhost::WorkerModule> StartWorker(const TemporaryProduct& product);
