@@ -23,7 +23,6 @@ constexpr int SETTING_MAX_ATTEMPTS = 145;
 constexpr DWORD PROPERTY_LAST_IMPORTED = 0x8109;
 constexpr DWORD PROPERTY_LAST_DELETED = 0x810A;
 constexpr DWORD PROPERTY_LAST_SECTIONS = 0x810B;
-constexpr uint64_t TICKS_PER_MINUTE = 600000000ull;
 
 CEventLog& Events() { return CKXGeneralSettings::GetInstance()->EventLog(); }
 
@@ -187,20 +186,6 @@ HRESULT CHolidayHandling::LoadImportHoliday() {
     return S_OK;
 }
 
-bool CHolidayHandling::MayStart(const std::string& sUser, bool bImport, const std::string& sHash, int nRetryMinutes) {
-    CCritSecLock guard(m_usersLock);
-    CUserRecord& record = m_users[sUser];
-    std::string& sLastHash = bImport ? record.sImportHash : record.sDeleteHash;
-    FILETIME& tried = bImport ? record.importTried : record.deleteTried;
-    const FILETIME now = FileTimeNow();
-    if (sLastHash == sHash && tried != 0 && now >= tried &&
-        (now - tried) / TICKS_PER_MINUTE < static_cast<uint64_t>(std::max(nRetryMinutes, 0)))
-        return false;
-    sLastHash = sHash;
-    tried = now;
-    return true;
-}
-
 void CHolidayHandling::ProcessUserHolidays(const CHolidayUser& user) {
     CKXGeneralSettings* pSettings = CKXGeneralSettings::GetInstance();
     const int nRetryMinutes = Setting(SETTING_RETRY_MINUTES, 3);
@@ -217,7 +202,7 @@ void CHolidayHandling::ProcessUserHolidays(const CHolidayUser& user) {
     bool bRemovalDue = false;
     if (!removal.sHash.empty())
         bRemovalDue = property(PROPERTY_LAST_DELETED) != removal.sHash &&
-                      MayStart(user.sUser, false, removal.sHash, nRetryMinutes);
+                      m_attempts.MayStart(user.sUser, false, removal.sHash, nRetryMinutes, FileTimeNow());
     bool bImportDue = false;
     if (!import.sHash.empty() && sSections.empty()) {
         if (!import.bLoaded) LoadImportHoliday();
@@ -233,7 +218,7 @@ void CHolidayHandling::ProcessUserHolidays(const CHolidayUser& user) {
                 nStart = nEnd + 1;
             }
         }
-        bImportDue = bImportDue && MayStart(user.sUser, true, import.sHash, nRetryMinutes);
+        bImportDue = bImportDue && m_attempts.MayStart(user.sUser, true, import.sHash, nRetryMinutes, FileTimeNow());
     }
     if (bRemovalDue) Trigger(user, false, removal, sSections);
     if (bImportDue) Trigger(user, true, import, sSections);

@@ -5,12 +5,12 @@
 #ifndef KX_HOLIDAYS_HOLIDAY_HANDLING_H
 #define KX_HOLIDAYS_HOLIDAY_HANDLING_H
 
-#include <map>
 #include <string>
 
 #include "base/singleton.h"
 #include "base/sync.h"
 #include "holidays/folder_monitor.h"
+#include "holidays/holiday_attempts.h"
 #include "holidays/holiday_files.h"
 #include "platform/file_time.h"
 
@@ -52,18 +52,7 @@ protected:
     CHolidayHandling() = default;
 
 private:
-    // What was last started for one user, and when.
-    struct CUserRecord {
-        std::string sImportHash;
-        std::string sDeleteHash;
-        FILETIME importTried = 0;
-        FILETIME deleteTried = 0;
-    };
     HRESULT Trigger(const CHolidayUser& user, bool bImport, const CCurrentHolidayFile& file, const std::string& sSections);
-    // Whether a run for the hash may start now (none started for it within
-    // the retry wait); marks it started.
-    bool MayStart(const std::string& sUser, bool bImport, const std::string& sHash, int nRetryMinutes);
-
     // A copy of the folder: a second start sets it while the monitor's
     // thread reads it.
     std::string HolidayFolder();
@@ -71,8 +60,7 @@ private:
     std::string m_sHolidayFolder;  // under m_monitorLock
     CCritSec m_monitorLock;
     CHolidayFiles m_files;
-    CCritSec m_usersLock;
-    std::map<std::string, CUserRecord> m_users;
+    CHolidayAttempts m_attempts;
     // Last, so it is destroyed first: its thread ends before the members
     // its handler uses go.
     CFolderMonitor m_monitor;
