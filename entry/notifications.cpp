@@ -132,7 +132,7 @@ DWORD CNotifications::NotifyPreProcHeaders(CDLLContext* pContext) {
         TraceFinished("NotifyPreProcHeaders", ERROR_ARENA_TRASHED, pContext);
         return ERROR_ARENA_TRASHED;
     }
-    for (const std::string& sTrouble : CKXGeneralSettings::GetInstance()->GetTroubleEndRequestUrls())
+    for (const std::string& sTrouble : *CKXGeneralSettings::GetInstance()->GetTroubleEndRequestUrls())
         if (FindNoCaseIn(sUrl, sTrouble, 0) != std::string_view::npos) {
             pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
             Trace("[CNotifications::NotifyPreProcHeaders] URL <%s> in the TroubleEndRequestURL list. Ignore.",

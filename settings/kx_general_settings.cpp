@@ -133,19 +133,20 @@ bool CKXGeneralSettings::InitHandlerVirDir() {
 bool CKXGeneralSettings::InitTroubleEndRequestUrls() {
     std::string sUrls;
     bool bResult = true;
-    m_troubleEndRequestUrls.clear();
+    std::vector<std::string> urls;
     if (GetSettingFromID(SETTING_TROUBLE_URLS, sUrls, 0) && !sUrls.empty()) {
-        bResult = CStringOperation::Parse(sUrls, ';', m_troubleEndRequestUrls);
+        bResult = CStringOperation::Parse(sUrls, ';', urls);
         // An empty fragment is in every URL: it would have every request ignored.
-        const auto empty = std::remove(m_troubleEndRequestUrls.begin(), m_troubleEndRequestUrls.end(), std::string());
-        if (empty != m_troubleEndRequestUrls.end()) {
-            m_troubleEndRequestUrls.erase(empty, m_troubleEndRequestUrls.end());
+        const auto empty = std::remove(urls.begin(), urls.end(), std::string());
+        if (empty != urls.end()) {
+            urls.erase(empty, urls.end());
             Trace("[CKXGeneralSettings::InitTroubleEndRequestUrls] setting 6 <%s> holds an empty URL fragment, which "
                   "every URL contains; it is skipped",
                   sUrls.c_str());
         }
     }
-    if (m_troubleEndRequestUrls.empty()) m_troubleEndRequestUrls.emplace_back(DEFAULT_TROUBLE_URL);
+    if (urls.empty()) urls.emplace_back(DEFAULT_TROUBLE_URL);
+    m_troubleEndRequestUrls.Set(std::make_shared<const std::vector<std::string>>(std::move(urls)));
     Trace("[CKXGeneralSettings::Init] returned bRet <%s>, trouble end req url setting is: <%s>",
           bResult ? "TRUE" : "FALSE", sUrls.c_str());
     return bResult;

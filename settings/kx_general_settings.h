@@ -33,13 +33,16 @@ public:
     // Setting 100 with a "/" at its end; false when it is empty (a refresh
     // then keeps the folder it had).
     bool InitHandlerVirDir() override;
-    // Setting 6 split at ";", or "logoff.aspx?cmd=logoff".
+    // Setting 6 split at ";", or "logoff.aspx?cmd=logoff"; made again when
+    // the settings change.
     bool InitTroubleEndRequestUrls() override;
 
     // Setting nId (criteria 0), or nDefault when it is missing.
     int GetFeatureSettingOn(int nId, int nDefault);
     std::string GetHandlerVirDir() const { return *m_virDir.Get(); }
-    const std::vector<std::string>& GetTroubleEndRequestUrls() const { return m_troubleEndRequestUrls; }
+    std::shared_ptr<const std::vector<std::string>> GetTroubleEndRequestUrls() const {
+        return m_troubleEndRequestUrls.Get();
+    }
     // A copy of the holiday sections; empty when there are none.
     HRESULT GetHolidaySections(std::vector<std::u16string>& sections);
 
@@ -72,7 +75,10 @@ protected:
     // The process's instance is GetInstance()'s; tests make their own.
     CKXGeneralSettings() = default;
 
-    void SettingsChanged() override { ProcessHolidaySections(); }
+    void SettingsChanged() override {
+        InitTroubleEndRequestUrls();
+        ProcessHolidaySections();
+    }
     // Reads this server's OWA configuration once per process.
     bool ReadOWAAD();
     void ProcessHolidaySections();
@@ -84,7 +90,7 @@ private:
     COWAADConfig m_owaConfiguration;
     std::string m_sBlockedFileTypes;
     std::string m_sAllowedFileTypes;
-    std::vector<std::string> m_troubleEndRequestUrls;
+    CSnapshot<std::vector<std::string>> m_troubleEndRequestUrls;
     CSnapshot<std::string> m_virDir;
     CQVCache m_productCache{m_eventLog};
     CQVCache m_owaUserConfigCache{m_eventLog};

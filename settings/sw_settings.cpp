@@ -28,14 +28,15 @@ bool IdOf(const CVariant& value, int32_t& nId) {
     return true;
 }
 
-// Line and position (1-based) of a byte offset in a file.
 // An integer value, or the decimal conversion of a text; false for others.
+// An empty text is no number: a value an operator cleared gives the
+// caller's default, not 0 (which turns features off).
 bool NumberOf(const CVariant& value, int32_t& nValue) {
     if (const int32_t* pNumber = std::get_if<int32_t>(&value)) {
         nValue = *pNumber;
         return true;
     }
-    if (const std::u16string* pText = Text(value)) {
+    if (const std::u16string* pText = Text(value); pText != nullptr && !pText->empty()) {
         nValue = DecimalValue(*pText);
         return true;
     }
