@@ -158,14 +158,7 @@ TEST_F(Holidays, ASectionAddedWhileRunningIsImportedAtTheNextSignIn) {
     Start({{81, "0"}});  // the settings files are looked at on every sign-in
     Publish("Import", "us.hol", US_FILE);
     ASSERT_TRUE(SignInUntilRecorded(LAST_IMPORTED, "us.hol_"));
-    const std::string sSettings = m_spProduct->ProductFolder() + "Settings/SWSettings.xml";
-    std::ifstream in(sSettings, std::ios::binary);
-    std::string sText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const size_t nAt = sText.find("United States;Canada");
-    ASSERT_NE(nAt, std::string::npos);
-    sText.replace(nAt, 20, "United States;Canada;Mexico");
-    std::this_thread::sleep_for(20ms);  // a new write time
-    std::ofstream(sSettings, std::ios::binary | std::ios::trunc) << sText;
+    m_spProduct->Change({{141, "United States;Canada;Mexico"}});
     for (int n = 0; n < 200 && Subjects().count("Dia de la Independencia") == 0; ++n) {
         SignIn("s" + std::to_string(n));
         std::this_thread::sleep_for(50ms);

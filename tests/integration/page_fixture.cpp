@@ -43,6 +43,7 @@ std::string PageTest::SendResponse() {
         request.Notify(m_spWorker->FilterProc(), dwNotification);
     }
     EXPECT_EQ(request.SubmitError(), "");
+    m_sRoutedUrl = request.Spec().sUrl;
     return request.SentResponse();
 }
 

@@ -39,6 +39,9 @@ protected:
     std::string SendResponse();
     // Its body.
     std::string Send();
+    // The URL the host serves after the last request's authentication
+    // complete (the worker may have rewritten it).
+    std::string m_sRoutedUrl;
 
     CSlapdDirectory m_directory;
     TemporaryFolder m_logFolder;

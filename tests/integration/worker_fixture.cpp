@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -38,18 +39,8 @@ TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder, const std::map<int,
         const std::filesystem::path common = std::filesystem::path(m_sRoot) / "Quorvane" / "Common Files" / "Settings";
         std::filesystem::create_directories(product / "Settings");
         std::filesystem::create_directories(common);
-        std::ifstream sample(samples / "SWSettings.xml");
-        std::string sText((std::istreambuf_iterator<char>(sample)), std::istreambuf_iterator<char>());
-        for (const auto& [nId, sValue] : settings) {
-            const std::string sOpen = "<ITEM ID=\"" + std::to_string(nId) + "\"";
-            const std::string sItem = sOpen + " DESCR=\"test\" VALUE=\"" + sValue + "\"/>";
-            const size_t nAt = sText.find(sOpen);
-            if (nAt != std::string::npos)
-                sText.replace(nAt, sText.find("/>", nAt) + 2 - nAt, sItem);
-            else
-                sText.insert(sText.find("</GENERALSETTINGS>"), sItem + "\n");
-        }
-        std::ofstream(product / "Settings" / "SWSettings.xml") << sText;
+        std::filesystem::copy_file(samples / "SWSettings.xml", product / "Settings" / "SWSettings.xml");
+        Change(settings);
         std::filesystem::copy_file(samples / "LinkCriteriaSettings.xml", common / "LinkCriteriaSettings.xml");
         std::filesystem::create_directories(product / "Resource");
         std::filesystem::copy_file(KX_RESOURCE_MODULE, product / "Resource" / "KXRes.dll");
@@ -59,6 +50,26 @@ TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder, const std::map<int,
     }
     m_sWorker = (product / "bin" / "KX_ServiceWorker.so").string();
     std::filesystem::copy_file(WorkerPath(), m_sWorker);
+}
+
+void TemporaryProduct::Change(const std::map<int, std::string>& settings) {
+    const std::string sPath = ProductFolder() + "Settings/SWSettings.xml";
+    std::ifstream current(sPath);
+    std::string sText((std::istreambuf_iterator<char>(current)), std::istreambuf_iterator<char>());
+    current.close();
+    for (const auto& [nId, sValue] : settings) {
+        const std::string sOpen = "<ITEM ID=\"" + std::to_string(nId) + "\"";
+        const std::string sItem = sOpen + " DESCR=\"test\" VALUE=\"" + sValue + "\"/>";
+        const size_t nAt = sText.find(sOpen);
+        if (nAt != std::string::npos)
+            sText.replace(nAt, sText.find("/>", nAt) + 2 - nAt, sItem);
+        else
+            sText.insert(sText.find("</GENERALSETTINGS>"), sItem + "\n");
+    }
+    const auto written = std::filesystem::last_write_time(sPath);
+    std::ofstream(sPath) << sText;
+    // Later than the time the worker saw, however coarse the clock.
+    std::filesystem::last_write_time(sPath, written + std::chrono::seconds(1));
 }
 
 TemporaryProduct::~TemporaryProduct() {

@@ -23,6 +23,9 @@ public:
     // the sample lacks is added).
     explicit TemporaryProduct(bool bWithSettingsFolder, const std::map<int, std::string>& settings = {});
     ~TemporaryProduct();
+    // Edits SWSettings.xml as the constructor does and makes it newer, as
+    // an operator's save between two requests.
+    void Change(const std::map<int, std::string>& settings);
     const std::string& WorkerCopy() const { return m_sWorker; }
     // The product folder, with its trailing "/".
     std::string ProductFolder() const { return m_sRoot + "/Quorvane/Kalyxa/"; }
