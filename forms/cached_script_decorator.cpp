@@ -1,9 +1,20 @@
 #include "forms/cached_script_decorator.h"
 
+#include <string_view>
+
 #include "base/text_search.h"
 
 CCachedScriptDecorator::CCachedScriptDecorator(const std::string& sPrefix)
     : m_sHead(sPrefix.substr(0, HEAD_LENGTH)), m_sTail(sPrefix.size() > HEAD_LENGTH ? sPrefix.substr(HEAD_LENGTH) : "") {}
+
+bool CCachedScriptDecorator::IsUsablePrefix(const std::string& sPrefix) {
+    constexpr std::string_view PUNCTUATION = "-._~!$()*+,;=:@%/";
+    for (const char ch : sPrefix) {
+        const bool bAlphanumeric = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9');
+        if (!bAlphanumeric && PUNCTUATION.find(ch) == std::string_view::npos) return false;
+    }
+    return true;
+}
 
 std::string CCachedScriptDecorator::GetPrefixFolder() const {
     std::string sFolder = GetPrefix();

@@ -11,6 +11,10 @@ public:
     static constexpr size_t HEAD_LENGTH = 5;
 
     explicit CCachedScriptDecorator(const std::string& sPrefix);
+    // Whether the value can stand in a URL path inside any attribute of a
+    // page: letters, digits and "-._~!$()*+,;=:@%/" only. It comes from the
+    // request, and its folder is inserted into the page's own script links.
+    static bool IsUsablePrefix(const std::string& sPrefix);
     virtual ~CCachedScriptDecorator() = default;
 
     virtual std::string GetPrefixHead() const { return m_sHead; }

@@ -51,6 +51,11 @@ std::unique_ptr<CCachedScriptDecorator> CSWForm::GetCachedScriptManager(CSWFormC
         return nullptr;
     }
     if (sPrefix.size() < CCachedScriptDecorator::HEAD_LENGTH) return nullptr;
+    if (!CCachedScriptDecorator::IsUsablePrefix(sPrefix)) {
+        Trace("[CSWForm::GetCachedScriptManager] Error: HEADER_QV_CSMPREFIX holds a character a script path "
+              "cannot hold; the scripts are linked without it.");
+        return nullptr;
+    }
     try {
         return std::make_unique<CCachedScriptDecorator>(sPrefix);
     } catch (const std::exception&) {
