@@ -117,16 +117,6 @@ TEST_F(FormBase, PrefixLinkedScriptsReportsMissingPiecesAndFiles) {
     EXPECT_EQ(m_list.Count(), 1u) << "only the one prefix";
 }
 
-TEST_F(FormBase, AScriptPrefixFromTheRequestCannotEndItsAttribute) {
-    Open("<html><head></head><body></body></html>", "v1\"><script>alert(1)</script>");
-    CSWFormScriptPath path("Kalyxa", "2.0");
-    EXPECT_EQ(m_form.InsertScriptLink(m_pContext.get(), "a.js", CSWForm::LINK_SCRIPT, path, true,
-                                      CSWForm::POSITION_DEFAULT),
-              0u);
-    EXPECT_EQ(Edited(), "<html><head><SCRIPT language=\"javascript\" src=\"QVScripts/Kalyxa/2.0/v1&quot;&gt;&lt;script&gt;"
-                        "alert(1)&lt;/script&gt;/a.js\"></SCRIPT>\n</head><body></body></html>");
-}
-
 TEST_F(FormBase, ScriptLinksByKindAndPosition) {
     Open("<html><head></head><body><p>x</p></body></html>");
     CSWFormScriptPath path("Kalyxa", "2.0");

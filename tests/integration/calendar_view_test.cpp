@@ -238,21 +238,6 @@ TEST_F(CalendarView, TheNamedUsersDirectoryCultureWinsOverTheBrowser) {
     EXPECT_EQ(CHtmlTree::Text(tree.ById("lnkMngDgs")), "G\xC3\xA9rer les d\xC3\xA9l\xC3\xA9gu\xC3\xA9s");
 }
 
-// A folder name holding what would break out of a script string or the
-// script element: the variable still holds the name as the user sees it.
-TEST_F(CalendarView, AHostileFolderNameStaysInsideItsString) {
-    Start();
-    const std::string sMarkup = "Q&amp;A &quot;team&quot; \\d\\ &lt;/script&gt;&lt;b&gt;' \xE2\x80\xA8 x\r\ny\\";
-    // What the user sees, as node's JSON writes it (U+2028 stays raw).
-    const std::string sSeen = "Q&A \\\"team\\\" \\\\d\\\\ </script><b>' \xE2\x80\xA8 x\\r\\ny\\\\";
-    m_spec.sBody = Replaced(m_spec.sBody, "IPF.Calendar\">Calendar </a>", "IPF.Calendar\">" + sMarkup + "</a>");
-    m_spec.sBody = Replaced(m_spec.sBody, "class=\"fld sl\"", "class=\"FLD SL\"");  // any case
-    const std::string sPage = Send();
-    ExpectStructure(sPage, Expected{});
-    const std::string sValues = ScriptValues(sPage);
-    EXPECT_EQ(sValues.substr(0, sValues.find("\",\"") + 1), "[\"" + sSeen + "\"");
-}
-
 // The reminders step after the page's own modifier adds the reminders
 // script for a user whose option is on: not on a sibling product's page,
 // not for another mailbox. The time zone and the option come in one

@@ -1,9 +1,15 @@
 #include "tests/integration/page_fixture.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 void PageTest::SetUpPage(const std::string& sPage, const std::string& sUrl) {
     m_ews.m_configurations["OWA.UserOptions"] = {{"timezone", "W. Europe Standard Time"}};
@@ -97,4 +103,33 @@ int ProductScriptLinks(const CHtmlTree& tree, const std::string& sFile) {
     for (const GumboNode* pScript : CHtmlTree::ByTag(tree.Child(tree.Root(), GUMBO_TAG_HEAD), GUMBO_TAG_SCRIPT))
         if (CHtmlTree::Attribute(pScript, "src") == PAGE_SCRIPT_FOLDER + sFile) ++nLinks;
     return nLinks;
+}
+
+httplib::Response ReadThroughHttpClient(const std::string& sRaw) {
+    const int nListener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLength = sizeof(address);
+    EXPECT_EQ(bind(nListener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    EXPECT_EQ(listen(nListener, 1), 0);
+    getsockname(nListener, reinterpret_cast<sockaddr*>(&address), &nLength);
+    std::thread server([&] {
+        const int nClient = accept(nListener, nullptr, nullptr);
+        char buffer[4096];
+        std::string sRequest;
+        while (sRequest.find("\r\n\r\n") == std::string::npos) {
+            const ssize_t nRead = read(nClient, buffer, sizeof(buffer));
+            if (nRead <= 0) break;
+            sRequest.append(buffer, static_cast<size_t>(nRead));
+        }
+        EXPECT_EQ(write(nClient, sRaw.data(), sRaw.size()), static_cast<ssize_t>(sRaw.size()));
+        close(nClient);
+    });
+    httplib::Client client("127.0.0.1", ntohs(address.sin_port));
+    const httplib::Result result = client.Get("/");
+    server.join();
+    close(nListener);
+    EXPECT_TRUE(result) << httplib::to_string(result.error());
+    return result ? *result : httplib::Response();
 }

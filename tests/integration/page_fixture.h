@@ -5,6 +5,7 @@
 #define KX_TESTS_INTEGRATION_PAGE_FIXTURE_H
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <functional>
 #include <map>
@@ -60,6 +61,8 @@ std::string Replaced(std::string sText, const std::string& sFrom, const std::str
 // The page compared byte for byte with tests/data/golden/<name>.html;
 // KX_UPDATE_GOLDEN=1 writes it instead.
 void ExpectGolden(const std::string& sName, const std::string& sPage);
+// A raw response as an HTTP client reads it, served once on loopback.
+httplib::Response ReadThroughHttpClient(const std::string& sRaw);
 // The inline script of HEAD whose text holds sMarker; empty when none.
 std::string HeadScript(const CHtmlTree& tree, const char* pszMarker);
 // How many script elements of HEAD load the product file sFile from the prefix folder.
