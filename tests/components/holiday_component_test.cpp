@@ -49,12 +49,9 @@ TEST(HolidayFile, NamesTheLineOfTheFirstError) {
     CHolidayFile file;
     const auto error = [&](const std::string& sText) { return file.Parse(sText) ? "(parsed)" : file.Error(); };
     EXPECT_EQ(error("[A] 2\nx,2027/01/01\n[B] 0\n"), "line 2: section [A] announces 2 holidays and has 1");
-    EXPECT_EQ(error("[A] 1\nx,2027/02/29\n"), "line 2: a holiday is written \"Name,YYYY/MM/DD\" with a date from 1601 to 4500");
-    EXPECT_EQ(error("[A] 1\nx,2028/02/29\n"), "(parsed)") << "a leap day";
     EXPECT_EQ(error("x,2027/01/01\n"), "line 1: a holiday before the first section");
     EXPECT_EQ(error("[] 0\n"), "line 1: a section is written \"[Name] count\"");
     EXPECT_EQ(error("[A] -1\n"), "line 1: a section is written \"[Name] count\"");
-    EXPECT_EQ(error("[A] 1\n" + std::string(256, 'n') + ",2027/01/01\n"), "line 2: a holiday name of 1 to 255 bytes");
     EXPECT_EQ(error("\n\n"), "line 3: the file holds no section");
     EXPECT_EQ(error("[A] 0\n\xC3("), "the file is neither UTF-16 with a byte-order mark nor UTF-8");
     EXPECT_EQ(error("\xFF\xFE[\0"), "the file is neither UTF-16 with a byte-order mark nor UTF-8");
@@ -71,20 +68,63 @@ TEST(HolidayFile, NamesTheLineOfTheFirstError) {
                   "the file is neither UTF-16 with a byte-order mark nor UTF-8");
 }
 
-TEST(HolidayFile, LargeFilesAreRefusedWithinBoundedMemory) {
+// Each bound at, below and above its limit; the dates a full calendar rule
+// needs (century years are leap years only every fourth century).
+TEST(HolidayFile, EveryBoundAtAndPastItsLimit) {
+    const std::string DATE_ERROR = "line 2: a holiday is written \"Name,YYYY/MM/DD\" with a date from 1601 to 4500";
+    const auto holiday = [](const std::string& sName, const std::string& sDate) {
+        return "[A] 1\n" + sName + "," + sDate + "\n";
+    };
+    const auto sections = [](size_t nCount) {
+        std::string sText;
+        for (size_t n = 0; n < nCount; ++n) sText += "[S" + std::to_string(n) + "] 0\n";
+        return sText;
+    };
+    const auto holidays = [](size_t nCount) {
+        std::string sText = "[A] " + std::to_string(nCount) + "\n";
+        for (size_t n = 0; n < nCount; ++n) sText += "h,2027/01/01\n";
+        return sText;
+    };
+    struct Case {
+        std::string sText;
+        std::string sError;  // empty: parsed
+    } const cases[] = {
+        {holiday("x", "1600/12/31"), DATE_ERROR},
+        {holiday("x", "1601/01/01"), ""},
+        {holiday("x", "4500/12/31"), ""},
+        {holiday("x", "4501/01/01"), DATE_ERROR},
+        {holiday("x", "2027/02/29"), DATE_ERROR},
+        {holiday("x", "2028/02/29"), ""},
+        {holiday("x", "1900/02/29"), DATE_ERROR},
+        {holiday("x", "2000/02/29"), ""},
+        {holiday("x", "2100/02/29"), DATE_ERROR},
+        {holiday("x", "2400/02/29"), ""},
+        {holiday("x", "2027/04/30"), ""},
+        {holiday("x", "2027/04/31"), DATE_ERROR},
+        {holiday("x", "2027/12/31"), ""},
+        {holiday("x", "2027/12/32"), DATE_ERROR},
+        {holiday("x", "2027/13/01"), DATE_ERROR},
+        {holiday("x", "2027/00/10"), DATE_ERROR},
+        {holiday("x", "2027/01/00"), DATE_ERROR},
+        {holiday(std::string(255, 'n'), "2027/01/01"), ""},
+        {holiday(std::string(256, 'n'), "2027/01/01"), "line 2: a holiday name of 1 to 255 bytes"},
+        {"[" + std::string(255, 's') + "] 0\n", ""},
+        {"[" + std::string(256, 's') + "] 0\n", "line 1: a section name of 1 to 255 bytes"},
+        {sections(CHolidayFile::MAX_SECTIONS), ""},
+        {sections(CHolidayFile::MAX_SECTIONS + 1), "line 5001: more than 5000 sections"},
+        {holidays(CHolidayFile::MAX_HOLIDAYS), ""},
+        {holidays(CHolidayFile::MAX_HOLIDAYS + 1), "line 100002: more than 100000 holidays"},
+    };
     CHolidayFile file;
-    std::string sMany;
-    for (int n = 0; n <= 100000; ++n) sMany += "[S" + std::to_string(n) + "] 0\n";
-    EXPECT_FALSE(file.Parse(sMany));
-    EXPECT_EQ(file.Error(), "line 5001: more than 5000 sections");
-    const fs::path path = fs::temp_directory_path() / "kx-big.hol";
-    {
-        std::ofstream out(path);
-        out << "[Big] 0\n";
-        out << std::string(10 * 1024 * 1024, '\n');
+    for (const Case& c : cases) {
+        EXPECT_EQ(file.Parse(c.sText) ? "" : file.Error(), c.sError) << c.sText.substr(0, 40);
     }
-    EXPECT_FALSE(file.Load(path.string()));
-    EXPECT_EQ(file.Error(), "the file is larger than 4 MB");
+    const fs::path path = fs::temp_directory_path() / "kx-big.hol";
+    for (const size_t cbFile : {CHolidayFile::MAX_FILE_BYTES, CHolidayFile::MAX_FILE_BYTES + 1}) {
+        std::ofstream(path, std::ios::binary) << "[Big] 0" << std::string(cbFile - 7, '\n');
+        EXPECT_EQ(file.Load(path.string()) ? "" : file.Error(),
+                  cbFile == CHolidayFile::MAX_FILE_BYTES ? "" : "the file is larger than 4 MB");
+    }
     fs::remove(path);
     EXPECT_FALSE(file.Load("/nonexistent/us.hol"));
     EXPECT_EQ(file.Error(), "the file cannot be read (error 2)");

@@ -39,6 +39,10 @@ TEST_F(Languages, BrowserListsFindTheFirstFittingTagOfTheMap) {
     EXPECT_EQ(Resolve("DE-at"), Result("de", 1031)) << "tags compare without case";
     EXPECT_EQ(Resolve("en-US,en;q=0.8"), Result("en", 4105));
     EXPECT_EQ(Resolve("ko-KR;fr"), Result("fr", 1036)) << "the second piece";
+    // The list's order decides, not the map's: each first choice comes later in the map than the second.
+    EXPECT_EQ(Resolve("nl-NL;de"), Result("nl", 1043));
+    EXPECT_EQ(Resolve("el,fr;q=0.9"), Result("el", 1032)) << "the piece begins with the first choice";
+    EXPECT_EQ(Resolve("zh-TW;en"), Result("cht", 1028)) << "zh-tw before zh-hk and zh";
     EXPECT_EQ(Resolve("ko-KR;;fr"), Result("en", 4105)) << "an empty piece ends the list";
 }
 
