@@ -3,6 +3,7 @@
 // engine reads there (node for script strings, an HTML5 parser for
 // attributes, an HTTP client for headers) is the value itself, or the sink
 // refuses the value; no value adds an element, a script or a header.
+#include <cctype>
 #include <functional>
 #include <optional>
 
@@ -31,17 +32,15 @@ bool HasControlCharacter(const std::string& sValue) {
 // The value as a query parameter: it ends at the next "&".
 std::string QueryValue(const std::string& sValue) { return sValue.substr(0, sValue.find('&')); }
 
-// Markup text that an HTML parser reads as sValue.
+// Markup text that an HTML parser reads as sValue: ASCII punctuation as
+// numeric character references.
 std::string AsMarkupText(const std::string& sValue) {
     std::string sOut;
-    for (char ch : sValue) {
-        switch (ch) {
-            case '&': sOut += "&amp;"; break;
-            case '<': sOut += "&lt;"; break;
-            case '>': sOut += "&gt;"; break;
-            case '"': sOut += "&quot;"; break;
-            default: sOut += ch;
-        }
+    for (const char ch : sValue) {
+        if (std::ispunct(static_cast<unsigned char>(ch)) && static_cast<unsigned char>(ch) < 0x80)
+            sOut += "&#" + std::to_string(static_cast<int>(ch)) + ";";
+        else
+            sOut += ch;
     }
     return sOut;
 }
