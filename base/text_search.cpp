@@ -1,7 +1,6 @@
 #include "base/text_search.h"
 
 #include <immintrin.h>
-#include <string.h>
 
 #include <array>
 #include <cstring>
@@ -32,6 +31,20 @@ constexpr std::array<unsigned char, 256> RARITY = [] {
 }();
 
 constexpr size_t Rarity(unsigned char folded) { return RARITY[folded]; }
+
+// The last byte equal to ch in [pBegin, pBegin + cb), or null: sixteen bytes
+// at a time from the end (memrchr, a GNU extension, is not everywhere).
+const char* LastByte(const char* pBegin, size_t cb, unsigned char ch) {
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(ch));
+    for (; cb >= 16; cb -= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pBegin + cb - 16));
+        const unsigned nMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)));
+        if (nMask != 0) return pBegin + cb - 16 + 31 - __builtin_clz(nMask);
+    }
+    while (cb > 0)
+        if (static_cast<unsigned char>(pBegin[--cb]) == ch) return pBegin + cb;
+    return nullptr;
+}
 
 // From here on a byte is rare enough (under about one in a thousand) that
 // memchr finding each occurrence beats testing every position. (Not for
@@ -88,9 +101,9 @@ public:
     size_t Previous(size_t nFrom, size_t nDownTo) const {
         if (m_bByOccurrence) {
             for (size_t nEnd = nFrom + 1; nEnd > nDownTo;) {  // candidates in [nDownTo, nEnd)
-                const void* pHit = memrchr(m_pText + nDownTo + m_nFirstAt, m_first, nEnd - nDownTo);
+                const char* pHit = LastByte(m_pText + nDownTo + m_nFirstAt, nEnd - nDownTo, m_first);
                 if (pHit == nullptr) return NOT_FOUND;
-                const size_t n = static_cast<size_t>(static_cast<const char*>(pHit) - m_pText) - m_nFirstAt;
+                const size_t n = static_cast<size_t>(pHit - m_pText) - m_nFirstAt;
                 if (IsCandidate(n)) return n;
                 nEnd = n;
             }

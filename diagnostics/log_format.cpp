@@ -29,7 +29,8 @@ size_t FormatLineStamp(char* pBuffer, size_t cbBuffer) {
     unsigned nMillisecond = 0;
     ClockNow(nSecond, nMillisecond);
     if (nSecond != stamp.nSecond) {
-        const CLocalTime local = ToLocalTime(nSecond);
+        CLocalTime local{};
+        ToLocalTime(nSecond, local);  // now always has a calendar time
         const int nWritten = std::snprintf(stamp.szText, sizeof(stamp.szText), "\r\n%04u/%02u/%02u %02u:%02u:%02u.",
                                            local.nYear, local.nMonth, local.nDay, local.nHour, local.nMinute,
                                            local.nSecond);

@@ -1,7 +1,5 @@
 #include "directory/ad_user_config.h"
 
-#include <strings.h>
-
 #include <cstdio>
 #include <ctime>
 #include <new>
@@ -9,6 +7,7 @@
 #include "base/ascii_case.h"
 #include "diagnostics/trace.h"
 #include "directory/owa_ad_config.h"
+#include "platform/clock.h"
 #include "platform/hresult_error.h"
 #include "platform/impersonation.h"
 #include "platform/sid.h"
@@ -29,12 +28,12 @@ bool IsOneOf(const std::string& sName, std::initializer_list<const char*> names)
 
 // "M/D/YYYY h:mm:ss AM" in local time.
 std::string DateTimeText(std::time_t utcTime) {
-    std::tm local{};
-    if (localtime_r(&utcTime, &local) == nullptr) return "";
-    const int nHour = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+    CLocalTime local{};
+    if (!ToLocalTime(static_cast<int64_t>(utcTime), local)) return "";
+    const unsigned nHour = local.nHour % 12 == 0 ? 12 : local.nHour % 12;
     char szText[64];
-    std::snprintf(szText, sizeof szText, "%d/%d/%d %d:%02d:%02d %s", local.tm_mon + 1, local.tm_mday,
-                  local.tm_year + 1900, nHour, local.tm_min, local.tm_sec, local.tm_hour < 12 ? "AM" : "PM");
+    std::snprintf(szText, sizeof szText, "%u/%u/%u %u:%02u:%02u %s", local.nMonth, local.nDay, local.nYear, nHour,
+                  local.nMinute, local.nSecond, local.nHour < 12 ? "AM" : "PM");
     return szText;
 }
 

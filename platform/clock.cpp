@@ -11,13 +11,14 @@ void ClockNow(int64_t& nSeconds, unsigned& nMillisecond) {
     nMillisecond = static_cast<unsigned>(now.tv_nsec / 1000000);
 }
 
-CLocalTime ToLocalTime(int64_t nSeconds) {
+bool ToLocalTime(int64_t nSeconds, CLocalTime& local) {
     const time_t seconds = static_cast<time_t>(nSeconds);
-    tm local{};
-    localtime_r(&seconds, &local);
-    return CLocalTime{static_cast<unsigned>(local.tm_year + 1900), static_cast<unsigned>(local.tm_mon + 1),
-                      static_cast<unsigned>(local.tm_mday),        static_cast<unsigned>(local.tm_hour),
-                      static_cast<unsigned>(local.tm_min),         static_cast<unsigned>(local.tm_sec)};
+    tm parts{};
+    if (localtime_r(&seconds, &parts) == nullptr) return false;
+    local = CLocalTime{static_cast<unsigned>(parts.tm_year + 1900), static_cast<unsigned>(parts.tm_mon + 1),
+                       static_cast<unsigned>(parts.tm_mday),        static_cast<unsigned>(parts.tm_hour),
+                       static_cast<unsigned>(parts.tm_min),         static_cast<unsigned>(parts.tm_sec)};
+    return true;
 }
 
 std::string CTimeNow() {

@@ -12,8 +12,9 @@ struct CLocalTime {
 // Seconds since the epoch and the millisecond within that second.
 void ClockNow(int64_t& nSeconds, unsigned& nMillisecond);
 
-// The local calendar time of a second since the epoch.
-CLocalTime ToLocalTime(int64_t nSeconds);
+// The local calendar time of a second since the epoch; false when the
+// system's calendar cannot hold it.
+bool ToLocalTime(int64_t nSeconds, CLocalTime& local);
 
 // The C run-time's ctime text of now ("Sun Dec  6 07:03:55 2026\n").
 std::string CTimeNow();
