@@ -76,9 +76,12 @@ const OperatorCase OPERATOR_CASES[] = {
     {146, "0", "ecp-calendar-options.html", "/ecp/?p=customize/calendar.aspx",
      [](const Sent& sent) {
          const CHtmlTree tree(sent.sPage);
-         return std::to_string(CHtmlTree::ByTag(tree.ById("qvkxDivPropCont"), GUMBO_TAG_INPUT).size()) + " buttons";
+         std::string sButtons;
+         for (const GumboNode* pInput : CHtmlTree::ByTag(tree.ById("qvkxDivPropCont"), GUMBO_TAG_INPUT))
+             sButtons += "[" + CHtmlTree::Attribute(pInput, "value") + "]";
+         return sButtons;
      },
-     "2 buttons", "1 buttons"},
+     "[Manage Delegates][Add Holidays]", "[Manage Delegates]"},
     {6, "t=ipf.appointment", "premium-calendar-view.html", "/owa/?ae=Folder&t=IPF.Appointment",
      Unchanged,
      "changed", "as OWA sent it"},

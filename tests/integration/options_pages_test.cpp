@@ -142,15 +142,6 @@ TEST_F(ControlPanelOptions, TheSectionEndsTheOptionsPane) {
               "[\"/owa/\",1,\"14.3.123.4\"]\n");
 }
 
-TEST_F(ControlPanelOptions, WithoutHolidaysOnlyTheDelegatesButton) {
-    Start({{146, "0"}});
-    const CHtmlTree tree(Send());
-    std::vector<std::string> buttons;
-    for (const GumboNode* pInput : CHtmlTree::ByTag(tree.ById("qvkxDivPropCont"), GUMBO_TAG_INPUT))
-        buttons.push_back(CHtmlTree::Attribute(pInput, "value"));
-    EXPECT_EQ(buttons, std::vector<std::string>{"Manage Delegates"});
-}
-
 // The control panel's page is changed whatever its template, even when it
 // names none.
 TEST_F(ControlPanelOptions, APageWithoutATemplateCommentGetsTheSectionToo) {
