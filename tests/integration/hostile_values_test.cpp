@@ -8,7 +8,6 @@
 #include <optional>
 
 #include "tests/integration/page_fixture.h"
-#include "tests/support/node_script.h"
 
 namespace {
 
@@ -50,17 +49,6 @@ std::string AsMarkupText(const std::string& sValue) {
 std::string AsAttributeReadsIt(const std::string& sValue) {
     const CHtmlTree tree("<img src=\"" + AsMarkupText(sValue) + "\">");
     return CHtmlTree::Attribute(CHtmlTree::ByTag(tree.Root(), GUMBO_TAG_IMG).at(0), "src");
-}
-
-// The bytes of a variable of the head script holding pszMarker, as node has it.
-std::optional<std::string> ScriptVariable(const CHtmlTree& tree, const char* pszMarker, const char* pszName) {
-    const std::string sBlock = HeadScript(tree, pszMarker);
-    if (sBlock.empty()) return std::nullopt;
-    std::string sOutput;
-    if (!RunNode(sBlock + "\nprocess.stdout.write(Buffer.from(" + pszName + ", 'utf8'));\n",
-                 sOutput))
-        return "(node failed: " + sOutput + ")";
-    return sOutput;
 }
 
 std::optional<std::string> ProductScriptSource(const CHtmlTree& tree) {

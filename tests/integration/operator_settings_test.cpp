@@ -53,7 +53,13 @@ struct OperatorCase {
     std::function<std::string(const Sent&)> probe;
     const char* pszDefault;
     const char* pszChanged;
+    const char* pszEmptied = nullptr;  // when not the default
+    std::map<int, std::string> start = {};
 };
+
+std::string Variable(const std::string& sPage, const char* pszMarker, const char* pszName) {
+    return ScriptVariable(CHtmlTree(sPage), pszMarker, pszName).value_or("(no script)");
+}
 
 const OperatorCase OPERATOR_CASES[] = {
     {123, "0", "premium-calendar-view.html", "/owa/?ae=Folder&t=IPF.Appointment",
@@ -82,6 +88,13 @@ const OperatorCase OPERATOR_CASES[] = {
          return sButtons;
      },
      "[Manage Delegates][Add Holidays]", "[Manage Delegates]"},
+    {100, "Calendar", "basic-calendar-week.html", "/owa/?ae=Folder&t=IPF.Appointment",
+     [](const Sent& sent) { return Variable(sent.sPage, "var g_qvkx_VDir=", "g_qvkx_VDir"); },
+     "https://mail.example.test/X-Kalyxa/", "https://mail.example.test/Calendar/",
+     "https://mail.example.test/Calendar/"},  // an empty name never replaces the folder in use
+    {127, "45", "basic-calendar-week.html", "/owa/?ae=Folder&t=IPF.Appointment",
+     [](const Sent& sent) { return Variable(sent.sPage, "g_QVKX_sUserBase", "String(g_QVKX_iRmndPoll)"); }, "60",
+     "45", nullptr, {{125, "1"}}},
     {6, "t=ipf.appointment", "premium-calendar-view.html", "/owa/?ae=Folder&t=IPF.Appointment",
      Unchanged,
      "changed", "as OWA sent it"},
@@ -97,14 +110,14 @@ TEST_F(OperatorSettings, ASavedChangeHoldsFromTheNextRequestAndAnEmptyValueIsThe
         if (std::string(c.pszUrl).rfind("/ecp/", 0) == 0) m_spec.nSubscriptionType = 31;
         m_ews.m_configurations["OWA.UserOptions"].emplace_back("enablereminders", "TRUE");
         m_services.m_userProperties["ana.lima"][VIEW_TYPE] = "2";
-        StartChecking();
+        StartChecking(c.start);
         EXPECT_EQ(c.probe(SendOne()), c.pszDefault);
         m_spProduct->Change({{c.nId, c.pszValue}});
         if (c.nId == 6) RefreshThroughAnotherPage();
         EXPECT_EQ(c.probe(SendOne()), c.pszChanged) << "no restart needed";
         m_spProduct->Change({{c.nId, ""}});
         if (c.nId == 6) RefreshThroughAnotherPage();
-        EXPECT_EQ(c.probe(SendOne()), c.pszDefault) << "a value left empty";
+        EXPECT_EQ(c.probe(SendOne()), c.pszEmptied != nullptr ? c.pszEmptied : c.pszDefault) << "a value left empty";
         m_spWorker.reset();
     }
 }

@@ -1,5 +1,7 @@
 #include "tests/integration/page_fixture.h"
 
+#include "tests/support/node_script.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -96,6 +98,17 @@ std::string HeadScript(const CHtmlTree& tree, const char* pszMarker) {
         if (sText.find(pszMarker) != std::string::npos) return sText;
     }
     return "";
+}
+
+// The bytes of a variable of the head script holding pszMarker, as node has it.
+std::optional<std::string> ScriptVariable(const CHtmlTree& tree, const char* pszMarker, const char* pszName) {
+    const std::string sBlock = HeadScript(tree, pszMarker);
+    if (sBlock.empty()) return std::nullopt;
+    std::string sOutput;
+    if (!RunNode(sBlock + "\nprocess.stdout.write(Buffer.from(" + pszName + ", 'utf8'));\n",
+                 sOutput))
+        return "(node failed: " + sOutput + ")";
+    return sOutput;
 }
 
 int ProductScriptLinks(const CHtmlTree& tree, const std::string& sFile) {

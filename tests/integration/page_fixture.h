@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "host/host_request.h"
@@ -65,6 +66,9 @@ void ExpectGolden(const std::string& sName, const std::string& sPage);
 httplib::Response ReadThroughHttpClient(const std::string& sRaw);
 // The inline script of HEAD whose text holds sMarker; empty when none.
 std::string HeadScript(const CHtmlTree& tree, const char* pszMarker);
+// The bytes of the variable pszName of the head script holding pszMarker,
+// as node has them; nullopt when there is no such script.
+std::optional<std::string> ScriptVariable(const CHtmlTree& tree, const char* pszMarker, const char* pszName);
 // How many script elements of HEAD load the product file sFile from the prefix folder.
 int ProductScriptLinks(const CHtmlTree& tree, const std::string& sFile);
 
