@@ -95,16 +95,4 @@ TEST_F(ProductSettings, HolidaySectionsFollowTheSettingThroughRefreshes) {
     EXPECT_TRUE(Sections().empty()) << "an empty setting leaves none";
 }
 
-TEST(ProductUserProperties, TheFiveDefinitionsInOrder) {
-    TestKXSettings product;
-    product.SetProductNumber(6);
-    product.InitUserConfigIds();
-    const auto& definitions = product.UserPropertyDefinitions();
-    ASSERT_EQ(definitions.size(), 5u);
-    EXPECT_EQ(definitions[0].dwPropertyId, 0x8601u);
-    EXPECT_EQ(definitions[1].sPropertyName, "Selected Calendar View Type");
-    EXPECT_EQ(definitions[4].sPropertySetGuid, "EE907310-B002-48fc-A713-F6018D2B35C0");
-    for (const CUserPropertyDefinition& definition : definitions) EXPECT_EQ(definition.dwServiceWorkerId, 6u);
-}
-
 }  // namespace

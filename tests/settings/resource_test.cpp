@@ -102,17 +102,6 @@ TEST(Resource, LoadFailureEventIsTheMessageThenTheSystemText) {
               " Resource Class LoadModule failed  /nonexistent/KXRes.dll error 2   " + SystemErrorText(2));
 }
 
-TEST(Resource, LanguageCodes) {
-    CResource resource;
-    LANGID langId = 0;
-    EXPECT_TRUE(resource.GetLangId("pt-br", langId));
-    EXPECT_EQ(langId, 1046);
-    EXPECT_TRUE(resource.GetLangId("en", langId));
-    EXPECT_EQ(langId, 4105);
-    EXPECT_FALSE(resource.GetLangId("ko", langId));
-    EXPECT_EQ(langId, LANGID_ENGLISH);
-}
-
 TEST(PeResources, TruncatedAndCorruptedModulesAreRefused) {
     std::ifstream file(KX_RESOURCE_MODULE, std::ios::binary);
     const std::vector<uint8_t> image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
