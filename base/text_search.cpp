@@ -221,8 +221,8 @@ size_t FindLastByte(const char* pText, size_t nFrom, size_t nDownTo, unsigned ch
     for (unsigned char candidate : {upper, OtherCase(upper)}) {
         const size_t nLow = nBest == NOT_FOUND ? nDownTo : nBest + 1;
         if (nFrom + 1 > nLow) {
-            const void* pHit = memrchr(pText + nLow, candidate, nFrom + 1 - nLow);
-            if (pHit != nullptr) nBest = static_cast<size_t>(static_cast<const char*>(pHit) - pText);
+            const char* pHit = LastByte(pText + nLow, nFrom + 1 - nLow, candidate);
+            if (pHit != nullptr) nBest = static_cast<size_t>(pHit - pText);
         }
         if (upper == OtherCase(upper)) break;
     }

@@ -1,9 +1,12 @@
-// Win32 error codes and HRESULTs the worker reports, by their Windows names.
+// Win32 error codes, HRESULTs and the other Win32 constants the worker uses,
+// by their Windows names. Built for Windows, Windows' headers define them
+// (as macros, with these values).
 #ifndef KX_BASE_WIN_ERRORS_H
 #define KX_BASE_WIN_ERRORS_H
 
 #include "kx/win_types.h"
 
+#ifndef _WIN32
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
@@ -44,6 +47,23 @@ constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
 constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFF);
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
 constexpr HRESULT E_ABORT = static_cast<HRESULT>(0x80004004);
+
+// Event types of the event log.
+constexpr uint16_t EVENTLOG_ERROR_TYPE = 1;
+constexpr uint16_t EVENTLOG_WARNING_TYPE = 2;
+constexpr uint16_t EVENTLOG_INFORMATION_TYPE = 4;
+
+// What happened to a file of a watched folder.
+constexpr DWORD FILE_ACTION_ADDED = 1;
+constexpr DWORD FILE_ACTION_REMOVED = 2;
+constexpr DWORD FILE_ACTION_MODIFIED = 3;
+constexpr DWORD FILE_ACTION_RENAMED_OLD_NAME = 4;
+constexpr DWORD FILE_ACTION_RENAMED_NEW_NAME = 5;
+
+// Registry value types.
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_DWORD = 4;
+#endif  // _WIN32
 
 // The HRESULT of a Win32 error (facility 7); 0 stays 0.
 inline HRESULT HResultFromWin32(DWORD dwError) {

@@ -18,7 +18,7 @@ CHolidayStore::CHolidayStore(CEwsTransportOptions options, std::function<CEwsCre
 CHolidayStore::~CHolidayStore() { Stop(); }
 
 bool CHolidayStore::Load(CHolidayWork kind, const std::string& sPath, std::string& sError) {
-    FILETIME written = 0;
+    FILETIME64 written = 0;
     GetFileLastWriteTime(sPath, written);
     auto spFile = std::make_shared<CHolidayFile>();
     const bool bParsed = spFile->Load(sPath);
@@ -35,7 +35,7 @@ bool CHolidayStore::Load(CHolidayWork kind, const std::string& sPath, std::strin
 }
 
 bool CHolidayStore::IsLoaded(CHolidayWork kind, const std::string& sPath) const {
-    FILETIME written = 0;
+    FILETIME64 written = 0;
     const bool bOnDisk = GetFileLastWriteTime(sPath, written) == ERROR_SUCCESS;
     const std::lock_guard<std::mutex> guard(m_lock);
     const auto it = m_files[IndexOf(kind)].find(sPath);

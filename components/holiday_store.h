@@ -55,7 +55,7 @@ private:
     struct CLoaded {
         std::shared_ptr<const CHolidayFile> spFile;
         unsigned long nOrder = 0;
-        FILETIME written = 0;  // the file's last-write time before it was read
+        FILETIME64 written = 0;  // the file's last-write time before it was read
     };
     static std::string KeyOf(const CHolidayJob& job);
     void Work();

@@ -6,11 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "kx/win_types.h"
-
-constexpr uint16_t EVENTLOG_ERROR_TYPE = 1;
-constexpr uint16_t EVENTLOG_WARNING_TYPE = 2;
-constexpr uint16_t EVENTLOG_INFORMATION_TYPE = 4;
+#include "base/win_errors.h"
 
 // One reported event, as a sink receives it.
 struct CEventRecord {

@@ -12,7 +12,7 @@ namespace {
 // Room kept free at the end: a line that would end within it wraps.
 constexpr int LINE_RESERVE = 257;
 
-enum HeaderField { CURRENT, HIGH_WATER, WRAP, SIZE, FIELD_COUNT };
+enum HeaderField { FIELD_CURRENT, FIELD_HIGH_WATER, FIELD_WRAP, FIELD_SIZE, FIELD_COUNT };
 
 bool WriteAllAt(int fd, const char* pData, size_t cbData, uint64_t qwOffset) {
     return WriteAt(fd, pData, cbData, qwOffset) == cbData;
@@ -40,11 +40,11 @@ CSharedSectionLog::Outcome CSharedSectionLog::Open(const std::string& sName, int
         int header[FIELD_COUNT];
         const size_t cbRead = ReadAt(m_object.fd, szHeader, sizeof(szHeader), 0);
         if (cbRead < sizeof(szHeader) || !ReadLogHeader(szHeader, cbRead, header, FIELD_COUNT) ||
-            header[SIZE] <= LOG_HEADER_SIZE + LINE_RESERVE) {
+            header[FIELD_SIZE] <= LOG_HEADER_SIZE + LINE_RESERVE) {
             CloseSharedObject(m_object);
             return UNAVAILABLE;
         }
-        m_cbMax = header[SIZE];
+        m_cbMax = header[FIELD_SIZE];
     }
     m_sName = sName;
     return WRITTEN;
@@ -64,9 +64,9 @@ CSharedSectionLog::Outcome CSharedSectionLog::Write(const std::string& sName, in
     int nCurrent = LOG_HEADER_SIZE, nHighWater = LOG_HEADER_SIZE;
     const size_t cbRead = ReadAt(m_object.fd, szHeader, sizeof(szHeader), 0);
     if (ReadLogHeader(szHeader, cbRead, header, FIELD_COUNT)) {
-        nCurrent = std::clamp(header[CURRENT], LOG_HEADER_SIZE, m_cbMax);
-        nHighWater = std::clamp(header[HIGH_WATER], LOG_HEADER_SIZE, m_cbMax);
-        nWrapOffset = header[WRAP];
+        nCurrent = std::clamp(header[FIELD_CURRENT], LOG_HEADER_SIZE, m_cbMax);
+        nHighWater = std::clamp(header[FIELD_HIGH_WATER], LOG_HEADER_SIZE, m_cbMax);
+        nWrapOffset = header[FIELD_WRAP];
     }
     const int nWrapTo = std::min(WrapTarget(nWrapOffset), m_cbMax - LINE_RESERVE);
     if (static_cast<long long>(nCurrent) + static_cast<long long>(cbLine) + LINE_RESERVE >= m_cbMax) nCurrent = nWrapTo;

@@ -10,11 +10,11 @@ constexpr uint64_t TICKS_PER_MINUTE = 600000000ull;
 }  // namespace
 
 bool CHolidayAttempts::MayStart(const std::string& sUser, bool bImport, const std::string& sHash,
-                                int nRetryMinutes, FILETIME now) {
+                                int nRetryMinutes, FILETIME64 now) {
     CCritSecLock guard(m_lock);
     CUserRecord& record = m_users[sUser];
     std::string& sLastHash = bImport ? record.sImportHash : record.sDeleteHash;
-    FILETIME& tried = bImport ? record.importTried : record.deleteTried;
+    FILETIME64& tried = bImport ? record.importTried : record.deleteTried;
     if (sLastHash == sHash && tried != 0 && now >= tried &&
         (now - tried) / TICKS_PER_MINUTE < static_cast<uint64_t>(std::max(nRetryMinutes, 0)))
         return false;

@@ -15,14 +15,14 @@ public:
     // within the last nRetryMinutes whole minutes); marks it started. A
     // clock set back counts as the wait passed.
     bool MayStart(const std::string& sUser, bool bImport, const std::string& sHash, int nRetryMinutes,
-                  FILETIME now);
+                  FILETIME64 now);
 
 private:
     struct CUserRecord {
         std::string sImportHash;
         std::string sDeleteHash;
-        FILETIME importTried = 0;
-        FILETIME deleteTried = 0;
+        FILETIME64 importTried = 0;
+        FILETIME64 deleteTried = 0;
     };
     CCritSec m_lock;
     std::map<std::string, CUserRecord> m_users;

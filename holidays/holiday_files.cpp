@@ -7,7 +7,7 @@
 #include "platform/file_time.h"
 
 DWORD HolidayFileHash(const std::string& sPath, std::string& sHash) {
-    FILETIME fileTime = 0;
+    FILETIME64 fileTime = 0;
     if (const DWORD dwError = GetFileLastWriteTime(sPath, fileTime); dwError != ERROR_SUCCESS) return dwError;
     const CFileTimeParts time = SplitFileTime(fileTime);
     const size_t nSlash = sPath.find_last_of("/\\");

@@ -12,19 +12,13 @@
 #include <map>
 #include <string>
 
-#include "kx/win_types.h"
+#include "base/win_errors.h"
 
 // One record: three DWORDs (the offset of the next record, 0 on the last;
 // the action; the name's length in bytes), then the UTF-16 name relative to
 // the watched folder ("/" between folders). Records start on four-byte
 // boundaries.
 constexpr DWORD FILE_NOTIFY_HEADER_SIZE = 12;
-
-constexpr DWORD FILE_ACTION_ADDED = 1;
-constexpr DWORD FILE_ACTION_REMOVED = 2;
-constexpr DWORD FILE_ACTION_MODIFIED = 3;
-constexpr DWORD FILE_ACTION_RENAMED_OLD_NAME = 4;
-constexpr DWORD FILE_ACTION_RENAMED_NEW_NAME = 5;
 
 class CDirectoryChanges {
 public:

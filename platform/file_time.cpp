@@ -12,14 +12,14 @@ namespace {
 constexpr uint64_t EPOCH_DIFFERENCE_SECONDS = 11644473600ull;  // 1601-01-01 to 1970-01-01
 constexpr uint64_t TICKS_PER_SECOND = 10000000ull;
 
-FILETIME FromTimespec(const timespec& time) {
+FILETIME64 FromTimespec(const timespec& time) {
     return (static_cast<uint64_t>(time.tv_sec) + EPOCH_DIFFERENCE_SECONDS) * TICKS_PER_SECOND +
            static_cast<uint64_t>(time.tv_nsec) / 100;
 }
 
 }  // namespace
 
-DWORD GetFileLastWriteTime(const std::string& sPath, FILETIME& fileTime) {
+DWORD GetFileLastWriteTime(const std::string& sPath, FILETIME64& fileTime) {
     struct stat st{};
     if (stat(sPath.c_str(), &st) != 0) {
         fileTime = 0;
@@ -29,13 +29,13 @@ DWORD GetFileLastWriteTime(const std::string& sPath, FILETIME& fileTime) {
     return ERROR_SUCCESS;
 }
 
-FILETIME FileTimeNow() {
+FILETIME64 FileTimeNow() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     return FromTimespec(now);
 }
 
-CFileTimeParts SplitFileTime(FILETIME fileTime) {
+CFileTimeParts SplitFileTime(FILETIME64 fileTime) {
     const time_t seconds = static_cast<time_t>(fileTime / TICKS_PER_SECOND - EPOCH_DIFFERENCE_SECONDS);
     tm parts{};
     gmtime_r(&seconds, &parts);

@@ -9,10 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "kx/win_types.h"
+#include "base/win_errors.h"
 
-constexpr DWORD REG_SZ = 1;
-constexpr DWORD REG_DWORD = 4;
 constexpr DWORD REG_OTHER = 0xFFFFFFFF;  // hex: and other kinds the worker does not read
 
 struct CRegistryValue {

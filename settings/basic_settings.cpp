@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr FILETIME TICKS_PER_MINUTE = 60ull * 10000000ull;
+constexpr FILETIME64 TICKS_PER_MINUTE = 60ull * 10000000ull;
 
 }  // namespace
 
@@ -26,7 +26,7 @@ int32_t DecimalValue(std::u16string_view sText) {
     return static_cast<int32_t>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, nValue)));
 }
 
-HRESULT CBasicSettings::GetFileDate(const std::string& sPath, FILETIME& fileDate) {
+HRESULT CBasicSettings::GetFileDate(const std::string& sPath, FILETIME64& fileDate) {
     return HResultFromWin32(GetFileLastWriteTime(sPath, fileDate));
 }
 
@@ -40,7 +40,7 @@ void CBasicSettings::MarkLoaded(const std::string& sPath) {
 
 namespace {
 
-bool IntervalPassed(FILETIME lastCheck, FILETIME now, int nRefreshMinutes) {
+bool IntervalPassed(FILETIME64 lastCheck, FILETIME64 now, int nRefreshMinutes) {
     const int64_t nMinutes = now >= lastCheck ? static_cast<int64_t>((now - lastCheck) / TICKS_PER_MINUTE) : 0;
     return nMinutes >= nRefreshMinutes;
 }
@@ -48,18 +48,18 @@ bool IntervalPassed(FILETIME lastCheck, FILETIME now, int nRefreshMinutes) {
 }  // namespace
 
 bool CBasicSettings::PeekRefreshNeeded() const {
-    FILETIME fileDate = 0;
+    FILETIME64 fileDate = 0;
     return !m_path.empty() && IntervalPassed(m_lastCheck, FileTimeNow(), m_refreshMinutes) &&
            GetFileDate(m_path, fileDate) == 0 && fileDate > m_fileDate;
 }
 
 bool CBasicSettings::IsCheckDue() const { return IntervalPassed(m_lastCheck, FileTimeNow(), m_refreshMinutes); }
 
-HRESULT CBasicSettings::IsRefreshNeeded(bool& bReload, FILETIME& newFileDate) {
+HRESULT CBasicSettings::IsRefreshNeeded(bool& bReload, FILETIME64& newFileDate) {
     bReload = false;
-    const FILETIME now = FileTimeNow();
+    const FILETIME64 now = FileTimeNow();
     if (!IntervalPassed(m_lastCheck, now, m_refreshMinutes) || m_path.empty()) return 0;
-    FILETIME fileDate = 0;
+    FILETIME64 fileDate = 0;
     const HRESULT hr = GetFileDate(m_path, fileDate);
     if (hr != 0) {
         Trace("GetFileDate %s 0x%x", m_path.c_str(), static_cast<unsigned>(hr));
@@ -82,7 +82,7 @@ HRESULT CBasicSettings::IsRefreshNeeded(bool& bReload, FILETIME& newFileDate) {
     return 0;
 }
 
-void CBasicSettings::CommitCheck(FILETIME newFileDate) {
+void CBasicSettings::CommitCheck(FILETIME64 newFileDate) {
     m_fileDate = newFileDate;
     m_lastCheck = FileTimeNow();
 }
@@ -96,13 +96,13 @@ HRESULT CBasicSettings::Reload() {
 }
 
 void CBasicSettings::HashFileDate() {
-    FILETIME fileDate = 0;
+    FILETIME64 fileDate = 0;
     const HRESULT hr = GetFileDate(m_path, fileDate);
     if (hr != 0)
         Trace("CBasicSettings::HashFileDate failed to read filedate %s. HR 0x%x", m_path.c_str(), static_cast<unsigned>(hr));
     else
         m_fileDate = fileDate;
-    const FILETIME date = m_fileDate;
+    const FILETIME64 date = m_fileDate;
     const std::string sText =
         std::to_string(static_cast<uint32_t>(date)) + "_" + std::to_string(static_cast<uint32_t>(date >> 32));
     uint32_t nHash = 0;

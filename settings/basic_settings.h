@@ -42,25 +42,25 @@ public:
     // file's date with the one last seen. A newer date sets bReload and is
     // handed back, not stored: CommitCheck stores it when the reload runs, so
     // a reload that cannot run now is retried at the next check.
-    HRESULT IsRefreshNeeded(bool& bReload, FILETIME& newFileDate);
+    HRESULT IsRefreshNeeded(bool& bReload, FILETIME64& newFileDate);
     // The same question without a trace line or a stored time, safe while
     // another thread checks or reloads.
     bool PeekRefreshNeeded() const;
     // Whether the refresh interval has passed since the last check; no lock.
     bool IsCheckDue() const;
-    void CommitCheck(FILETIME newFileDate);
+    void CommitCheck(FILETIME64 newFileDate);
     // Loads the file again; whatever the outcome, the file is not tried
     // again until its date changes.
     HRESULT Reload();
     // Reads the file date and stores its hash.
     void HashFileDate();
-    static HRESULT GetFileDate(const std::string& sPath, FILETIME& fileDate);
+    static HRESULT GetFileDate(const std::string& sPath, FILETIME64& fileDate);
 
     const std::string& Path() const { return m_path; }
     // Why the last load failed, with the file's path; for operators.
     const std::string& LastFailure() const { return m_sLastFailure; }
     const std::string& Hash() const { return m_hash; }
-    FILETIME FileDate() const { return m_fileDate.load(); }
+    FILETIME64 FileDate() const { return m_fileDate.load(); }
     int RefreshMinutes() const { return m_refreshMinutes.load(); }
     void SetRefreshMinutes(int nMinutes) { m_refreshMinutes = nMinutes; }
 
@@ -69,8 +69,8 @@ protected:
     void MarkLoaded(const std::string& sPath);
 
     // Read by PeekRefreshNeeded outside the reload lock.
-    std::atomic<FILETIME> m_fileDate{0};
-    std::atomic<FILETIME> m_lastCheck{0};
+    std::atomic<FILETIME64> m_fileDate{0};
+    std::atomic<FILETIME64> m_lastCheck{0};
     std::atomic<int> m_refreshMinutes{DEFAULT_REFRESH_MINUTES};
     std::string m_path;  // set by the first load; later loads of the same file leave it alone
     std::string m_hash;

@@ -219,7 +219,7 @@ bool CGeneralSettings<TSettings, TResource, TEventLog>::GetComputerName() {
 
 template <class TSettings, class TResource, class TEventLog>
 void CGeneralSettings<TSettings, TResource, TEventLog>::LogFileVersion() {
-    FILETIME fileTime = 0;
+    FILETIME64 fileTime = 0;
     const std::string sModuleFile = GetOwnModuleFileName();
     if (sModuleFile.empty() || GetFileLastWriteTime(sModuleFile, fileTime) != 0) {
         Trace("Can not open to read FileVer for %s", m_moduleName.c_str());

@@ -53,7 +53,7 @@ HRESULT CHandleSWSettings::Refresh(bool& bChanged) {
         return 0;
     }
     bool bSwReload = false, bLinkReload = false;
-    FILETIME swDate = 0, linkDate = 0;
+    FILETIME64 swDate = 0, linkDate = 0;
     HRESULT hr = m_swSettings.IsRefreshNeeded(bSwReload, swDate);
     if (hr != 0) Trace("Check for SW  Refresh failed 0%x", static_cast<unsigned>(hr));
     if (bSwReload) {

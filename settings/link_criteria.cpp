@@ -23,7 +23,7 @@ HRESULT CLinkCriteria::HandleLink(const CAttributeItems& items, CServiceWorkerLi
 }
 
 HRESULT CLinkCriteria::LoadLinkCriteria(const std::string& sPath) {
-    FILETIME fileDate = 0;
+    FILETIME64 fileDate = 0;
     if (GetFileDate(sPath, fileDate) != 0) {
         Trace("Load LoadLinkCriteria can not find file %s error %d", sPath.c_str(), 2);
         m_sLastFailure = sPath + ": " + SystemErrorText(ERROR_FILE_NOT_FOUND);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "kx/win_types.h"  // first: built for Windows, its LoadString macro renames ours everywhere alike
 #include "platform/pe_resources.h"
 
 class CEventLog;

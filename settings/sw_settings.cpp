@@ -110,7 +110,7 @@ void CSWSettings::ParseBuildByPassList(CSWSettingsTables& tables) const {
 }
 
 HRESULT CSWSettings::LoadSettings(const std::string& sPath) {
-    FILETIME fileDate = 0;
+    FILETIME64 fileDate = 0;
     if (GetFileDate(sPath, fileDate) != 0) {
         Trace("Load LoadSettings can not find file %s error %d", sPath.c_str(), 2);
         m_sLastFailure = sPath + ": " + SystemErrorText(ERROR_FILE_NOT_FOUND);

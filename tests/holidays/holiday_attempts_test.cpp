@@ -5,12 +5,12 @@
 
 namespace {
 
-constexpr FILETIME MINUTE = 600000000ull;
-constexpr FILETIME START = 134000000000000000ull;  // a day in 2025
+constexpr FILETIME64 MINUTE = 600000000ull;
+constexpr FILETIME64 START = 134000000000000000ull;  // a day in 2025
 
 TEST(HolidayAttempts, TheSameFileWaitsWholeMinutesOfTheRetryTime) {
     struct Case {
-        FILETIME later;
+        FILETIME64 later;
         int nRetryMinutes;
         bool bExpected;
     } const cases[] = {
