@@ -132,7 +132,9 @@ DWORD CNotifications::NotifyPreProcHeaders(CDLLContext* pContext) {
         TraceFinished("NotifyPreProcHeaders", ERROR_ARENA_TRASHED, pContext);
         return ERROR_ARENA_TRASHED;
     }
-    for (const std::string& sTrouble : *CKXGeneralSettings::GetInstance()->GetTroubleEndRequestUrls())
+    // Held for the loop: a refresh may replace the list meanwhile.
+    const auto pTroubleUrls = CKXGeneralSettings::GetInstance()->GetTroubleEndRequestUrls();
+    for (const std::string& sTrouble : *pTroubleUrls)
         if (FindNoCaseIn(sUrl, sTrouble, 0) != std::string_view::npos) {
             pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
             Trace("[CNotifications::NotifyPreProcHeaders] URL <%s> in the TroubleEndRequestURL list. Ignore.",

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "base/ascii_case.h"
 #include "base/text_search.h"
 
 CCachedScriptDecorator::CCachedScriptDecorator(const std::string& sPrefix)
@@ -10,8 +11,8 @@ CCachedScriptDecorator::CCachedScriptDecorator(const std::string& sPrefix)
 bool CCachedScriptDecorator::IsUsablePrefix(const std::string& sPrefix) {
     constexpr std::string_view PUNCTUATION = "-._~!$()*+,;=:@%/";
     for (const char ch : sPrefix) {
-        const bool bAlphanumeric = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9');
-        if (!bAlphanumeric && PUNCTUATION.find(ch) == std::string_view::npos) return false;
+        const auto byte = static_cast<unsigned char>(ch);
+        if (!IsAsciiAlpha(byte) && !IsAsciiDigit(byte) && PUNCTUATION.find(ch) == std::string_view::npos) return false;
     }
     return true;
 }
