@@ -188,7 +188,7 @@ const SinkCase SINKS[] = {
 void HostileValues::Reset(const SinkCase& sink) {
     SetUpPage(sink.pszPage, sink.pszUrl);
     m_ews.m_configurations["OWA.UserOptions"].emplace_back("enablereminders", "TRUE");
-    m_services.m_userProperties["ana.lima"][VIEW_TYPE] = "2";
+    m_services.m_userProperties["ana.lima"][VIEW_TYPE] = std::string("2");  // not from a literal: GCC 12 warns falsely (-Wrestrict) at -O3
 }
 
 // Elements the hostile values would make if they left their place.

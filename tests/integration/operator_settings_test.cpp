@@ -84,7 +84,7 @@ const OperatorCase OPERATOR_CASES[] = {
          const CHtmlTree tree(sent.sPage);
          std::string sButtons;
          for (const GumboNode* pInput : CHtmlTree::ByTag(tree.ById("qvkxDivPropCont"), GUMBO_TAG_INPUT))
-             sButtons += "[" + CHtmlTree::Attribute(pInput, "value") + "]";
+             sButtons.append("[").append(CHtmlTree::Attribute(pInput, "value")).append("]");
          return sButtons;
      },
      "[Manage Delegates][Add Holidays]", "[Manage Delegates]"},
@@ -109,7 +109,7 @@ TEST_F(OperatorSettings, ASavedChangeHoldsFromTheNextRequestAndAnEmptyValueIsThe
         SetUpPage(c.pszPage, c.pszUrl);
         if (std::string(c.pszUrl).rfind("/ecp/", 0) == 0) m_spec.nSubscriptionType = 31;
         m_ews.m_configurations["OWA.UserOptions"].emplace_back("enablereminders", "TRUE");
-        m_services.m_userProperties["ana.lima"][VIEW_TYPE] = "2";
+        m_services.m_userProperties["ana.lima"][VIEW_TYPE] = std::string("2");  // not from a literal: GCC 12 warns falsely (-Wrestrict) at -O3
         StartChecking(c.start);
         EXPECT_EQ(c.probe(SendOne()), c.pszDefault);
         m_spProduct->Change({{c.nId, c.pszValue}});
