@@ -95,6 +95,12 @@ struct SinkCase {
 
 const char* const CALENDAR = "/owa/?ae=Folder&t=IPF.Appointment";
 
+// The value as the theme folder of the page's style-sheet link.
+void PlantTheme(Sources& test, const std::string& sValue) {
+    test.spec.sBody = Replaced(test.spec.sBody, "themes/base/basic_owafont.css",
+                               "themes/" + AsMarkupText(sValue) + "/basic_owafont.css");
+}
+
 const SinkCase SINKS[] = {
     {"the browser's mailbox header in a script string", "premium-calendar-view.html", CALENDAR,
      [](Sources& test, const std::string& sValue) {
@@ -105,26 +111,24 @@ const SinkCase SINKS[] = {
     {"a folder name of the page in a script string", "basic-calendar-week.html", CALENDAR,
      [](Sources& test, const std::string& sValue) {
          test.spec.sBody =
-             Replaced(test.spec.sBody, "IPF.Calendar\">Calendar </a>", "IPF.Calendar\">" + AsMarkupText(sValue) + "</a>");
+             Replaced(test.spec.sBody, "IPF.Calendar\">Calendar </a>",
+                      "IPF.Calendar\">" + AsMarkupText(sValue) + "</a>");
      },
      [](const Seen& seen) { return ScriptVariable(seen.tree, "var g_qvkx_VDir=", "g_QVKX_sSelCalFoldName"); },
      [](const std::string& sValue) { return sValue; }},
     {"the page's style-sheet theme in a script string", "basic-calendar-week.html", CALENDAR,
-     [](Sources& test, const std::string& sValue) {
-         test.spec.sBody = Replaced(test.spec.sBody, "themes/base/basic_owafont.css", "themes/" + AsMarkupText(sValue) + "/basic_owafont.css");
-     },
+     PlantTheme,
      [](const Seen& seen) { return ScriptVariable(seen.tree, "var g_qvkx_VDir=", "g_qvkx_CurrOwaTheme"); },
      [](const std::string& sValue) { return sValue; }, false},
     {"the page's style-sheet theme in an image address", "basic-calendar-week.html", CALENDAR,
-     [](Sources& test, const std::string& sValue) {
-         test.spec.sBody = Replaced(test.spec.sBody, "themes/base/basic_owafont.css", "themes/" + AsMarkupText(sValue) + "/basic_owafont.css");
-     },
+     PlantTheme,
      [](const Seen& seen) -> std::optional<std::string> {
          const GumboNode* pButton = seen.tree.ById("qvcalsearch");
          if (pButton == nullptr) return std::nullopt;
          return CHtmlTree::Attribute(CHtmlTree::ByTag(pButton, GUMBO_TAG_IMG).at(0), "src");
      },
-     [](const std::string& sValue) { return AsAttributeReadsIt("14.3.123.4/themes/" + sValue + "/bsearch.gif"); }, false},
+     [](const std::string& sValue) { return AsAttributeReadsIt("14.3.123.4/themes/" + sValue + "/bsearch.gif"); },
+     false},
     {"the host's script prefix in a script address", "premium-calendar-view.html", CALENDAR,
      [](Sources& test, const std::string& sValue) {
          test.spec.serverVariables["HEADER_QV_CSMPREFIX"] = std::string(PAGE_SCRIPT_PREFIX) + sValue;
@@ -159,7 +163,8 @@ const SinkCase SINKS[] = {
      },
      [](const std::string& sValue) -> std::optional<std::string> {
          if (HasControlCharacter(sValue)) return std::nullopt;
-         return AsAttributeReadsIt("https://mail.example.test/owa/?ae=Folder&t=IPF.Appointment&id=" + QueryValue(sValue));
+         return AsAttributeReadsIt("https://mail.example.test/owa/?ae=Folder&t=IPF.Appointment&id=" +
+                                   QueryValue(sValue));
      }},
     {"a query value in the rewritten calendar URL", "premium-calendar-view.html", CALENDAR,
      [](Sources& test, const std::string& sValue) { test.spec.sUrl += "&x=" + sValue; },
@@ -188,7 +193,8 @@ const SinkCase SINKS[] = {
 void HostileValues::Reset(const SinkCase& sink) {
     SetUpPage(sink.pszPage, sink.pszUrl);
     m_ews.m_configurations["OWA.UserOptions"].emplace_back("enablereminders", "TRUE");
-    m_services.m_userProperties["ana.lima"][VIEW_TYPE] = std::string("2");  // not from a literal: GCC 12 warns falsely (-Wrestrict) at -O3
+    // Not assigned from a literal: GCC 12 warns falsely there (-Wrestrict) at -O3.
+    m_services.m_userProperties["ana.lima"][VIEW_TYPE] = std::string("2");
 }
 
 // Elements the hostile values would make if they left their place.
@@ -197,7 +203,8 @@ int ElementsOfTheValues(const CHtmlTree& tree) {
     for (const GumboNode* pScript : CHtmlTree::ByTag(tree.Root(), GUMBO_TAG_SCRIPT))
         nFound += CHtmlTree::Text(pScript) == "alert(1)";
     for (const GumboNode* pImage : CHtmlTree::ByTag(tree.Root(), GUMBO_TAG_IMG))
-        nFound += CHtmlTree::Attribute(pImage, "onerror") != "(none)" || CHtmlTree::Attribute(pImage, "alt").find("<") != std::string::npos;
+        nFound += CHtmlTree::Attribute(pImage, "onerror") != "(none)" ||
+                  CHtmlTree::Attribute(pImage, "alt").find('<') != std::string::npos;
     return nFound;
 }
 

@@ -109,7 +109,8 @@ TEST_F(OperatorSettings, ASavedChangeHoldsFromTheNextRequestAndAnEmptyValueIsThe
         SetUpPage(c.pszPage, c.pszUrl);
         if (std::string(c.pszUrl).rfind("/ecp/", 0) == 0) m_spec.nSubscriptionType = 31;
         m_ews.m_configurations["OWA.UserOptions"].emplace_back("enablereminders", "TRUE");
-        m_services.m_userProperties["ana.lima"][VIEW_TYPE] = std::string("2");  // not from a literal: GCC 12 warns falsely (-Wrestrict) at -O3
+        // Not assigned from a literal: GCC 12 warns falsely there (-Wrestrict) at -O3.
+        m_services.m_userProperties["ana.lima"][VIEW_TYPE] = std::string("2");
         StartChecking(c.start);
         EXPECT_EQ(c.probe(SendOne()), c.pszDefault);
         m_spProduct->Change({{c.nId, c.pszValue}});
