@@ -67,30 +67,33 @@ CEndTag* CEndTag::findNextNormal(CSource* pSource, Position nPos, std::string_vi
 }
 
 bool CEndTag::setElement(CElement* pElement) {
-    const bool bFirst = !m_bElementBuilt || m_pElement == nullptr;
-    m_pElement = pElement;
-    m_bElementBuilt = true;
+    const bool bFirst = m_pClaimedBy == nullptr;
+    if (pElement != nullptr && (bFirst || pElement->getBegin() > m_pClaimedBy->getBegin())) m_pClaimedBy = pElement;
     return bFirst;
 }
 
-// The element whose start tag, walking back, turns out to end here.
+// The element of the nearest start tag, walking back, whose element ends
+// here. A start tag inside another tag's quoted value can claim this end
+// tag too; the walk stops at the nearest claim, so the answer does not
+// depend on which elements were built first.
 CElement* CEndTag::getElement() {
     if (m_bElementBuilt) return m_pElement;
+    CElement* pFound = nullptr;
     Position nPos = m_nBegin;
     while (nPos > m_pSource->getBegin()) {
         CStartTag* pStartTag = CStartTag::findPreviousOrNext(m_pSource, nPos - 1, true);
         if (pStartTag == nullptr) break;
+        if (m_pClaimedBy != nullptr && pStartTag->getBegin() <= m_pClaimedBy->getBegin()) break;
         CElement* pElement = pStartTag->getElement();
         // The same end tag is the same position (without the cache, another object).
         const CEndTag* pEndTag = pElement == nullptr ? nullptr : pElement->getEndTag();
         if (pEndTag != nullptr && pEndTag->getBegin() == m_nBegin && pEndTag->getEnd() == m_nEnd) {
-            m_pElement = pElement;
-            m_bElementBuilt = true;
-            return pElement;
+            pFound = pElement;
+            break;
         }
         nPos = pStartTag->getBegin();
     }
+    m_pElement = pFound != nullptr ? pFound : m_pClaimedBy;
     m_bElementBuilt = true;
-    m_pElement = nullptr;
-    return nullptr;
+    return m_pElement;
 }

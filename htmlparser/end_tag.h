@@ -21,7 +21,8 @@ public:
     static CEndTag* findNextNormal(CSource* pSource, Position nPos, std::string_view csName);
 
     CElement* getElement() override;
-    // Records the element this end tag closes; false when it closed one already.
+    // Records an element whose start tag found this end tag; false when
+    // another had already. The nearest such start tag's claim is kept.
     bool setElement(CElement* pElement);
 
     const CTagType* getTagType() const override;
@@ -35,6 +36,7 @@ private:
         : CTag(pSource, nBegin, nEnd, csName, nNameIndex), m_pEndTagType(pEndTagType) {}
 
     const CEndTagType* m_pEndTagType;
+    CElement* m_pClaimedBy = nullptr;
 };
 
 #endif  // KX_HTMLPARSER_END_TAG_H

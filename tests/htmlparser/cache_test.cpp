@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "htmlparser/element.h"
 #include "htmlparser/start_tag_types.h"
 #include "tests/htmlparser/parser_test_support.h"
 #include "tests/support/parser_differential.h"
@@ -66,6 +67,19 @@ TEST(TagCache, CommentsFoundLazilyFromAnyPosition) {
     EXPECT_EQ(pLast->getName(), "b");
     EXPECT_EQ(CTag::getTagAt(doc.get(), sText.rfind("<i>")), nullptr) << "inside a comment";
     EXPECT_EQ(CTag::findPreviousOrNextTag(doc.get(), 0, CStartTagTypeComment::instance(), false)->getBegin(), 0u);
+}
+
+TEST(TagCache, AnEndTagClosesTheNearestElementWhateverWasAskedFirst) {
+    // The first <head> lies in a quoted value; a look-up at its very position
+    // still makes a tag, whose element also ends at the </head>.
+    const std::string sText = "x<p i=\"<head>\"><head></head>";
+    Doc doc(sText);
+    CTag* pQuoted = CTag::getTagAt(doc.get(), sText.find("<head>"));
+    ASSERT_NE(pQuoted, nullptr);
+    ASSERT_NE(pQuoted->getElement(), nullptr);
+    CElement* pClosed = CTag::getTagAt(doc.get(), sText.find("</head>"))->getElement();
+    ASSERT_NE(pClosed, nullptr);
+    EXPECT_EQ(pClosed->getBegin(), sText.rfind("<head>"));
 }
 
 TEST(TagCache, AgreesWithTheUncachedParserOnGeneratedDocuments) {
