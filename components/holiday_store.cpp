@@ -127,7 +127,7 @@ void CHolidayStore::Work() {
         const HRESULT hr = RunHolidayJob(client, m_credentials(), job, m_bStopping, sError);
         Trace("[HolidayImport] %s for user %s, mailbox <%s>: hr 0x%x %s",
               job.work == CHolidayWork::IMPORT ? "import" : "removal", job.sUser.c_str(),
-              job.connection.sMailbox.c_str(), hr, sError.c_str());
+              job.connection.sMailbox.c_str(), static_cast<unsigned>(hr), sError.c_str());
         const std::lock_guard<std::mutex> guard(m_lock);
         m_running.erase(KeyOf(job));
         m_queued.notify_all();  // the user's next work may run now

@@ -16,7 +16,8 @@ constexpr size_t EVENT_TEXT_LIMIT = 2048;
 void SystemLogSink(const CEventRecord& event) {
     std::string sText;
     char szHead[64];
-    std::snprintf(szHead, sizeof(szHead), "event 0x%08X category %u:", event.dwEventId, event.wCategory);
+    std::snprintf(szHead, sizeof(szHead), "event 0x%08X category %u:", static_cast<unsigned>(event.dwEventId),
+                  event.wCategory);
     sText = szHead;
     for (const std::string& sString : event.strings) sText += " " + sString;
     const CSystemLogLevel level = event.wType == EVENTLOG_ERROR_TYPE     ? CSystemLogLevel::Error

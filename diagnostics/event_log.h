@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/printf_format.h"
 #include "base/win_errors.h"
 
 // One reported event, as a sink receives it.
@@ -50,10 +51,9 @@ public:
 
     // Formats (at most 2048 characters) and reports the text with the free
     // text id; an empty text is not reported.
-    DWORD ReportEventf(uint16_t wType, const char* pszFormat, ...) __attribute__((format(printf, 3, 4)));
+    DWORD ReportEventf(uint16_t wType, const char* pszFormat, ...) KX_PRINTF_FORMAT(3, 4);
     // The same, as "ERROR: <system text>. <text>".
-    DWORD ReportErrorf(DWORD dwError, uint16_t wType, const char* pszFormat, ...)
-        __attribute__((format(printf, 4, 5)));
+    DWORD ReportErrorf(DWORD dwError, uint16_t wType, const char* pszFormat, ...) KX_PRINTF_FORMAT(4, 5);
 
 private:
     DWORD ReportText(uint16_t wType, const std::string& sText);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 
+#include "base/printf_format.h"
 #include "kx/win_types.h"
 
 // Trace level bits.
@@ -31,11 +32,11 @@ void SetTraceLevel(DWORD dwLevel);
 void SetTraceSink(TraceSink pfnSink);
 
 // printf-style; the message is cut to 4096 bytes.
-void Trace(const char* pszFormat, ...) __attribute__((format(printf, 1, 2)));
+void Trace(const char* pszFormat, ...) KX_PRINTF_FORMAT(1, 2);
 
 // The message (cut to 512 bytes), three blanks and the system's text for the
 // error, cut to 2048 bytes.
-void TraceError(DWORD dwError, const char* pszFormat, ...) __attribute__((format(printf, 2, 3)));
+void TraceError(DWORD dwError, const char* pszFormat, ...) KX_PRINTF_FORMAT(2, 3);
 
 // The design's debugger output: standard error on this platform.
 void DebugOutput(const char* pszText);

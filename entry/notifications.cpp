@@ -24,7 +24,7 @@ constexpr DWORD HTTP_STATUS_CONTINUE = 100;
 constexpr DWORD HTTP_STATUS_OK = 200;
 
 void TraceFinished(const char* pszHandler, DWORD dwResult, const CDLLContext* pContext) {
-    Trace("[CNotifications::%s] finished.  Win32 RC=%d.  Control Message=<%s>", pszHandler, dwResult,
+    Trace("[CNotifications::%s] finished.  Win32 RC=%d.  Control Message=<%s>", pszHandler, static_cast<int>(dwResult),
           ControlMessageName(pContext));
 }
 
@@ -215,7 +215,7 @@ DWORD CNotifications::NotifySendResponse(CDLLContext* pContext) {
         return ERROR_INVALID_DATA;
     }
     const DWORD dwStatus = pOutbound->m_dwHttpStatus;
-    Trace("[CNotifications::NotifySendResponse] HTTP Status=%d", dwStatus);
+    Trace("[CNotifications::NotifySendResponse] HTTP Status=%d", static_cast<int>(dwStatus));
     if (dwStatus == HTTP_STATUS_CONTINUE) {
         Trace("[CNotifications::NotifySendResponse] Status is 100. Continue.");
     } else if (dwStatus != HTTP_STATUS_OK) {
@@ -318,7 +318,7 @@ DWORD CNotifications::SendRawData(CDLLContext* pContext) {
           static_cast<int>(pList->Count()));
     const DWORD dwSubmit = SubmitBufferCommands(pContext, pList);
     if (dwSubmit != ERROR_SUCCESS) {
-        Trace("[NotifySendRawData] SubmitBufferCommands returned error %d", dwSubmit);
+        Trace("[NotifySendRawData] SubmitBufferCommands returned error %d", static_cast<int>(dwSubmit));
         pContext->m_dwControlMessage = KX_CONTROL_IGNORE;
     }
     return dwSubmit;

@@ -281,7 +281,7 @@ bool CKXForm::GetItemEwsID(const char* pszClass, const std::string& sOwaId, std:
                 const std::string sDescription = "User:" + sUser + " Domain:" + sDomain + " SID:" + sSid +
                                                  " Cookie:" + sCookie + " OtherMBX:" + sExplicitLogon;
                 Trace("[%s::GetItemEwsID] CFNGeneralSettings::DetectPrimarSmtpAddress failed %s. HR: 0x%x", pszClass,
-                      sDescription.c_str(), hr);
+                      sDescription.c_str(), static_cast<unsigned>(hr));
                 bResult = false;
             }
         }
@@ -293,7 +293,7 @@ bool CKXForm::GetItemEwsID(const char* pszClass, const std::string& sOwaId, std:
             bResult = false;
         } else if (const HRESULT hr = access.ConvertIdOwaToEws(sOwaId, sMailbox, ids); hr < 0 || ids.empty()) {
             Trace("[%s::GetItemEwsID] CKXExAccess::ConvertIdOwaToEws failed %s. HR: 0x%x", pszClass,
-                  ("SMTP Address:" + sMailbox).c_str(), hr);
+                  ("SMTP Address:" + sMailbox).c_str(), static_cast<unsigned>(hr));
             bResult = false;
         } else {
             sEwsId = ids.front();
@@ -310,14 +310,16 @@ bool CKXForm::InitializeKXExchangeAccess(const char* pszClass, CKXExAccess& acce
     RequestUser(sUser, sDomain, sSid);
     CExchangeIdentity identity;
     if (const HRESULT hr = pSettings->GetExchangeIdentity(sUser, RequestValue("HTTP_COOKIE"), identity); hr < 0) {
-        Trace("[%s::InitializeKXExchangeAccess] no Exchange identity for user %s hr 0x%x", pszClass, sUser.c_str(), hr);
+        Trace("[%s::InitializeKXExchangeAccess] no Exchange identity for user %s hr 0x%x", pszClass, sUser.c_str(),
+              static_cast<unsigned>(hr));
         return false;
     }
     HRESULT hr = access.Initialize(pSettings->ExchangeAccessVersion(), CONNECTION_EWS,
                                    pOwn == nullptr ? std::string() : pOwn->m_sEwsUrl, "", "", "", "");
     if (hr >= 0) hr = access.Impersonate(identity.nKind, identity.sName);
     if (hr < 0) {
-        Trace("[%s::InitializeKXExchangeAccess] Initialize access to EWS failed hr 0x%x", pszClass, hr);
+        Trace("[%s::InitializeKXExchangeAccess] Initialize access to EWS failed hr 0x%x", pszClass,
+              static_cast<unsigned>(hr));
         return false;
     }
     return true;

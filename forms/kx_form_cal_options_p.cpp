@@ -172,12 +172,12 @@ DWORD CKXFormCalOptionsP::GetHolidayStatus(const std::map<uint32_t, std::string>
     std::shared_ptr<IHoliday2> spHoliday;
     HRESULT hr = CoCreateInstance(CLSID_CHoliday, spHoliday);
     if (hr < 0) {
-        Trace("[CKXFormCalOptionsP::GetHolidayStatus] CoCreateInstance failed hr: 0x%x", hr);
+        Trace("[CKXFormCalOptionsP::GetHolidayStatus] CoCreateInstance failed hr: 0x%x", static_cast<unsigned>(hr));
         return ERROR_ARENA_TRASHED;
     }
     long nState = 0;
     if ((hr = spHoliday->GetHolidayStatus(nState)) < 0) {
-        Trace("[CKXFormCalOptionsP::GetHolidayStatus] GetHolidayStatus failed hr: 0x%x", hr);
+        Trace("[CKXFormCalOptionsP::GetHolidayStatus] GetHolidayStatus failed hr: 0x%x", static_cast<unsigned>(hr));
         return ERROR_ARENA_TRASHED;
     }
     bLoaded = nState == 0;

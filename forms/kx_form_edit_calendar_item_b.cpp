@@ -58,7 +58,8 @@ DWORD CKXFormEditCalendarItemB::Process() {
         std::string sMinutes = DEFAULT_MINUTES;
         if (!sEwsId.empty()) {
             if (const HRESULT hr = access.GetMeetingReminderItem(sEwsId, bReminderOn, sMinutes); hr < 0) {
-                Trace("[CKXFormEditCalendarItemB::Process] CKXExAccess::GetMeetingReminderItem failed. hr 0x%x", hr);
+                Trace("[CKXFormEditCalendarItemB::Process] CKXExAccess::GetMeetingReminderItem failed. hr 0x%x",
+                      static_cast<unsigned>(hr));
                 return ERROR_ARENA_TRASHED;
             }
             AppendReminderScript(bReminderOn, sMinutes);

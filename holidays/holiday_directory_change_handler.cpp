@@ -26,14 +26,15 @@ void RemoveFromComponent(const std::string& sPath, bool bImport) {
     std::shared_ptr<IHoliday> spHoliday;
     HRESULT hr = CoCreateInstance(CLSID_CHoliday, spHoliday);
     if (hr < 0) {
-        Trace("%s CoCreateInstance HOL::CLSID_CHoliday failed %s, HR: 0x%x", pszOperation, sPath.c_str(), hr);
+        Trace("%s CoCreateInstance HOL::CLSID_CHoliday failed %s, HR: 0x%x", pszOperation, sPath.c_str(),
+              static_cast<unsigned>(hr));
         return;
     }
     const std::u16string sWidePath = Utf8ToUtf16(sPath);
     VARIANT_BOOL bLoaded = VARIANT_FALSE;
     hr = bImport ? spHoliday->IsHolydayFileLoaded(sWidePath, bLoaded) : spHoliday->IsDeleteFileLoaded(sWidePath, bLoaded);
     if (hr < 0) {
-        Trace("%s %s failed %s, HR: 0x%x", pszOperation, pszIsLoaded, sPath.c_str(), hr);
+        Trace("%s %s failed %s, HR: 0x%x", pszOperation, pszIsLoaded, sPath.c_str(), static_cast<unsigned>(hr));
         return;
     }
     if (bLoaded == VARIANT_FALSE) {
@@ -45,7 +46,7 @@ void RemoveFromComponent(const std::string& sPath, bool bImport) {
     hr = bImport ? spHoliday->RemoveHolidayFile(sWidePath, bRemoved)
                  : spHoliday->RemoveDeleteHolidayFile(sWidePath, bRemoved);
     if (hr < 0)
-        Trace("%s failed %s, HR: 0x%x", pszOperation, sPath.c_str(), hr);
+        Trace("%s failed %s, HR: 0x%x", pszOperation, sPath.c_str(), static_cast<unsigned>(hr));
     else if (bRemoved != VARIANT_FALSE)
         Trace("%s  %s, returned true ", pszOperation, sPath.c_str());
     else

@@ -74,15 +74,16 @@ std::shared_ptr<IHoliday> MakeComponent(const char* pszCaller, int nTry) {
     std::shared_ptr<IHoliday> spHoliday;
     const HRESULT hr = CoCreateInstance(CLSID_CHoliday, spHoliday);
     if (hr >= 0) return spHoliday;
-    Trace("%s failed to create COM object CLSID_CHoliday IHoliday hr: 0x%x.", pszCaller, hr);
+    Trace("%s failed to create COM object CLSID_CHoliday IHoliday hr: 0x%x.", pszCaller, static_cast<unsigned>(hr));
     if (nTry <= 1)
-        Events().ReportEventf(EVENTLOG_ERROR_TYPE, "Kalyxa %s failed to create COM object CLSID_CHoliday  IHoliday hr: 0x%x.",
-                              pszCaller, hr);
+        Events().ReportEventf(EVENTLOG_ERROR_TYPE,
+                              "Kalyxa %s failed to create COM object CLSID_CHoliday  IHoliday hr: 0x%x.", pszCaller,
+                              static_cast<unsigned>(hr));
     else if (nTry >= 100)
         Events().ReportEventf(EVENTLOG_ERROR_TYPE,
                               "Kalyxa %s failed to create COM object CLSID_CHoliday  IHoliday hr: 0x%x. It tried %d "
                               "times already",
-                              pszCaller, hr, nTry);
+                              pszCaller, static_cast<unsigned>(hr), nTry);
     return nullptr;
 }
 
@@ -159,9 +160,9 @@ HRESULT CHolidayHandling::LoadImportHoliday() {
     uint16_t nResult = 0;
     const HRESULT hr = spHoliday->LoadHolidayFile(sPath, nResult);
     if (hr < 0) {
-        Trace("LoadImportHoliday failed hr: 0x%x,", hr);
+        Trace("LoadImportHoliday failed hr: 0x%x,", static_cast<unsigned>(hr));
         Events().ReportEventf(EVENTLOG_ERROR_TYPE, "Kalyxa LoadImportHoliday holiday file %s failed %s HR: 0x%x",
-                              file.sPath.c_str(), file.sHash.c_str(), hr);
+                              file.sPath.c_str(), file.sHash.c_str(), static_cast<unsigned>(hr));
         return hr;
     }
     if (nResult < HOLIDAY_FILE_LOADED) {
@@ -241,7 +242,8 @@ HRESULT CHolidayHandling::Trigger(const CHolidayUser& user, bool bImport, const 
         // The work acts as the user, in the calendar the user properties are read from.
         CExchangeIdentity identity;
         if (const HRESULT hr = pSettings->GetExchangeIdentity(user.sUser, user.sCookie, identity); hr < 0) {
-            Trace("%s has no Exchange identity for user %s hr: 0x%x", pszCaller, user.sUser.c_str(), hr);
+            Trace("%s has no Exchange identity for user %s hr: 0x%x", pszCaller, user.sUser.c_str(),
+                  static_cast<unsigned>(hr));
             return hr;
         }
         const std::string& sMailbox = user.sMailbox.empty() ? identity.sName : user.sMailbox;
@@ -264,14 +266,15 @@ HRESULT CHolidayHandling::Trigger(const CHolidayUser& user, bool bImport, const 
         long nResult = 0;
         HRESULT hr = spHoliday->Configure(1, Utf8ToUtf16(sConfiguration), nResult);
         if (hr < 0 || nResult != 0) {
-            Trace("%s Configure failed hr: 0x%x, lRet: %ld", pszCaller, hr, nResult);
+            Trace("%s Configure failed hr: 0x%x, lRet: %ld", pszCaller, static_cast<unsigned>(hr), nResult);
             return hr < 0 ? hr : E_FAIL;
         }
         const std::u16string sPath = Utf8ToUtf16(file.sPath);
         VARIANT_BOOL bLoaded = VARIANT_FALSE;
         hr = bImport ? spHoliday->IsHolydayFileLoaded(sPath, bLoaded) : spHoliday->IsDeleteFileLoaded(sPath, bLoaded);
         if (hr < 0) {
-            Trace("%s %s failed hr: 0x%x,", pszCaller, bImport ? "IsHolydayFileLoaded" : "IsDeleteFileLoaded", hr);
+            Trace("%s %s failed hr: 0x%x,", pszCaller, bImport ? "IsHolydayFileLoaded" : "IsDeleteFileLoaded",
+                  static_cast<unsigned>(hr));
             return hr;
         }
         if (bLoaded == VARIANT_FALSE) {
@@ -285,7 +288,7 @@ HRESULT CHolidayHandling::Trigger(const CHolidayUser& user, bool bImport, const 
             uint16_t nLoaded = 0;
             hr = bImport ? spHoliday->LoadHolidayFile(sPath, nLoaded) : spHoliday->LoadDeleteFile(sPath, nLoaded);
             if (hr < 0) {
-                Trace("LoadHolidayFile failed hr: 0x%x,", hr);
+                Trace("LoadHolidayFile failed hr: 0x%x,", static_cast<unsigned>(hr));
                 return hr;
             }
             if (nLoaded < HOLIDAY_FILE_LOADED) {
@@ -309,20 +312,22 @@ HRESULT CHolidayHandling::Trigger(const CHolidayUser& user, bool bImport, const 
             hr = spHoliday->DeleteHolidays(Utf8ToUtf16(user.sUser), nResult);
             Trace("DeleteHolidays asyncronously was triggered for User: %s, TZ: %s, DeleteHashFile: %s ",
                   user.sUser.c_str(), user.sTimeZone.c_str(), file.sHash.c_str());
-            if (hr < 0 || nResult != 0) Trace("DeleteHolidays failed hr: 0x%x, lRet: %d", hr, static_cast<int>(nResult));
+            if (hr < 0 || nResult != 0)
+                Trace("DeleteHolidays failed hr: 0x%x, lRet: %d", static_cast<unsigned>(hr), static_cast<int>(nResult));
             return hr < 0 ? hr : nResult == 0 ? S_OK : E_FAIL;
         }
         std::vector<std::u16string> sections;
         hr = pSettings->GetHolidaySections(sections);
         if (hr < 0 || sections.empty()) {
-            Trace("TriggerHolidayImport GetHolidaySections failed or empty safearray sections hr: 0x%x, User: %s", hr,
-                  user.sUser.c_str());
+            Trace("TriggerHolidayImport GetHolidaySections failed or empty safearray sections hr: 0x%x, User: %s",
+                  static_cast<unsigned>(hr), user.sUser.c_str());
             return hr < 0 ? hr : E_FAIL;
         }
         hr = spHoliday->AddHolidays(Utf8ToUtf16(user.sUser), sections, Utf8ToUtf16(user.sMailbox), 0, nResult);
         Trace("AddHolidays asynchronously was triggered for User: %s, Mb: %s TZ: %s, ImportedHashFile: %s ",
               user.sUser.c_str(), user.sMailbox.c_str(), user.sTimeZone.c_str(), file.sHash.c_str());
-        if (hr < 0 || nResult != 0) Trace("AddHolidays failed hr: 0x%x, lRet: %d", hr, static_cast<int>(nResult));
+        if (hr < 0 || nResult != 0)
+            Trace("AddHolidays failed hr: 0x%x, lRet: %d", static_cast<unsigned>(hr), static_cast<int>(nResult));
         return hr < 0 ? hr : nResult == 0 ? S_OK : E_FAIL;
     } catch (const std::exception& e) {
         Events().ReportEventf(EVENTLOG_ERROR_TYPE, "Kalyxa %s got STD EXCEPTION %s.  %s", pszCaller, e.what(),

@@ -57,6 +57,6 @@ std::string ComErrorMessage(HRESULT hr) {
     std::string sText = SystemErrorText(IsWin32Facility(hr) ? dwCode & 0xFFFF : dwCode);
     if (!sText.empty()) return sText;
     char szText[32];
-    std::snprintf(szText, sizeof szText, "Unknown error 0x%0X", dwCode);
+    std::snprintf(szText, sizeof szText, "Unknown error 0x%0X", static_cast<unsigned>(dwCode));
     return szText;
 }

@@ -15,11 +15,11 @@ bool EnsurePropertiesLoaded(CDLLContext* pContext, DWORD dwId, BYTE bFlag) {
     if (!PropertiesEmpty(pContext)) return true;
     const CCoreServices* pServices = pContext->m_pCoreServices;
     if (pServices == nullptr || pServices->LoadUserProperties == nullptr) {
-        Trace("[LoadUserProperties] no host service for property 0x%x", dwId);
+        Trace("[LoadUserProperties] no host service for property 0x%x", static_cast<unsigned>(dwId));
         return false;
     }
     const BYTE bLoaded = pServices->LoadUserProperties(pContext, dwId, bFlag);
-    Trace("[LoadUserProperties] property 0x%x returned %d", dwId, bLoaded);
+    Trace("[LoadUserProperties] property 0x%x returned %d", static_cast<unsigned>(dwId), bLoaded);
     return bLoaded != 0;
 }
 
@@ -49,25 +49,25 @@ const char* ControlMessageName(const CDLLContext* pContext) {
 
 bool GetUserProperty(CDLLContext* pContext, DWORD dwId, std::string& sValue, BYTE bFlag) {
     if (!EnsurePropertiesLoaded(pContext, dwId, bFlag)) {
-        Trace("[GetUserProperty] load of property 0x%x failed", dwId);
+        Trace("[GetUserProperty] load of property 0x%x failed", static_cast<unsigned>(dwId));
         return false;
     }
     if (const CUserPropertyEntry* pEntry = FindEntry(pContext, dwId)) {
         sValue.assign(KxHostStringData(&pEntry->sValue), pEntry->sValue.cbSize);
-        Trace("[GetUserProperty] property 0x%x value <%s>", dwId, sValue.c_str());
+        Trace("[GetUserProperty] property 0x%x value <%s>", static_cast<unsigned>(dwId), sValue.c_str());
     } else {
-        Trace("[GetUserProperty] property 0x%x not found", dwId);
+        Trace("[GetUserProperty] property 0x%x not found", static_cast<unsigned>(dwId));
     }
     return true;
 }
 
 bool SaveUserPropOnAuthComplete(CDLLContext* pContext, DWORD dwId, const std::string& sValue) {
     if (!EnsurePropertiesLoaded(pContext, dwId, 0)) {
-        Trace("[SaveUserPropOnAuthComplete] load of property 0x%x failed", dwId);
+        Trace("[SaveUserPropOnAuthComplete] load of property 0x%x failed", static_cast<unsigned>(dwId));
         return false;
     }
     if (PropertiesEmpty(pContext)) {
-        Trace("[SaveUserPropOnAuthComplete] no properties loaded, 0x%x not saved", dwId);
+        Trace("[SaveUserPropOnAuthComplete] no properties loaded, 0x%x not saved", static_cast<unsigned>(dwId));
         return true;
     }
     if (CUserPropertyEntry* pEntry = FindEntry(pContext, dwId)) {
@@ -77,7 +77,8 @@ bool SaveUserPropOnAuthComplete(CDLLContext* pContext, DWORD dwId, const std::st
     const CCoreServices* pServices = pContext->m_pCoreServices;
     const bool bSaved = pServices != nullptr && pServices->SaveUserProperty != nullptr &&
                         pServices->SaveUserProperty(pContext, dwId) != 0;
-    Trace("[SaveUserPropOnAuthComplete] property 0x%x value <%s> saved %d", dwId, sValue.c_str(), bSaved);
+    Trace("[SaveUserPropOnAuthComplete] property 0x%x value <%s> saved %d", static_cast<unsigned>(dwId), sValue.c_str(),
+          bSaved);
     return bSaved;
 }
 
@@ -88,7 +89,7 @@ DWORD SubmitBufferCommands(CDLLContext* pContext, CBufferInstructionList* pList)
         return ERROR_SUCCESS;
     }
     const DWORD dwResult = pServices->SubmitBufferCommands(pContext, pList);
-    Trace("[SubmitBufferCommands] returned %u", dwResult);
+    Trace("[SubmitBufferCommands] returned %u", static_cast<unsigned>(dwResult));
     return dwResult;
 }
 

@@ -34,8 +34,9 @@ HRESULT CExchangeAccess::Initialize(long nVersion, long nConnectionType, const s
     m_spAccess.reset();
     std::shared_ptr<IExchangeAccess> spAccess;
     if (const HRESULT hr = CoCreateInstance(CLSID_ExchangeAccess, spAccess); hr < 0) {
-        Trace("Initialize ExchangeAccess CoCreateInstance failed HR:0x%x", hr);
-        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Exchange Access component not instantiated: HR:0x%x", hr);
+        Trace("Initialize ExchangeAccess CoCreateInstance failed HR:0x%x", static_cast<unsigned>(hr));
+        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Exchange Access component not instantiated: HR:0x%x",
+                                static_cast<unsigned>(hr));
         return hr;
     }
     m_spAccess = std::move(spAccess);
@@ -50,7 +51,8 @@ HRESULT CExchangeAccess::Initialize(long nVersion, long nConnectionType, const s
             failure))
         return Failed("Initialize", failure);
     if (hr < 0) {
-        Trace("Initialize ExchangeAccess Initialize failed %s HR:0x%x", GetErrorInfo().c_str(), hr);
+        Trace("Initialize ExchangeAccess Initialize failed %s HR:0x%x", GetErrorInfo().c_str(),
+              static_cast<unsigned>(hr));
         return hr;
     }
     if (nReturnCode != 0) {
@@ -67,7 +69,8 @@ HRESULT CExchangeAccess::Impersonate(long nKind, const std::string& sName) {
     CComponentFailure failure;
     if (!RunComponentCall([&] { hr = m_spAccess->Impersonate(nKind, Utf8ToUtf16(sName)); }, failure))
         return Failed("Impersonate", failure);
-    if (hr < 0) Trace("Impersonate ExchangeAccess failed %s HR:0x%x", GetErrorInfo().c_str(), hr);
+    if (hr < 0)
+        Trace("Impersonate ExchangeAccess failed %s HR:0x%x", GetErrorInfo().c_str(), static_cast<unsigned>(hr));
     return hr;
 }
 
@@ -83,7 +86,8 @@ HRESULT CExchangeAccess::GetCustomProperties(std::vector<CUserPropertyDefinition
     if (!RunComponentCall([&] { hr = m_spAccess->GetCustomProperties(properties, nFailed); }, failure))
         return Failed("GetCustomProperties", failure);
     if (hr < 0) {
-        Trace("GetCustomProperties failed %s. HR: 0x%x, NO: %ld", GetErrorInfo().c_str(), hr, nFailed);
+        Trace("GetCustomProperties failed %s. HR: 0x%x, NO: %ld", GetErrorInfo().c_str(), static_cast<unsigned>(hr),
+              nFailed);
         return hr;
     }
     for (size_t n = 0; n < definitions.size(); ++n)

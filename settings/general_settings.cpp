@@ -184,8 +184,9 @@ DWORD CGeneralSettings<TSettings, TResource, TEventLog>::GetExchangeVersion(int&
         m_exchangeVersion = dwProductMajor == 8 ? 4 : dwProductMajor == 14 ? 8 : 0;
         nMinor = static_cast<int>(dwProductMinor);
     }
-    Trace("Exchange NewestBuild %d, Version %d.%d.%d.%d", dwNewestBuild, dwProductMajor, dwProductMinor, dwBuildMajor,
-          dwBuildMinor);
+    Trace("Exchange NewestBuild %d, Version %d.%d.%d.%d", static_cast<int>(dwNewestBuild),
+          static_cast<int>(dwProductMajor), static_cast<int>(dwProductMinor), static_cast<int>(dwBuildMajor),
+          static_cast<int>(dwBuildMinor));
     return m_exchangeVersion;
 }
 

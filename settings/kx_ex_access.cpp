@@ -33,7 +33,7 @@ HRESULT CKXExAccess::Flag(const char* pszOperation, short bSuccess) {
     if (bSuccess != VARIANT_FALSE) return S_OK;
     std::u16string sDescription;
     m_spAccess->GetErrorInfo(sDescription);
-    Trace("%s failed. HR: 0x%x, ret: %s", pszOperation, S_OK, "false");
+    Trace("%s failed. HR: 0x%x, ret: %s", pszOperation, static_cast<unsigned>(S_OK), "false");
     Trace("[CKXExAccess::%s] %s", pszOperation, Utf16ToUtf8(sDescription).c_str());
     return E_FAIL;
 }
@@ -61,14 +61,15 @@ HRESULT CKXExAccess::Initialize(long nFirstValue, long nConnectionType, const st
     m_spAccess.reset();
     std::shared_ptr<IKXExchangeAccess> spAccess;
     if (const HRESULT hr = CoCreateInstance(CLSID_KXExchangeAccess, spAccess); hr < 0) {
-        Trace("[CKXExAccess::Initialize] service not instantiated, error %x", hr);
-        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "KX Exchange Access component not instantiated: HR:0x%x", hr);
+        Trace("[CKXExAccess::Initialize] service not instantiated, error %x", static_cast<unsigned>(hr));
+        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "KX Exchange Access component not instantiated: HR:0x%x",
+                                static_cast<unsigned>(hr));
         return hr;
     }
     m_spAccess = std::move(spAccess);
     if (IsTraceOn())
         if (const HRESULT hr = m_spAccess->EnableTracing(); hr < 0)
-            Trace("[CKXExAccess::Initialize] EnableTracing failed, HR: %x", hr);
+            Trace("[CKXExAccess::Initialize] EnableTracing failed, HR: %x", static_cast<unsigned>(hr));
     return Run("Initialize", [&] {
         Check(m_spAccess->InitConnection(nConnectionType, Utf8ToUtf16(sUrl), Utf8ToUtf16(sCookie),
                                          Utf8ToUtf16(sUser), Utf8ToUtf16(sPassword), Utf8ToUtf16(sDomain)));
@@ -152,7 +153,7 @@ HRESULT CKXExAccess::LogTraceData(const char* pszMethodName) {
     std::u16string sText;
     const HRESULT hr = m_spAccess->GetTraceData(sText);
     if (hr < 0) {
-        Trace("[CKXExAccess::LogTraceData] failed, HR: 0x%x", hr);
+        Trace("[CKXExAccess::LogTraceData] failed, HR: 0x%x", static_cast<unsigned>(hr));
         return hr;
     }
     if (!sText.empty()) Trace("[%s] trace: %s", pszMethodName, Utf16ToUtf8(sText).c_str());

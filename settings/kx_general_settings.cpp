@@ -64,7 +64,7 @@ bool CKXGeneralSettings::ReadOWAAD() {
     // A full read answers the last attribute's result: that attribute not
     // being set is no failure of the read.
     if (hr < 0 && hr != E_ADS_PROPERTY_NOT_FOUND) {
-        Trace("Reading OWA configuration failed 0x%x for %s", hr, ServerName().c_str());
+        Trace("Reading OWA configuration failed 0x%x for %s", static_cast<unsigned>(hr), ServerName().c_str());
         return false;
     }
     JoinWithoutFirstCharacter(m_owaConfiguration.m_lstBlockedFileTypes, m_sBlockedFileTypes);

@@ -38,14 +38,15 @@ HRESULT CQVCache::Init() {
     std::shared_ptr<IQVCacheComponent> spCache;
     HRESULT hr = CoCreateInstance(CLSID_QVCache, spCache);
     if (hr < 0) {
-        Trace("[CQVCache::Init( ] m_spCache.CoCreateInstance failed hr: 0X%x", hr);
-        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Cache component failed to instantiate HRESULT: 0X%x", hr);
+        Trace("[CQVCache::Init( ] m_spCache.CoCreateInstance failed hr: 0X%x", static_cast<unsigned>(hr));
+        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Cache component failed to instantiate HRESULT: 0X%x",
+                                static_cast<unsigned>(hr));
         return hr;
     }
     CComponentFailure failure;
     if (!RunComponentCall([&] { hr = spCache->Initialize(); }, failure)) return Failed("Init", failure);
     if (hr < 0) {
-        Trace("[CQVCache::Init( ] Initialize failed hr: 0X%x", hr);
+        Trace("[CQVCache::Init( ] Initialize failed hr: 0X%x", static_cast<unsigned>(hr));
         return hr;
     }
     m_bInitialized = true;
@@ -62,7 +63,8 @@ HRESULT CQVCache::CreateCache(const std::string& sCacheName, long nMaxItems, lon
     if (!RunComponentCall(
             [&] { hr = Instance()->CreateCache(Utf8ToUtf16(sCacheName), nMaxItems, nLifetimeMinutes); }, failure))
         return Failed("CreateCache", failure);
-    if (hr < 0) Trace("[CQVCache::CreateCache() ] failed Cache %s hr: 0X%x", sCacheName.c_str(), hr);
+    if (hr < 0)
+        Trace("[CQVCache::CreateCache() ] failed Cache %s hr: 0X%x", sCacheName.c_str(), static_cast<unsigned>(hr));
     return hr;
 }
 
@@ -79,7 +81,7 @@ HRESULT CQVCache::AddItem(const std::string& sCacheName, const std::string& sKey
         return Failed("AddItem", failure);
     if (hr < 0)
         Trace("[CQVCache::AddItem() ]  failed Key %s Data %s Session %s PropName %s hr: 0X%x", sKey.c_str(),
-              sData.c_str(), sSession.c_str(), sPropertyName.c_str(), hr);
+              sData.c_str(), sSession.c_str(), sPropertyName.c_str(), static_cast<unsigned>(hr));
     return hr;
 }
 
@@ -110,6 +112,6 @@ HRESULT CQVCache::GetItem(const std::string& sCacheName, const std::string& sKey
         sData = Utf16ToUtf8(sValue);
     else if (hr != HR_MISS && hr != S_FALSE)
         Trace("[CQVCache::GetItem() ]  failed Key %s Session %s PropName %s hr: 0X%x", sKey.c_str(), sSession.c_str(),
-              sPropertyName.c_str(), hr);
+              sPropertyName.c_str(), static_cast<unsigned>(hr));
     return hr;
 }

@@ -233,9 +233,10 @@ HRESULT CSWGeneralSettings::GetADProperty(const std::string& sUserIn, const std:
     const auto found = texts.find(sAttribute);
     if (hr >= 0 && found == texts.end()) hr = E_ADS_PROPERTY_NOT_FOUND;
     if (hr < 0) {
-        Trace("[CSWGeneralSettings::GetADProperty] Getting property %s for user %s from AD failed. Session %s  Mailbox "
-              "%s hr: 0x%x",
-              sAttribute.c_str(), sUser.c_str(), sSessionId.c_str(), sMailbox.c_str(), hr);
+        Trace(
+            "[CSWGeneralSettings::GetADProperty] Getting property %s for user %s from AD failed. Session %s  Mailbox "
+            "%s hr: 0x%x",
+            sAttribute.c_str(), sUser.c_str(), sSessionId.c_str(), sMailbox.c_str(), static_cast<unsigned>(hr));
         // Most users have no culture, and mail and the principal name are second choices.
         const bool bOptional = SameNoCase(sAttribute, "mail") || SameNoCase(sAttribute, "userPrincipalName");
         if (sAttribute != "msExchUserCulture" && !(bOptional && hr == E_ADS_PROPERTY_NOT_FOUND)) {
@@ -283,9 +284,10 @@ HRESULT CSWGeneralSettings::GetSharedADProperty(const std::string& sKey, DWORD d
               "AD");
         hr = ReadDirectory(sKey, dwKeyType, sAttribute, sValue);
         if (hr < 0) {
-            Trace("[CSWGeneralSettings::GetSharedADProperty] Getting property %s for user key %s from AD failed.  hr: "
-                  "0x%x",
-                  sAttribute.c_str(), sKey.c_str(), hr);
+            Trace(
+                "[CSWGeneralSettings::GetSharedADProperty] Getting property %s for user key %s from AD failed.  hr: "
+                "0x%x",
+                sAttribute.c_str(), sKey.c_str(), static_cast<unsigned>(hr));
             m_eventLog.ReportErrorf(static_cast<DWORD>(hr), EVENTLOG_ERROR_TYPE,
                                     "CSWGeneralSettings::GetSharedADProperty failed to get %s for user key %s",
                                     sAttribute.c_str(), sKey.c_str());
@@ -304,7 +306,8 @@ HRESULT CSWGeneralSettings::GetSharedADProperty(const std::string& sKey, DWORD d
             }
         }
     }
-    Trace("[CSWGeneralSettings::GetSharedADProperty] returned hr: 0x%x, value: %s", hr, sValue.c_str());
+    Trace("[CSWGeneralSettings::GetSharedADProperty] returned hr: 0x%x, value: %s", static_cast<unsigned>(hr),
+          sValue.c_str());
     return hr;
 }
 
@@ -330,7 +333,8 @@ HRESULT CSWGeneralSettings::DetectPrimarSmtpAddress(const std::string& sUser, co
     std::string sAddresses;
     const HRESULT hr = GetADProperty(sUser, sCookieHeader, "proxyAddresses", sAddresses, sMailbox, sOtherKey);
     if (hr >= 0) sSmtp = PrimarySmtpAddress(sAddresses);
-    Trace("CSWGeneralSettings::DetectPrimarSmtpAddress() returned hr: 0x%x, SMTP: %s", hr, sSmtp.c_str());
+    Trace("CSWGeneralSettings::DetectPrimarSmtpAddress() returned hr: 0x%x, SMTP: %s", static_cast<unsigned>(hr),
+          sSmtp.c_str());
     return hr;
 }
 

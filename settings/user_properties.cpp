@@ -46,7 +46,7 @@ bool CSWGeneralSettings::GetUserProp(const std::string& sUserIn, DWORD dwPropert
     std::string sUser = sUserIn;
     const bool bReduced = ExtractUserName(sUser);
     Trace("[CSWGeneralSettings::GetUserProp] Get property from cache, User: %s, SessionId: %s, Id: 0x%x, Mailbox: %s",
-          sUser.c_str(), sSessionId.c_str(), dwPropertyId, sMailbox.c_str());
+          sUser.c_str(), sSessionId.c_str(), static_cast<unsigned>(dwPropertyId), sMailbox.c_str());
     bool bResult = false;
     if (bReduced) {
         if (bInvalidate) InvalidateUserProp(sUser, dwPropertyId, sSessionId);
@@ -71,7 +71,8 @@ bool CSWGeneralSettings::GetUserProp(const std::string& sUserIn, DWORD dwPropert
                 sValue = pDefinition->sDefaultValue;
                 pDefinition->dwRequested = 1;
             } else {
-                Trace("[CSWGeneralSettings::GetUserProp] Warning!: No defaults for Property Id: 0x%x.", dwPropertyId);
+                Trace("[CSWGeneralSettings::GetUserProp] Warning!: No defaults for Property Id: 0x%x.",
+                      static_cast<unsigned>(dwPropertyId));
             }
             if (!GetUserProperties(definitions, sUser, sEwsUrl, sMailbox)) {
                 bResult = true;  // the default stands
@@ -111,14 +112,17 @@ bool CSWGeneralSettings::GetUserProperties(std::vector<CUserPropertyDefinition>&
                                    sMailbox.empty() ? identity.sName : sMailbox, {}, {});
     if (hr >= 0) hr = access.Impersonate(identity.nKind, identity.sName);
     if (hr < 0) {
-        Trace("GetUserProperties access to EWS failed hr 0x%x", hr);
-        m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE,
-                                "%s HR: 0x%x", ("Quorvane Services failed to access Exchange to get User Preferences for " + sUser).c_str(), hr);
+        Trace("GetUserProperties access to EWS failed hr 0x%x", static_cast<unsigned>(hr));
+        m_eventLog.ReportEventf(
+            EVENTLOG_ERROR_TYPE, "%s HR: 0x%x",
+            ("Quorvane Services failed to access Exchange to get User Preferences for " + sUser).c_str(),
+            static_cast<unsigned>(hr));
         return false;
     }
     hr = access.GetCustomProperties(definitions);
     if (hr < 0) {
-        Trace("GetUserProperties failed to GetCustomProperties for %s hr 0x%x", sUser.c_str(), hr);
+        Trace("GetUserProperties failed to GetCustomProperties for %s hr 0x%x", sUser.c_str(),
+              static_cast<unsigned>(hr));
         return false;
     }
     return true;
@@ -130,7 +134,8 @@ void CSWGeneralSettings::BuildXMLProperties(std::string& sXml, const std::vector
         sXml = "<SETTINGS>";
         for (const CUserPropertyDefinition& definition : definitions) {
             if (definition.sPropertyName.empty()) {
-                Trace("BuildXMLProperties got an empty property name for SW %u", definition.dwServiceWorkerId);
+                Trace("BuildXMLProperties got an empty property name for SW %u",
+                      static_cast<unsigned>(definition.dwServiceWorkerId));
                 continue;
             }
             sXml += "<" + definition.sPropertyName + ">" + definition.sDefaultValue + "</" + definition.sPropertyName +
@@ -207,7 +212,7 @@ void CSWGeneralSettings::InvalidateUserProp(const std::string& sUser, DWORD dwPr
             m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE,
                                     "InvalidateUserProp failed to refresh item to cache for User %s. Session %s. "
                                     "HRESULT 0x%x",
-                                    sUser.c_str(), sSessionId.c_str(), hr);
+                                    sUser.c_str(), sSessionId.c_str(), static_cast<unsigned>(hr));
         }
     }
     Trace("InvalidateUserProp ends %d", static_cast<int>(dwPropertyId));
