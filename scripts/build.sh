@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the tree.
-#   scripts/build.sh [normal|release|asan|tsan|fuzz]
-# normal is RelWithDebInfo (what the install uses), release is Release.
+#   scripts/build.sh [normal|release|asan|tsan|fuzz|windows]
+# normal is RelWithDebInfo (what the install uses), release is Release;
+# windows cross-builds the 64-bit Windows DLLs with mingw-w64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +15,8 @@ case "$flavour" in
   tsan)   dir=build-tsan; sanitize="thread" ;;
   fuzz)   dir=build-fuzz; sanitize="address,undefined"
           extra=(-DCMAKE_CXX_COMPILER=clang++ -DKX_BUILD_FUZZERS=ON -DKX_BUILD_TESTS=OFF -DKX_BUILD_BENCHMARKS=OFF) ;;
+  windows) dir=build-windows; sanitize=""
+          extra=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKX_BUILD_BENCHMARKS=OFF) ;;
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 

@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make binutils binutils-mingw-w64-x86-64 cpp
-  libgtest-dev libgmock-dev libbenchmark-dev
+  cmake g++ make binutils binutils-mingw-w64-x86-64 cpp g++-mingw-w64-x86-64-posix wine64
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   libgumbo-dev libpugixml-dev
   libldap-dev slapd ldap-utils

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the layer check, the normal build
-# (RelWithDebInfo), the Release build with its benchmarks, an ASan+UBSan
-# build of the whole suite, a TSan build of the concurrency tests, and each
-# libFuzzer target for a short while (KX_FUZZ_SECONDS, default 20).
+# (RelWithDebInfo), the Release build with its benchmarks, the Windows build
+# under wine, an ASan+UBSan build of the whole suite, a TSan build of the
+# concurrency tests, and each libFuzzer target for a short while
+# (KX_FUZZ_SECONDS, default 20).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,6 +31,7 @@ for bench in build-release/bench/kx_*_bench; do
   "$bench" --benchmark_min_time="${KX_BENCH_MIN_TIME:-0.05}"
 done
 
+run_suite windows
 run_suite asan
 run_suite tsan -R 'Concurrent|^Worker|FolderMonitor|Holiday'  # and load, request, unload of the real library; the holiday threads
 
