@@ -1,7 +1,6 @@
 #include "diagnostics/file_log.h"
 
 #include <algorithm>
-#include <cerrno>
 
 #include "diagnostics/log_format.h"
 
@@ -40,7 +39,7 @@ bool CFileLog::WouldWrite(const std::string& sPath, bool bWriteBehind, size_t cb
 // file between our batches.
 void CFileLog::WriteBatch() {
     if (m_buffer.empty()) return;
-    if (!m_file.IsOpen()) m_bRefused = !m_file.Open(m_sPath, false) && errno == EPERM;
+    if (!m_file.IsOpen()) m_bRefused = m_file.Open(m_sPath, false) == PrivateAccess::REFUSED;
     if (m_file.IsOpen()) {  // else the batch is lost, as for a log file that cannot be opened
         char szHeader[LOG_HEADER_SIZE];
         int header[FIELD_COUNT] = {0, 0};

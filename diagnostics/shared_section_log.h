@@ -1,14 +1,12 @@
 // The trace log kept in a named shared-memory section that every worker
 // process opening the same name writes into. The first 100 bytes are the
 // header "current, high-water, wrap, size"; lines follow and wrap around.
-// The section is read and written through its descriptor, never mapped, so
-// whoever else may write it cannot crash the process by shrinking it.
 #ifndef KX_DIAGNOSTICS_SHARED_SECTION_LOG_H
 #define KX_DIAGNOSTICS_SHARED_SECTION_LOG_H
 
 #include <string>
 
-#include "platform/private_files.h"
+#include "platform/shared_section.h"
 
 class CSharedSectionLog {
 public:
@@ -26,7 +24,7 @@ public:
     // one that another account made, or with a wider mode, is REFUSED.
     Outcome Write(const std::string& sName, int cbMax, int nWrapOffset, const char* pLine, size_t cbLine);
 
-    bool IsMapped() const { return m_object.fd >= 0; }
+    bool IsMapped() const { return m_section.IsOpen(); }
     const std::string& Name() const { return m_sName; }
     int MaxSize() const { return m_cbMax; }
     // The section's text from its start to the first zero byte.
@@ -36,7 +34,7 @@ public:
 private:
     Outcome Open(const std::string& sName, int cbMax, int nWrapOffset);
 
-    SharedObject m_object;
+    CSharedSection m_section;
     std::string m_sName;
     int m_cbMax = 0;  // the size recorded in the header
 };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <mutex>
 
 #include "base/ascii_case.h"
@@ -15,7 +14,7 @@
 #include "diagnostics/trace.h"
 #include "platform/clock.h"
 #include "platform/file_io.h"
-#include "platform/private_files.h"
+#include "platform/shared_section.h"
 
 namespace {
 
@@ -191,7 +190,7 @@ std::string LogPath(CTraceLogState& state, ITraceSettings& settings, const std::
     while (sFolder.size() > 1 && sFolder.back() == '/') sFolder.pop_back();
     if (sFolder.size() + sFileName.size() >= cbLimit) return FALLBACK_LOG_PATH;
     const std::string sLogFolder = sFolder + "/" + LOG_SUBFOLDER;
-    if (!EnsurePrivateFolder(sLogFolder) && errno == EPERM) {
+    if (EnsurePrivateFolder(sLogFolder) == PrivateAccess::REFUSED) {
         state.ReportRefusal("folder", sLogFolder);
         return FALLBACK_LOG_PATH;
     }
@@ -208,7 +207,7 @@ void BasicTraceSink(const char* pszMessage, size_t cbMessage) {
     std::string sText = "\n\n ****  " + CTimeNow() + " ";
     sText.append(pszMessage, cbMessage);
     CPlatformFile file;
-    if (file.Open(state.m_sLogPath, false)) file.Append(sText.data(), sText.size());
+    if (file.Open(state.m_sLogPath, false) == PrivateAccess::READY) file.Append(sText.data(), sText.size());
 }
 
 void InitTrace(ITraceSettings& settings, const char* pszLibraryFileName, int nCriteria) {
@@ -274,7 +273,7 @@ void FlushTrace(bool bUnmap) {
             if (bSectionToWrite) {
                 const std::string sText = state.m_section.Text();
                 CPlatformFile file;
-                if (file.Open(state.m_sLogPath, true)) file.WriteAt(sText.data(), sText.size(), 0);
+                if (file.Open(state.m_sLogPath, true) == PrivateAccess::READY) file.WriteAt(sText.data(), sText.size(), 0);
             }
             state.m_file.Flush(true);
             state.ReportIfFileRefused();

@@ -9,32 +9,6 @@
 #include "base/win_errors.h"
 #include "platform/private_files.h"
 
-namespace {
-
-// Repeats a positioned pread or pwrite until all is done, the end is
-// reached or it fails; the bytes done.
-template <class Buffer, class Call>
-size_t Transfer(int fd, Buffer pBuffer, size_t cbBuffer, uint64_t qwOffset, Call call) {
-    size_t cbDone = 0;
-    while (fd >= 0 && cbDone < cbBuffer) {
-        const ssize_t nDone = call(fd, pBuffer + cbDone, cbBuffer - cbDone, static_cast<off_t>(qwOffset + cbDone));
-        if (nDone < 0 && errno == EINTR) continue;
-        if (nDone <= 0) break;
-        cbDone += static_cast<size_t>(nDone);
-    }
-    return cbDone;
-}
-
-}  // namespace
-
-size_t ReadAt(int fd, char* pBuffer, size_t cbBuffer, uint64_t qwOffset) {
-    return Transfer(fd, pBuffer, cbBuffer, qwOffset, ::pread);
-}
-
-size_t WriteAt(int fd, const char* pData, size_t cbData, uint64_t qwOffset) {
-    return Transfer(fd, pData, cbData, qwOffset, ::pwrite);
-}
-
 DWORD ReadRegularFile(const std::string& sPath, size_t cbMax, std::string& sText) {
     sText.clear();
     const int fd = open(sPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -56,22 +30,31 @@ DWORD ReadRegularFile(const std::string& sPath, size_t cbMax, std::string& sText
     return dwResult;
 }
 
-bool CPlatformFile::Open(const std::string& sPath, bool bTruncate) {
+PrivateAccess CPlatformFile::Open(const std::string& sPath, bool bTruncate) {
     Close();
-    m_fd = OpenPrivateFile(sPath, bTruncate);
-    return m_fd >= 0;
+    m_handle = OpenPrivateFile(sPath, bTruncate);
+    if (IsOpen()) return PrivateAccess::READY;
+    return errno == EPERM ? PrivateAccess::REFUSED : PrivateAccess::FAILED;
+}
+
+size_t CPlatformFile::ReadAt(char* pBuffer, size_t cbBuffer, uint64_t qwOffset) const {
+    return ::ReadAt(static_cast<int>(m_handle), pBuffer, cbBuffer, qwOffset);
+}
+
+size_t CPlatformFile::WriteAt(const char* pData, size_t cbData, uint64_t qwOffset) const {
+    return ::WriteAt(static_cast<int>(m_handle), pData, cbData, qwOffset);
 }
 
 bool CPlatformFile::Append(const char* pData, size_t cbData) const {
-    const off_t nEnd = m_fd < 0 ? -1 : lseek(m_fd, 0, SEEK_END);
+    const off_t nEnd = IsOpen() ? lseek(static_cast<int>(m_handle), 0, SEEK_END) : -1;
     return nEnd >= 0 && WriteAt(pData, cbData, static_cast<uint64_t>(nEnd)) == cbData;
 }
 
 void CPlatformFile::Sync() const {
-    if (m_fd >= 0) fdatasync(m_fd);
+    if (IsOpen()) fdatasync(static_cast<int>(m_handle));
 }
 
 void CPlatformFile::Close() {
-    if (m_fd >= 0) close(m_fd);
-    m_fd = -1;
+    if (IsOpen()) close(static_cast<int>(m_handle));
+    m_handle = -1;
 }

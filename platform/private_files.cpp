@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/file_io.h"
+
 namespace {
 
 // The group named by QV_LOG_GROUP, or -1 when none is named or it is unknown.
@@ -54,6 +56,21 @@ int Refuse(int fd) {
     return -1;
 }
 
+
+// Repeats a positioned pread or pwrite until all is done, the end is
+// reached or it fails; the bytes done.
+template <class Buffer, class Call>
+size_t Transfer(int fd, Buffer pBuffer, size_t cbBuffer, uint64_t qwOffset, Call call) {
+    size_t cbDone = 0;
+    while (fd >= 0 && cbDone < cbBuffer) {
+        const ssize_t nDone = call(fd, pBuffer + cbDone, cbBuffer - cbDone, static_cast<off_t>(qwOffset + cbDone));
+        if (nDone < 0 && errno == EINTR) continue;
+        if (nDone <= 0) break;
+        cbDone += static_cast<size_t>(nDone);
+    }
+    return cbDone;
+}
+
 }  // namespace
 
 int OpenPrivateFile(const std::string& sPath, bool bTruncate) {
@@ -71,21 +88,19 @@ int OpenPrivateFile(const std::string& sPath, bool bTruncate) {
     return fd;
 }
 
-bool EnsurePrivateFolder(const std::string& sPath) {
+PrivateAccess EnsurePrivateFolder(const std::string& sPath) {
     const bool bCreated = mkdir(sPath.c_str(), 0700) == 0;
-    if (!bCreated && errno != EEXIST) return false;
+    if (!bCreated && errno != EEXIST) return PrivateAccess::FAILED;
     const int fd = open(sPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        const int nError = errno;
         struct stat st{};
-        errno = lstat(sPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode) ? EPERM : nError;  // a link is refused
-        return false;
+        const bool bLink = lstat(sPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+        return bLink ? PrivateAccess::REFUSED : PrivateAccess::FAILED;
     }
     if (bCreated) ApplyPrivateMode(fd, true);
     const bool bOurs = IsOwnPrivate(fd, true);
     close(fd);
-    if (!bOurs) errno = EPERM;
-    return bOurs;
+    return bOurs ? PrivateAccess::READY : PrivateAccess::REFUSED;
 }
 
 SharedObject OpenSharedObject(const std::string& sName, size_t cbCreate) {
@@ -114,12 +129,10 @@ void CloseSharedObject(SharedObject& object) {
     object = SharedObject{};
 }
 
-std::string SharedMemoryName(const std::string& sText) {
-    std::string sName = "/";
-    for (char ch : sText.substr(0, 200)) {
-        const bool bKeep = (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
-                           ch == '.' || ch == '_' || ch == '-';
-        sName += bKeep ? ch : '_';
-    }
-    return sName + "." + std::to_string(geteuid());
+size_t ReadAt(int fd, char* pBuffer, size_t cbBuffer, uint64_t qwOffset) {
+    return Transfer(fd, pBuffer, cbBuffer, qwOffset, ::pread);
+}
+
+size_t WriteAt(int fd, const char* pData, size_t cbData, uint64_t qwOffset) {
+    return Transfer(fd, pData, cbData, qwOffset, ::pwrite);
 }

@@ -6,6 +6,7 @@
 #define KX_PLATFORM_PRIVATE_FILES_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 //
@@ -19,9 +20,10 @@
 // A created file gets the private mode above; bTruncate empties an existing one.
 int OpenPrivateFile(const std::string& sPath, bool bTruncate);
 
-// Creates the folder (one level) with the private mode when it is missing;
-// false when it cannot be made or what exists is refused (a link included).
-bool EnsurePrivateFolder(const std::string& sPath);
+// Bytes read from qwOffset on (fewer at the end; 0 on failure).
+size_t ReadAt(int fd, char* pBuffer, size_t cbBuffer, uint64_t qwOffset);
+// Bytes written at qwOffset; fewer than cbData when a write failed (a full disk).
+size_t WriteAt(int fd, const char* pData, size_t cbData, uint64_t qwOffset);
 
 // A POSIX shared-memory object, read and written through its descriptor and
 // never mapped: whoever else may write it cannot crash us by shrinking it.
@@ -35,13 +37,5 @@ struct SharedObject {
 // EPERM when an existing object is refused.
 SharedObject OpenSharedObject(const std::string& sName, size_t cbCreate);
 void CloseSharedObject(SharedObject& object);
-
-// A shared-memory name made from any text, of the calling account: "/" + the
-// text with every byte outside [A-Za-z0-9._-] replaced by '_' (at most 200
-// bytes), "." and the effective uid. Shared-memory names are one space for
-// every account; an object of another account is refused, so without the
-// uid the first account to log (an administrator's tool run as root) would
-// take the name from the web server's.
-std::string SharedMemoryName(const std::string& sText);
 
 #endif  // KX_PLATFORM_PRIVATE_FILES_H

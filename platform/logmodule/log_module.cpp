@@ -16,6 +16,7 @@
 
 #include "kx/log_module.h"
 #include "platform/private_files.h"
+#include "platform/shared_section.h"
 
 #define KX_EXPORT extern "C" __attribute__((visibility("default")))
 
