@@ -17,12 +17,15 @@ DWORD ReadRegularFile(const std::string& sPath, size_t cbMax, std::string& sText
 
 enum class PrivateAccess { READY, REFUSED, FAILED };
 
-// Creates the folder (one level) with the private mode of private_files.h
-// (where it is defined) when it is missing. REFUSED when what exists is not this account's own
+// Creates the folder (one level) with the private mode when it is missing. REFUSED when what exists is not this account's own
 // private folder (a link included), FAILED when it cannot be made.
 PrivateAccess EnsurePrivateFolder(const std::string& sPath);
 
-// A file of this account's own, created private (see private_files.h).
+// A file of this account's own. Trace logs carry user names and session
+// cookies, so files and folders are made private: readable and writable by
+// this account only (POSIX: mode 0600, or 0660 for the group QV_LOG_GROUP
+// names; Windows: the owner and SYSTEM). Whatever already exists under the
+// name is used only when it is this account's own and no wider.
 class CPlatformFile {
 public:
     CPlatformFile() = default;
@@ -30,8 +33,8 @@ public:
     CPlatformFile(const CPlatformFile&) = delete;
     CPlatformFile& operator=(const CPlatformFile&) = delete;
 
-    // Opens or creates the file with the private mode of private_files.h;
-    // REFUSED when what exists is not this account's own private file.
+    // Opens or creates the file, private; REFUSED when what exists is not
+    // this account's own private file.
     PrivateAccess Open(const std::string& sPath, bool bTruncate);
     bool IsOpen() const { return m_handle != -1; }
     // Bytes read from qwOffset on (fewer at the end; 0 on failure).

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "kx/log_module.h"
-#include "platform/private_files.h"
+#include "platform/posix/private_files.h"
 #include "platform/shared_section.h"
 
 #define KX_EXPORT extern "C" __attribute__((visibility("default")))

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/private_files.h"
+#include "platform/posix/private_files.h"
 
 namespace {
 constexpr off_t MAX_SECRET_FILE_SIZE = 64 * 1024;

@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "base/win_errors.h"
-#include "platform/private_files.h"
+#include "platform/posix/private_files.h"
 
 DWORD ReadRegularFile(const std::string& sPath, size_t cbMax, std::string& sText) {
     sText.clear();

@@ -2,8 +2,8 @@
 // user names and session cookies, so they are created readable and writable
 // by the owning account only (0600), or by one group as well (0660) when
 // QV_LOG_GROUP names that group.
-#ifndef KX_PLATFORM_PRIVATE_FILES_H
-#define KX_PLATFORM_PRIVATE_FILES_H
+#ifndef KX_PLATFORM_POSIX_PRIVATE_FILES_H
+#define KX_PLATFORM_POSIX_PRIVATE_FILES_H
 
 #include <cstddef>
 #include <cstdint>
@@ -38,4 +38,4 @@ struct SharedObject {
 SharedObject OpenSharedObject(const std::string& sName, size_t cbCreate);
 void CloseSharedObject(SharedObject& object);
 
-#endif  // KX_PLATFORM_PRIVATE_FILES_H
+#endif  // KX_PLATFORM_POSIX_PRIVATE_FILES_H

@@ -1,4 +1,4 @@
-#include "platform/private_files.h"
+#include "platform/posix/private_files.h"
 
 #include <fcntl.h>
 #include <grp.h>
