@@ -1,6 +1,9 @@
 # The Windows build's tests, run under wine by ctest (the toolchain's
 # emulator). GoogleTest is built from the source Debian ships with it.
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+add_library(kx_test_support STATIC ${KX_PORTABLE_TEST_SUPPORT})
+target_link_libraries(kx_test_support PUBLIC kx_htmlparser GTest::gtest)
+target_compile_definitions(kx_test_support PUBLIC KX_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
 add_executable(kx_unit_tests ${KX_PORTABLE_UNIT_TESTS})
-target_link_libraries(kx_unit_tests PRIVATE kx_platform GTest::gtest_main)
+target_link_libraries(kx_unit_tests PRIVATE kx_test_support GTest::gtest_main)
 gtest_discover_tests(kx_unit_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS unit)
