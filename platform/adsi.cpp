@@ -1,10 +1,7 @@
 #include "platform/adsi.h"
 
-#include <ldap.h>
-
-#include <strings.h>
-
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +9,7 @@
 #include <set>
 
 #include "base/ascii_case.h"
+#include "ldap_api.h"
 #include "platform/ldap_connection.h"
 #include "platform/sid.h"
 #include "platform/utf.h"
@@ -111,7 +109,7 @@ HRESULT Connect(const CAdsPath& path, const char16_t* pszUser, const char16_t* p
 
 std::vector<std::string> ValuesOf(LDAP* pLdap, LDAPMessage* pEntry, const char* pszName) {
     std::vector<std::string> values;
-    if (berval** ppValues = ldap_get_values_len(pLdap, pEntry, pszName)) {
+    if (berval** ppValues = ldap_get_values_len(pLdap, pEntry, const_cast<char*>(pszName))) {
         for (berval** pp = ppValues; *pp != nullptr; ++pp) values.emplace_back((*pp)->bv_val, (*pp)->bv_len);
         ldap_value_free_len(ppValues);
     }
@@ -158,15 +156,17 @@ bool ParseInteger(const std::string& sText, int64_t& nValue) {
     return error == std::errc() && pEnd == sText.data() + sText.size();
 }
 
-// "YYYYMMDDHHMMSS[.fraction]Z" as a time_t.
+// "YYYYMMDDHHMMSS[.fraction]Z" as a time_t; false for a date that does not exist.
 bool ParseGeneralizedTime(const std::string& sText, std::time_t& utcTime) {
-    std::tm parts{};
-    if (sText.size() < 15 || std::sscanf(sText.c_str(), "%4d%2d%2d%2d%2d%2d", &parts.tm_year, &parts.tm_mon,
-                                         &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec) != 6)
+    int nYear = 0, nMonth = 0, nDay = 0, nHour = 0, nMinute = 0, nSecond = 0;
+    if (sText.size() < 15 || std::sscanf(sText.c_str(), "%4d%2d%2d%2d%2d%2d", &nYear, &nMonth, &nDay, &nHour,
+                                         &nMinute, &nSecond) != 6)
         return false;
-    parts.tm_year -= 1900;
-    parts.tm_mon -= 1;
-    utcTime = timegm(&parts);
+    const std::chrono::year_month_day date{std::chrono::year(nYear), std::chrono::month(static_cast<unsigned>(nMonth)),
+                                           std::chrono::day(static_cast<unsigned>(nDay))};
+    if (!date.ok() || nHour > 23 || nMinute > 59 || nSecond > 60) return false;
+    const std::chrono::sys_days days(date);
+    utcTime = static_cast<std::time_t>(days.time_since_epoch().count()) * 86400 + nHour * 3600 + nMinute * 60 + nSecond;
     return true;
 }
 

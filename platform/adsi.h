@@ -1,13 +1,15 @@
 // The directory services the worker uses, in the form of ADSI, over LDAP
-// (libldap). Paths: "LDAP://[server/]DN", "LDAP://[server/]rootDSE",
-// "GC://[server/]...", and the namespaces "LDAP:" and "GC:".
+// (libldap, or Wldap32 on Windows). Paths: "LDAP://[server/]DN",
+// "LDAP://[server/]rootDSE", "GC://[server/]...", and the namespaces
+// "LDAP:" and "GC:".
 //   - Without a server, LDAP uses libldap's own configuration (ldap.conf,
 //     LDAPURI); the Global Catalog is QV_GC_URI, else the same host on
 //     port 3268.
-//   - Each connection binds with SASL GSSAPI when a Kerberos credential is
-//     there, else as the DN with the password of the file named by
-//     QV_LDAP_BIND_FILE ("binddn=" and "password=" lines; the file must not
-//     be readable by group or others), else anonymously.
+//   - Each connection binds as the DN with the password of the file named
+//     by QV_LDAP_BIND_FILE ("binddn=" and "password=" lines; the file must
+//     be readable by its owner only), else with the process's credentials
+//     (SASL GSSAPI when a Kerberos credential is there; on Windows,
+//     Negotiate), else anonymously.
 //   - A search from the namespace "GC:" covers every naming context the
 //     Global Catalog lists (every domain of the forest), "LDAP:" the
 //     server's default naming context (else the first it lists).

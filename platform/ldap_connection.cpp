@@ -1,11 +1,5 @@
 #include "platform/ldap_connection.h"
 
-#include <fcntl.h>
-#include <ldap.h>
-#include <ldap_schema.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <map>
@@ -13,6 +7,9 @@
 #include <set>
 
 #include "base/win_errors.h"
+#include "ldap_api.h"
+#include "platform/attribute_type_text.h"
+#include "platform/ldap_native.h"
 #include "platform/secret_file.h"
 
 namespace {
@@ -82,31 +79,11 @@ bool IsLargeIntegerAttribute(const std::string& sName) {
     return NAMES.count(sName) != 0;
 }
 
-std::string DiagnosticMessage(LDAP* pLdap) {
-    char* pszMessage = nullptr;
-    if (pLdap == nullptr || ldap_get_option(pLdap, LDAP_OPT_DIAGNOSTIC_MESSAGE, &pszMessage) != LDAP_OPT_SUCCESS ||
-        pszMessage == nullptr)
-        return "";
-    std::string sMessage(pszMessage);
-    ldap_memfree(pszMessage);
-    return sMessage;
-}
-
 HRESULT Failed(int nLdapError, LDAP* pLdap, const std::string& sWhat) {
-    const std::string sDiagnostic = DiagnosticMessage(pLdap);
-    return CLdapConnection::RecordError(nLdapError, sWhat + ": " + ldap_err2string(nLdapError) +
+    const std::string sDiagnostic = LdapDiagnostic(pLdap);
+    return CLdapConnection::RecordError(nLdapError, sWhat + ": " + LdapErrorText(nLdapError) +
                                                         (sDiagnostic.empty() ? "" : " (" + sDiagnostic + ")"));
 }
-
-bool KerberosCredentialPresent() {
-    const char* pszCache = std::getenv("KRB5CCNAME");
-    if (pszCache != nullptr && *pszCache != '\0') return true;
-    struct stat st{};
-    return ::stat(("/tmp/krb5cc_" + std::to_string(::geteuid())).c_str(), &st) == 0;
-}
-
-// GSSAPI takes everything from the Kerberos credential: nothing to answer.
-int SaslInteract(LDAP*, unsigned, void*, void*) { return LDAP_SUCCESS; }
 
 // The bind DN and password of the bind file; false (with the last error)
 // when the file is unsafe or unreadable.
@@ -178,13 +155,7 @@ int CLdapConnection::RetrySeconds() {
     return nValue >= 0 ? nValue : DEFAULT_RETRY_SECONDS;
 }
 
-std::string CLdapConnection::DefaultUri() {
-    char* pszUri = nullptr;
-    if (ldap_get_option(nullptr, LDAP_OPT_URI, &pszUri) != LDAP_OPT_SUCCESS || pszUri == nullptr) return "";
-    std::string sUri(pszUri);
-    ldap_memfree(pszUri);
-    return sUri;
-}
+std::string CLdapConnection::DefaultUri() { return LdapDefaultUri(); }
 
 HRESULT CLdapConnection::RecordError(int nLdapError, const std::string& sText) {
     t_lastError.dwError = Win32FromLdap(nLdapError);
@@ -207,15 +178,9 @@ HRESULT CLdapConnection::Open(const std::string& sUri, const std::string& sUser,
         return HResultFromWin32(t_lastError.dwError);
     }
     LDAP* pLdap = nullptr;
-    const int nInit = ldap_initialize(&pLdap, sUri.empty() ? nullptr : sUri.c_str());
+    const int nInit = LdapOpen(sUri, TimeoutSeconds(), pLdap);
     if (nInit != LDAP_SUCCESS) return Failed(nInit, nullptr, "cannot use the directory address <" + sUri + ">");
     std::shared_ptr<CLdapConnection> spNew(new CLdapConnection(pLdap, sUri));
-    const int nVersion = LDAP_VERSION3;
-    timeval timeout{TimeoutSeconds(), 0};
-    ldap_set_option(pLdap, LDAP_OPT_PROTOCOL_VERSION, &nVersion);
-    ldap_set_option(pLdap, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
-    ldap_set_option(pLdap, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
-    ldap_set_option(pLdap, LDAP_OPT_TIMEOUT, &timeout);
     const HRESULT hr = spNew->Bind(sUser, sPassword);
     if (hr != S_OK) {
         if (t_lastError.dwError == ERROR_DS_SERVER_DOWN || t_lastError.dwError == ERROR_TIMEOUT)
@@ -226,41 +191,31 @@ HRESULT CLdapConnection::Open(const std::string& sUri, const std::string& sUser,
     return S_OK;
 }
 
-CLdapConnection::~CLdapConnection() { ldap_unbind_ext_s(m_pLdap, nullptr, nullptr); }
+CLdapConnection::~CLdapConnection() { LdapClose(m_pLdap); }
 
 HRESULT CLdapConnection::Bind(const std::string& sUser, const std::string& sPassword) {
     if (!sUser.empty()) return SimpleBind(sUser, sPassword);
-    if (KerberosCredentialPresent() &&
-        ldap_sasl_interactive_bind_s(m_pLdap, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET, SaslInteract,
-                                     nullptr) == LDAP_SUCCESS)
-        return S_OK;
+    // A bind file the operator names wins over the process's own credentials.
     const char* pszBindFile = std::getenv("QV_LDAP_BIND_FILE");
     if (pszBindFile != nullptr && *pszBindFile != '\0') {
         std::string sDn, sFilePassword;
         if (!ReadBindFile(pszBindFile, sDn, sFilePassword)) return HResultFromWin32(t_lastError.dwError);
         return SimpleBind(sDn, sFilePassword);
     }
+    if (LdapBindAsProcess(m_pLdap)) return S_OK;
     return SimpleBind("", "");
 }
 
 HRESULT CLdapConnection::SimpleBind(const std::string& sDn, const std::string& sPassword) {
-    berval credentials{static_cast<ber_len_t>(sPassword.size()), const_cast<char*>(sPassword.data())};
-    const int nResult = ldap_sasl_bind_s(m_pLdap, sDn.empty() ? nullptr : sDn.c_str(), LDAP_SASL_SIMPLE, &credentials,
-                                         nullptr, nullptr, nullptr);
+    const int nResult = LdapSimpleBind(m_pLdap, sDn, sPassword);
     if (nResult != LDAP_SUCCESS) return Failed(nResult, m_pLdap, "bind to <" + m_sUri + "> as <" + sDn + ">");
     return S_OK;
 }
 
 HRESULT CLdapConnection::Search(const std::string& sBase, int nScope, const std::string& sFilter,
                                 const std::vector<std::string>& attributes, LDAPMessage** ppResult) {
-    std::vector<char*> names;
-    for (const std::string& sName : attributes) names.push_back(const_cast<char*>(sName.c_str()));
-    names.push_back(nullptr);
-    timeval timeout{TimeoutSeconds(), 0};
     *ppResult = nullptr;
-    const int nResult =
-        ldap_search_ext_s(m_pLdap, sBase.c_str(), nScope, sFilter.empty() ? nullptr : sFilter.c_str(),
-                          attributes.empty() ? nullptr : names.data(), 0, nullptr, nullptr, &timeout, 0, ppResult);
+    const int nResult = LdapSearch(m_pLdap, sBase, nScope, sFilter, attributes, TimeoutSeconds(), ppResult);
     if (nResult == LDAP_SUCCESS) return S_OK;
     if (*ppResult != nullptr) ldap_msgfree(*ppResult);
     *ppResult = nullptr;
@@ -291,7 +246,7 @@ bool CLdapConnection::LoadSchema(CAttributeTypes& types) {
     if (Search("", LDAP_SCOPE_BASE, "(objectClass=*)", {"subschemaSubentry"}, &pRoot) != S_OK) return false;
     std::string sSubschema = "cn=Subschema";
     if (LDAPMessage* pEntry = ldap_first_entry(m_pLdap, pRoot)) {
-        if (berval** ppValues = ldap_get_values_len(m_pLdap, pEntry, "subschemaSubentry")) {
+        if (berval** ppValues = ldap_get_values_len(m_pLdap, pEntry, const_cast<char*>("subschemaSubentry"))) {
             if (ppValues[0] != nullptr) sSubschema.assign(ppValues[0]->bv_val, ppValues[0]->bv_len);
             ldap_value_free_len(ppValues);
         }
@@ -303,18 +258,11 @@ bool CLdapConnection::LoadSchema(CAttributeTypes& types) {
     // Each type's syntax, or the name of the type it inherits one from.
     std::map<std::string, std::pair<std::string, std::string>, CNoCaseLess> declared;
     if (LDAPMessage* pEntry = ldap_first_entry(m_pLdap, pSchema)) {
-        if (berval** ppValues = ldap_get_values_len(m_pLdap, pEntry, "attributeTypes")) {
+        if (berval** ppValues = ldap_get_values_len(m_pLdap, pEntry, const_cast<char*>("attributeTypes"))) {
             for (berval** pp = ppValues; *pp != nullptr; ++pp) {
-                const std::string sDefinition((*pp)->bv_val, (*pp)->bv_len);
-                int nCode = 0;
-                const char* pszError = nullptr;
-                LDAPAttributeType* pType =
-                    ldap_str2attributetype(sDefinition.c_str(), &nCode, &pszError, LDAP_SCHEMA_ALLOW_ALL);
-                if (pType == nullptr) continue;
-                for (char** ppName = pType->at_names; ppName != nullptr && *ppName != nullptr; ++ppName)
-                    declared[*ppName] = {pType->at_syntax_oid ? pType->at_syntax_oid : "",
-                                         pType->at_sup_oid ? pType->at_sup_oid : ""};
-                ldap_attributetype_free(pType);
+                CAttributeTypeText type;
+                if (!ParseAttributeTypeText(std::string_view((*pp)->bv_val, (*pp)->bv_len), type)) continue;
+                for (const std::string& sName : type.names) declared[sName] = {type.sSyntax, type.sSuperior};
             }
             ldap_value_free_len(ppValues);
         }
