@@ -22,14 +22,6 @@ bool ReadSecretFile(const std::string& sPath, std::map<std::string, std::string>
     std::string sText(static_cast<size_t>(st.st_size), '\0');
     sText.resize(ReadAt(fd, sText.data(), sText.size(), 0));
     ::close(fd);
-    for (size_t nStart = 0; nStart < sText.size();) {
-        size_t nEnd = sText.find('\n', nStart);
-        if (nEnd == std::string::npos) nEnd = sText.size();
-        std::string sLine = sText.substr(nStart, nEnd - nStart);
-        if (!sLine.empty() && sLine.back() == '\r') sLine.pop_back();
-        if (const size_t nEquals = sLine.find('='); nEquals != std::string::npos && nEquals > 0)
-            values[sLine.substr(0, nEquals)] = sLine.substr(nEquals + 1);
-        nStart = nEnd + 1;
-    }
+    ParseSecretText(sText, values);
     return true;
 }

@@ -3,8 +3,11 @@
 #define KX_PLATFORM_WIN32_LDAP_API_H
 
 #include <windows.h>
-// After windows.h, which they need.
-#include <winber.h>
+// In this order: each needs what the one before declares.
 #include <winldap.h>
+#include <winber.h>
+
+// The C API's name (RFC 1823) for result 50, which Wldap32 spells otherwise.
+#define LDAP_INSUFFICIENT_ACCESS LDAP_INSUFFICIENT_RIGHTS
 
 #endif  // KX_PLATFORM_WIN32_LDAP_API_H

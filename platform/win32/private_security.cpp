@@ -24,10 +24,14 @@ bool TokenSid(TOKEN_INFORMATION_CLASS kind, std::vector<BYTE>& sid) {
     return true;
 }
 
-bool IsSystem(PSID pSid) {
-    BYTE system[SECURITY_MAX_SID_SIZE];
-    DWORD cbSystem = sizeof(system);
-    return CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &cbSystem) && EqualSid(pSid, system);
+bool IsWellKnown(PSID pSid, WELL_KNOWN_SID_TYPE kind) {
+    BYTE known[SECURITY_MAX_SID_SIZE];
+    DWORD cbKnown = sizeof(known);
+    return CreateWellKnownSid(kind, nullptr, known, &cbKnown) && EqualSid(pSid, known);
+}
+
+bool IsAdministration(PSID pSid) {
+    return IsWellKnown(pSid, WinLocalSystemSid) || IsWellKnown(pSid, WinBuiltinAdministratorsSid);
 }
 
 }  // namespace
@@ -58,7 +62,7 @@ CPrivateSecurity::~CPrivateSecurity() {
     if (m_attributes.lpSecurityDescriptor != nullptr) LocalFree(m_attributes.lpSecurityDescriptor);
 }
 
-bool IsOwnPrivate(HANDLE hObject, SE_OBJECT_TYPE type) {
+bool IsOwnPrivate(HANDLE hObject, SE_OBJECT_TYPE type, bool bAdministered) {
     std::vector<BYTE> user, defaultOwner;
     if (!TokenSid(TokenUser, user) || !TokenSid(TokenOwner, defaultOwner)) return false;
     PSID pOwner = nullptr;
@@ -68,15 +72,17 @@ bool IsOwnPrivate(HANDLE hObject, SE_OBJECT_TYPE type) {
                         &pDacl, nullptr, &pDescriptor) != ERROR_SUCCESS)
         return false;
     // A null DACL grants everyone everything.
-    bool bOwn = pOwner != nullptr && (EqualSid(pOwner, user.data()) || EqualSid(pOwner, defaultOwner.data())) &&
-                pDacl != nullptr;
+    bool bOwn = pOwner != nullptr && pDacl != nullptr &&
+                (EqualSid(pOwner, user.data()) || EqualSid(pOwner, defaultOwner.data()) ||
+                 (bAdministered && IsAdministration(pOwner)));
     for (DWORD nAce = 0; bOwn && nAce < pDacl->AceCount; ++nAce) {
         ACE_HEADER* pAce = nullptr;
         if (!GetAce(pDacl, nAce, reinterpret_cast<void**>(&pAce))) {
             bOwn = false;
         } else if (pAce->AceType == ACCESS_ALLOWED_ACE_TYPE) {
             const PSID pGrantee = &reinterpret_cast<ACCESS_ALLOWED_ACE*>(pAce)->SidStart;
-            bOwn = EqualSid(pGrantee, user.data()) || IsSystem(pGrantee);
+            bOwn = EqualSid(pGrantee, user.data()) || IsWellKnown(pGrantee, WinLocalSystemSid) ||
+                   (bAdministered && IsAdministration(pGrantee));
         } else if (pAce->AceType != ACCESS_DENIED_ACE_TYPE) {
             bOwn = false;  // object and callback entries are not ours to judge
         }

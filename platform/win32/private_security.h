@@ -29,7 +29,9 @@ private:
 
 // Whether the object is owned by this process's account or its token's
 // default owner, and its DACL allows no one but the account and SYSTEM.
-bool IsOwnPrivate(HANDLE hObject, SE_OBJECT_TYPE type);
+// bAdministered also accepts what SYSTEM or the Administrators own and
+// grants to the Administrators (a credential file an administrator wrote).
+bool IsOwnPrivate(HANDLE hObject, SE_OBJECT_TYPE type, bool bAdministered = false);
 
 // The account of this process as a SID string ("S-1-5-21-..."); empty when unknown.
 std::wstring ProcessUserSid();
