@@ -2,8 +2,12 @@
 # emulator). GoogleTest is built from the source Debian ships with it.
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 add_library(kx_test_support STATIC ${KX_PORTABLE_TEST_SUPPORT})
-target_link_libraries(kx_test_support PUBLIC kx_htmlparser GTest::gtest)
-target_compile_definitions(kx_test_support PUBLIC KX_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
+target_link_libraries(kx_test_support PUBLIC kx_forms GTest::gtest)
+target_compile_definitions(kx_test_support PUBLIC KX_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
+                           KX_RESOURCE_MODULE="${KX_RESOURCE_MODULE}")
+add_dependencies(kx_test_support kx_resources)
 add_executable(kx_unit_tests ${KX_PORTABLE_UNIT_TESTS})
 target_link_libraries(kx_unit_tests PRIVATE kx_test_support GTest::gtest_main)
+# As on Linux: the program's product folder (the one above its own) has no settings.
+set_target_properties(kx_unit_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/unit/bin)
 gtest_discover_tests(kx_unit_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS unit)

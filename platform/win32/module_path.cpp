@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/win32/wide.h"
@@ -16,7 +17,11 @@ std::string GetOwnModuleFileName() {
     while (true) {
         const DWORD cchName = GetModuleFileNameW(hModule, name.data(), static_cast<DWORD>(name.size()));
         if (cchName == 0) return {};
-        if (cchName < name.size()) return Narrow(name.data(), cchName);
+        if (cchName < name.size()) {
+            std::string sName = Narrow(name.data(), cchName);
+            std::replace(sName.begin(), sName.end(), '\\', '/');
+            return sName;
+        }
         if (name.size() >= 32768) return {};
         name.resize(name.size() * 2);
     }

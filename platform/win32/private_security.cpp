@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "platform/win32/wide.h"
+
 namespace {
 
 // A SID of this process's token (its user, or the default owner it gives
@@ -36,17 +38,21 @@ bool IsAdministration(PSID pSid) {
 
 }  // namespace
 
-std::wstring ProcessUserSid() {
-    std::vector<BYTE> sid;
+std::string SidText(PSID pSid) {
     LPWSTR pszSid = nullptr;
-    if (!TokenSid(TokenUser, sid) || !ConvertSidToStringSidW(sid.data(), &pszSid)) return {};
-    std::wstring sText = pszSid;
+    if (!ConvertSidToStringSidW(pSid, &pszSid)) return {};
+    std::string sText = Narrow(pszSid, wcslen(pszSid));
     LocalFree(pszSid);
     return sText;
 }
 
+std::string ProcessUserSid() {
+    std::vector<BYTE> sid;
+    return TokenSid(TokenUser, sid) ? SidText(sid.data()) : std::string();
+}
+
 CPrivateSecurity::CPrivateSecurity(bool bInherit) {
-    const std::wstring sUser = ProcessUserSid();
+    const std::wstring sUser = Widen(ProcessUserSid());
     if (sUser.empty()) return;
     const std::wstring sFlags = bInherit ? L"OICI" : L"";
     const std::wstring sSddl = L"D:P(A;" + sFlags + L";GA;;;" + sUser + L")(A;" + sFlags + L";GA;;;SY)";

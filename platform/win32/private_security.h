@@ -33,7 +33,9 @@ private:
 // grants to the Administrators (a credential file an administrator wrote).
 bool IsOwnPrivate(HANDLE hObject, SE_OBJECT_TYPE type, bool bAdministered = false);
 
-// The account of this process as a SID string ("S-1-5-21-..."); empty when unknown.
-std::wstring ProcessUserSid();
+// A SID as a string ("S-1-5-21-..."); empty when it is not one.
+std::string SidText(PSID pSid);
+// The account of this process as a SID string; empty when unknown.
+std::string ProcessUserSid();
 
 #endif  // KX_PLATFORM_WIN32_PRIVATE_SECURITY_H

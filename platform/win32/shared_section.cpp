@@ -24,8 +24,7 @@ std::string SharedMemoryName(const std::string& sText) {
                            ch == '.' || ch == '_' || ch == '-';
         sName += bKeep ? ch : '_';
     }
-    const std::wstring sSid = ProcessUserSid();
-    return sName + "." + Narrow(sSid.data(), sSid.size());
+    return sName + "." + ProcessUserSid();
 }
 
 CSharedSection::CSharedSection() : m_pNative(std::make_unique<CNative>()) {}
