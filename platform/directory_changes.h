@@ -1,15 +1,14 @@
 // Changes below a folder, delivered as the directory-change records of
-// Windows (FILE_NOTIFY_INFORMATION): inotify with a watch per subfolder.
-// A rename inside the tree is an old-name record followed by a new-name
-// record (inotify's two events paired by their cookie); a folder created
-// later is watched from then on and the files already in it are reported.
+// Windows (FILE_NOTIFY_INFORMATION): ReadDirectoryChangesW there, inotify
+// with a watch per subfolder on Linux. A rename inside the tree is an
+// old-name record followed by a new-name record (inotify's two events
+// paired by their cookie); on Linux a folder created later is watched from
+// then on and the files already in it are reported.
 #ifndef KX_PLATFORM_DIRECTORY_CHANGES_H
 #define KX_PLATFORM_DIRECTORY_CHANGES_H
 
-#include <atomic>
 #include <cstdint>
-#include <deque>
-#include <map>
+#include <memory>
 #include <string>
 
 #include "base/win_errors.h"
@@ -40,35 +39,8 @@ public:
     void Stop();
 
 private:
-    struct CChange {
-        DWORD dwAction;
-        std::u16string sName;
-    };
-    void Close();
-    // Watches the folder at sRelative ("" for the root) and, with the
-    // subtree, its subfolders; bReport adds a change for each file found.
-    void WatchTree(const std::string& sRelative, bool bReport);
-    void Queue(DWORD dwAction, const std::string& sRelative);
-    // inotify events into changes; false when the watched folder went away.
-    bool Translate(const char* pEvents, size_t cbEvents);
-    // Appends inotify events to m_events; waits up to nWaitMs (-1: no
-    // limit) for them. 0 (nothing added when the wait ran out), 995 on
-    // stop, or the error.
-    DWORD ReadEvents(int nWaitMs);
-    // Whether the last event read is a move out of its folder, whose
-    // partner may follow in the next read.
-    bool EndsWithMoveFrom() const;
-
-    int m_inotify = -1;
-    int m_stop = -1;
-    std::atomic<bool> m_bStopped{false};
-    bool m_bSubtree = true;
-    bool m_bGone = false;
-    std::string m_sRoot;
-    std::map<int, std::string> m_watches;  // descriptor -> folder relative to the root, "" or ending in "/"
-    std::deque<CChange> m_pending;
-    size_t m_cbEvents = 0;
-    alignas(8) char m_events[65536];
+    class CNative;
+    std::unique_ptr<CNative> m_pNative;
 };
 
 #endif  // KX_PLATFORM_DIRECTORY_CHANGES_H

@@ -31,7 +31,7 @@ for bench in build-release/bench/kx_*_bench; do
   "$bench" --benchmark_min_time="${KX_BENCH_MIN_TIME:-0.05}"
 done
 
-run_suite windows
+run_suite windows --timeout 120
 run_suite asan
 run_suite tsan -R 'Concurrent|^Worker|FolderMonitor|Holiday'  # and load, request, unload of the real library; the holiday threads
 

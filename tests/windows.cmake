@@ -2,7 +2,7 @@
 # emulator). GoogleTest is built from the source Debian ships with it.
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 add_library(kx_test_support STATIC ${KX_PORTABLE_TEST_SUPPORT})
-target_link_libraries(kx_test_support PUBLIC kx_forms GTest::gtest)
+target_link_libraries(kx_test_support PUBLIC kx_forms kx_holidays GTest::gtest)
 target_compile_definitions(kx_test_support PUBLIC KX_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
                            KX_RESOURCE_MODULE="${KX_RESOURCE_MODULE}")
 add_dependencies(kx_test_support kx_resources)

@@ -6,12 +6,15 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <cstring>
+#include <deque>
+#include <map>
 #include <utility>
 #include <vector>
 
 #include "base/win_errors.h"
+#include "platform/notify_records.h"
 #include "platform/utf.h"
 
 namespace {
@@ -43,14 +46,51 @@ size_t EventSize(const inotify_event* pEvent) { return sizeof(inotify_event) + p
 
 }  // namespace
 
-CDirectoryChanges::CDirectoryChanges() : m_stop(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+// The inotify watch and the changes read but not yet handed out.
+class CDirectoryChanges::CNative {
+public:
+    CNative();
+    ~CNative();
+    DWORD Open(const std::string& sDirectory, bool bSubtree);
+    DWORD Read(BYTE* pBuffer, DWORD cbBuffer, DWORD& cbReturned);
+    void Stop();
 
-CDirectoryChanges::~CDirectoryChanges() {
+private:
+    void Close();
+    // Watches the folder at sRelative ("" for the root) and, with the
+    // subtree, its subfolders; bReport adds a change for each file found.
+    void WatchTree(const std::string& sRelative, bool bReport);
+    void Queue(DWORD dwAction, const std::string& sRelative);
+    // inotify events into changes; false when the watched folder went away.
+    bool Translate(const char* pEvents, size_t cbEvents);
+    // Appends inotify events to m_events; waits up to nWaitMs (-1: no
+    // limit) for them. 0 (nothing added when the wait ran out), 995 on
+    // stop, or the error.
+    DWORD ReadEvents(int nWaitMs);
+    // Whether the last event read is a move out of its folder, whose
+    // partner may follow in the next read.
+    bool EndsWithMoveFrom() const;
+
+    int m_inotify = -1;
+    int m_stop = -1;
+    std::atomic<bool> m_bStopped{false};
+    bool m_bSubtree = true;
+    bool m_bGone = false;
+    std::string m_sRoot;
+    std::map<int, std::string> m_watches;  // descriptor -> folder relative to the root, "" or ending in "/"
+    std::deque<CNotifyChange> m_pending;
+    size_t m_cbEvents = 0;
+    alignas(8) char m_events[65536];
+};
+
+CDirectoryChanges::CNative::CNative() : m_stop(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+CDirectoryChanges::CNative::~CNative() {
     Close();
     if (m_stop >= 0) close(m_stop);
 }
 
-void CDirectoryChanges::Close() {
+void CDirectoryChanges::CNative::Close() {
     if (m_inotify >= 0) close(m_inotify);
     m_inotify = -1;
     m_watches.clear();
@@ -59,7 +99,7 @@ void CDirectoryChanges::Close() {
     m_bGone = false;
 }
 
-DWORD CDirectoryChanges::Open(const std::string& sDirectory, bool bSubtree) {
+DWORD CDirectoryChanges::CNative::Open(const std::string& sDirectory, bool bSubtree) {
     Close();
     if (m_stop < 0) return ERROR_NOT_ENOUGH_MEMORY;
     uint64_t nSignalled = 0;  // a stop of the earlier watch
@@ -80,7 +120,7 @@ DWORD CDirectoryChanges::Open(const std::string& sDirectory, bool bSubtree) {
     return ERROR_SUCCESS;
 }
 
-void CDirectoryChanges::WatchTree(const std::string& sRelative, bool bReport) {
+void CDirectoryChanges::CNative::WatchTree(const std::string& sRelative, bool bReport) {
     std::vector<std::string> folders{sRelative};
     while (!folders.empty()) {
         const std::string sFolder = std::move(folders.back());
@@ -103,11 +143,11 @@ void CDirectoryChanges::WatchTree(const std::string& sRelative, bool bReport) {
     }
 }
 
-void CDirectoryChanges::Queue(DWORD dwAction, const std::string& sRelative) {
-    m_pending.push_back(CChange{dwAction, Utf8ToUtf16(sRelative)});
+void CDirectoryChanges::CNative::Queue(DWORD dwAction, const std::string& sRelative) {
+    m_pending.push_back(CNotifyChange{dwAction, Utf8ToUtf16(sRelative)});
 }
 
-DWORD CDirectoryChanges::ReadEvents(int nWaitMs) {
+DWORD CDirectoryChanges::CNative::ReadEvents(int nWaitMs) {
     pollfd fds[2] = {{m_stop, POLLIN, 0}, {m_inotify, POLLIN, 0}};
     for (;;) {
         if (m_bStopped) return ERROR_OPERATION_ABORTED;
@@ -124,7 +164,7 @@ DWORD CDirectoryChanges::ReadEvents(int nWaitMs) {
     }
 }
 
-bool CDirectoryChanges::EndsWithMoveFrom() const {
+bool CDirectoryChanges::CNative::EndsWithMoveFrom() const {
     size_t nOffset = 0;
     const inotify_event* pLast = nullptr;
     while (nOffset + sizeof(inotify_event) <= m_cbEvents) {
@@ -134,7 +174,7 @@ bool CDirectoryChanges::EndsWithMoveFrom() const {
     return pLast != nullptr && (pLast->mask & IN_MOVED_FROM) != 0;
 }
 
-bool CDirectoryChanges::Translate(const char* pEvents, size_t cbEvents) {
+bool CDirectoryChanges::CNative::Translate(const char* pEvents, size_t cbEvents) {
     for (size_t nOffset = 0; nOffset + sizeof(inotify_event) <= cbEvents;) {
         const inotify_event* pEvent = EventAt(pEvents, nOffset);
         nOffset += EventSize(pEvent);
@@ -146,7 +186,7 @@ bool CDirectoryChanges::Translate(const char* pEvents, size_t cbEvents) {
                 m_watches.erase(wd);
             }
             WatchTree("", true);
-            for (CChange& change : m_pending)
+            for (CNotifyChange& change : m_pending)
                 if (change.dwAction == FILE_ACTION_ADDED) change.dwAction = FILE_ACTION_MODIFIED;
             continue;
         }
@@ -199,7 +239,7 @@ bool CDirectoryChanges::Translate(const char* pEvents, size_t cbEvents) {
     return !m_bGone;
 }
 
-DWORD CDirectoryChanges::Read(BYTE* pBuffer, DWORD cbBuffer, DWORD& cbReturned) {
+DWORD CDirectoryChanges::CNative::Read(BYTE* pBuffer, DWORD cbBuffer, DWORD& cbReturned) {
     cbReturned = 0;
     if (m_inotify < 0) return ERROR_INVALID_HANDLE;
     while (m_pending.empty()) {
@@ -212,34 +252,11 @@ DWORD CDirectoryChanges::Read(BYTE* pBuffer, DWORD cbBuffer, DWORD& cbReturned) 
         Translate(m_events, m_cbEvents);
     }
     if (m_bStopped) return ERROR_OPERATION_ABORTED;
-    DWORD nOffset = 0;
-    BYTE* pPrevious = nullptr;
-    while (!m_pending.empty()) {
-        CChange& change = m_pending.front();
-        const DWORD nStart = (nOffset + 3) & ~3u;
-        if (nStart + FILE_NOTIFY_HEADER_SIZE + 2 > cbBuffer) break;
-        const DWORD cbRoom = cbBuffer - nStart - FILE_NOTIFY_HEADER_SIZE;
-        if (change.sName.size() * 2 > cbRoom) {
-            if (pPrevious != nullptr) break;
-            change.sName.resize(cbRoom / 2);  // longer than any buffer: cut
-        }
-        BYTE* pRecord = pBuffer + nStart;
-        const DWORD header[3] = {0, change.dwAction, static_cast<DWORD>(change.sName.size() * 2)};
-        std::memcpy(pRecord, header, sizeof(header));
-        std::memcpy(pRecord + FILE_NOTIFY_HEADER_SIZE, change.sName.data(), header[2]);
-        if (pPrevious != nullptr) {
-            const auto nNext = static_cast<DWORD>(pRecord - pPrevious);
-            std::memcpy(pPrevious, &nNext, sizeof(nNext));
-        }
-        pPrevious = pRecord;
-        nOffset = nStart + FILE_NOTIFY_HEADER_SIZE + header[2];
-        m_pending.pop_front();
-    }
-    cbReturned = nOffset;
+    cbReturned = WriteNotifyRecords(m_pending, pBuffer, cbBuffer);
     return ERROR_SUCCESS;
 }
 
-void CDirectoryChanges::Stop() {
+void CDirectoryChanges::CNative::Stop() {
     m_bStopped = true;
     const uint64_t nOne = 1;
     if (m_stop >= 0) {
@@ -247,3 +264,16 @@ void CDirectoryChanges::Stop() {
         static_cast<void>(cbWritten);  // a full counter is signalled already
     }
 }
+
+CDirectoryChanges::CDirectoryChanges() : m_pNative(std::make_unique<CNative>()) {}
+CDirectoryChanges::~CDirectoryChanges() = default;
+
+DWORD CDirectoryChanges::Open(const std::string& sDirectory, bool bSubtree) {
+    return m_pNative->Open(sDirectory, bSubtree);
+}
+
+DWORD CDirectoryChanges::Read(BYTE* pBuffer, DWORD cbBuffer, DWORD& cbReturned) {
+    return m_pNative->Read(pBuffer, cbBuffer, cbReturned);
+}
+
+void CDirectoryChanges::Stop() { m_pNative->Stop(); }

@@ -2,6 +2,7 @@
 // change records.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -9,12 +10,14 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "holidays/folder_monitor.h"
 #include "platform/directory_changes.h"
 #include "tests/support/trace_capture.h"
+#include "tests/support/wine.h"
 
 namespace {
 
@@ -69,11 +72,19 @@ private:
     std::vector<std::string> m_lines;
 };
 
+// A new empty folder under the system's temporary folder.
+fs::path NewFolder(const std::string& sPrefix) {
+    static std::atomic<unsigned> s_nNext{0};
+    const fs::path folder =
+        fs::temp_directory_path() / (sPrefix + std::to_string(std::random_device{}()) + "-" + std::to_string(++s_nNext));
+    fs::create_directories(folder);
+    return folder;
+}
+
 class FolderMonitor : public ::testing::Test {
 protected:
     void SetUp() override {
-        char szTemplate[] = "/tmp/kx-holiday-XXXXXX";
-        m_root = mkdtemp(szTemplate);
+        m_root = NewFolder("kx-holiday-");
         fs::create_directories(m_root / "Import");
         fs::create_directories(m_root / "Delete");
         m_spRecorder = std::make_shared<CRecorder>();
@@ -97,6 +108,7 @@ protected:
 };
 
 TEST_F(FolderMonitor, ReportsAddedChangedRenamedAndRemovedFilesOfTheTree) {
+    if (RunningUnderWine()) GTEST_SKIP() << "wine reports no change in a subfolder";
     Start();
     EXPECT_EQ(m_monitor.State(), CFolderMonitor::STATE_WATCHING);
     Write(m_root / "Import" / "us.hol", "[United States] 0\n");
@@ -116,6 +128,7 @@ TEST_F(FolderMonitor, ReportsAddedChangedRenamedAndRemovedFilesOfTheTree) {
 }
 
 TEST_F(FolderMonitor, AFolderDeletedAndMadeAgainIsWatchedWithItsFiles) {
+    if (RunningUnderWine()) GTEST_SKIP() << "wine reports no change in a subfolder";
     Start();
     fs::remove_all(m_root / "Import");
     EXPECT_TRUE(m_spRecorder->WaitFor("removed " + Path("Import")));
@@ -215,8 +228,7 @@ TEST(FolderMonitorRecords, RecordsThatRunPastTheBufferEndTheWalk) {
 
 // The platform splits a rename pair when the caller's buffer holds only the first record.
 TEST(DirectoryChanges, ARenameThatDoesNotFitComesInTwoReads) {
-    char szTemplate[] = "/tmp/kx-changes-XXXXXX";
-    const fs::path root = mkdtemp(szTemplate);
+    const fs::path root = NewFolder("kx-changes-");
     std::ofstream(root / "old.hol") << "x";
     CDirectoryChanges changes;
     ASSERT_EQ(changes.Open(root.string(), true), 0u);
