@@ -16,6 +16,10 @@
 // without it the first account to log (an administrator's tool) would take
 // the name from the web server's.
 std::string SharedMemoryName(const std::string& sText);
+// This system's name for the account's section of a text already limited to
+// those bytes (POSIX: "/<text>.<effective uid>"; Windows, local to the logon
+// session: "Local\\<text>.<account SID>").
+std::string AccountSectionName(const std::string& sSafeText);
 
 class CSharedSection {
 public:

@@ -15,14 +15,8 @@ struct CSharedSection::CNative {
     uint64_t qwSize = 0;  // as opened: writes never grow the object
 };
 
-std::string SharedMemoryName(const std::string& sText) {
-    std::string sName = "/";
-    for (char ch : sText.substr(0, 200)) {
-        const bool bKeep = (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
-                           ch == '.' || ch == '_' || ch == '-';
-        sName += bKeep ? ch : '_';
-    }
-    return sName + "." + std::to_string(geteuid());
+std::string AccountSectionName(const std::string& sSafeText) {
+    return "/" + sSafeText + "." + std::to_string(geteuid());
 }
 
 CSharedSection::CSharedSection() : m_pNative(std::make_unique<CNative>()) {}

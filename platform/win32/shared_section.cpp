@@ -16,16 +16,7 @@ struct CSharedSection::CNative {
     size_t cbView = 0;
 };
 
-// Local to the logon session; the account's SID keeps accounts apart.
-std::string SharedMemoryName(const std::string& sText) {
-    std::string sName = "Local\\";
-    for (char ch : sText.substr(0, 200)) {
-        const bool bKeep = (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
-                           ch == '.' || ch == '_' || ch == '-';
-        sName += bKeep ? ch : '_';
-    }
-    return sName + "." + ProcessUserSid();
-}
+std::string AccountSectionName(const std::string& sSafeText) { return "Local\\" + sSafeText + "." + ProcessUserSid(); }
 
 CSharedSection::CSharedSection() : m_pNative(std::make_unique<CNative>()) {}
 CSharedSection::~CSharedSection() { Close(); }
