@@ -6,8 +6,16 @@ target_link_libraries(kx_test_support PUBLIC kx_forms kx_holidays GTest::gtest)
 target_compile_definitions(kx_test_support PUBLIC KX_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
                            KX_RESOURCE_MODULE="${KX_RESOURCE_MODULE}")
 add_dependencies(kx_test_support kx_resources)
-add_executable(kx_unit_tests ${KX_PORTABLE_UNIT_TESTS})
+# The test directory, started and stopped by ctest around the tests.
+set(KX_DIRECTORY_FIXTURE ${CMAKE_CURRENT_BINARY_DIR}/directory)
+add_test(NAME DirectoryStart COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/support/slapd-fixture.sh start ${KX_DIRECTORY_FIXTURE})
+add_test(NAME DirectoryStop COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/support/slapd-fixture.sh stop ${KX_DIRECTORY_FIXTURE})
+set_tests_properties(DirectoryStart PROPERTIES FIXTURES_SETUP directory)
+set_tests_properties(DirectoryStop PROPERTIES FIXTURES_CLEANUP directory)
+
+add_executable(kx_unit_tests ${KX_PORTABLE_UNIT_TESTS} platform/directory_client_test.cpp)
+target_compile_definitions(kx_unit_tests PRIVATE KX_DIRECTORY_FIXTURE="${KX_DIRECTORY_FIXTURE}")
 target_link_libraries(kx_unit_tests PRIVATE kx_test_support GTest::gtest_main)
 # As on Linux: the program's product folder (the one above its own) has no settings.
 set_target_properties(kx_unit_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/unit/bin)
-gtest_discover_tests(kx_unit_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS unit)
+gtest_discover_tests(kx_unit_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS unit FIXTURES_REQUIRED directory)

@@ -19,16 +19,8 @@
 namespace {
 
 constexpr const char* ADMIN_DN = "CN=admin,DC=kalyxa,DC=test";
-constexpr const char* ADMIN_PASSWORD = "kalyxa-test-admin";
+constexpr const char* ADMIN_PASSWORD = "kalyxa-test-admin";  // as slapd.sh configures them
 constexpr const char* SECOND_ADMIN_DN = "CN=admin,DC=emea,DC=kalyxa,DC=test";
-
-// Debian puts the server tools in /usr/sbin, which a user's PATH may lack.
-std::string Tool(const std::string& sName) {
-    const std::string sPath = "/usr/sbin/" + sName;
-    return ::access(sPath.c_str(), X_OK) == 0 ? sPath : sName;
-}
-
-std::string DataFolder() { return std::string(KX_TEST_DATA) + "/ldap"; }
 
 std::string ReadFile(const std::string& sPath) {
     std::ifstream file(sPath);
@@ -43,31 +35,12 @@ CSlapdDirectory::CSlapdDirectory() {
     char szFolder[] = "/tmp/kx-slapd-XXXXXX";
     if (::mkdtemp(szFolder) == nullptr) throw std::runtime_error("no temporary folder for slapd");
     m_sFolder = szFolder;
-    std::filesystem::create_directory(m_sFolder + "/db");
-    std::filesystem::create_directory(m_sFolder + "/db2");
-    const std::string sConfig = m_sFolder + "/slapd.conf";
-    std::ofstream(sConfig) << "include /etc/ldap/schema/core.schema\n"
-                              "include /etc/ldap/schema/cosine.schema\n"
-                              "include " << DataFolder() << "/kalyxa-directory.schema\n"
-                           << "pidfile " << m_sFolder << "/slapd.pid\n"
-                           << "modulepath /usr/lib/ldap\nmoduleload back_mdb\n"
-                           << "rootDSE " << DataFolder() << "/rootdse.ldif\n"
-                           << "sizelimit unlimited\n"
-                              "database monitor\n"
-                              // slapd wants a database below another one declared first
-                              "database mdb\nmaxsize 67108864\n"
-                           << "suffix \"" << SECOND_DOMAIN << "\"\nrootdn \"" << SECOND_ADMIN_DN << "\"\nrootpw "
-                           << ADMIN_PASSWORD << "\n"
-                           << "directory " << m_sFolder << "/db2\n"
-                           << "database mdb\nmaxsize 67108864\n"
-                           << "suffix \"" << BASE << "\"\nrootdn \"" << ADMIN_DN << "\"\nrootpw " << ADMIN_PASSWORD << "\n"
-                           << "directory " << m_sFolder << "/db\n";
-    Run({Tool("slapadd"), "-q", "-f", sConfig, "-b", BASE, "-l", DataFolder() + "/directory.ldif"}, "slapadd");
-    Run({Tool("slapadd"), "-q", "-f", sConfig, "-b", SECOND_DOMAIN, "-l", DataFolder() + "/emea.ldif"}, "slapadd");
     for (int nAttempt = 0; nAttempt < 3 && m_pid < 0; ++nAttempt) {
         m_nPort = FreeLoopbackPort();
         m_sUri = "ldap://127.0.0.1:" + std::to_string(m_nPort);
-        const pid_t pid = Spawn({Tool("slapd"), "-d", "0", "-f", sConfig, "-h", m_sUri + "/"}, m_sFolder + "/slapd.log");
+        // Configures and loads the folder on its first run, then becomes slapd.
+        const pid_t pid = Spawn({std::string(KX_TEST_DATA) + "/../support/slapd.sh", m_sFolder, std::to_string(m_nPort)},
+                                m_sFolder + "/slapd.log");
         for (int nWait = 0; nWait < 200; ++nWait) {
             // Our slapd writes its pid file once it listens; another server
             // may hold the port when it failed.
