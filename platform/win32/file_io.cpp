@@ -74,6 +74,7 @@ DWORD ReadRegularFile(const std::string& sPath, size_t cbMax, std::string& sText
 PrivateAccess EnsurePrivateFolder(const std::string& sPath) {
     const std::wstring sWide = Widen(sPath);
     CPrivateSecurity security(true);
+    if (security.Attributes() == nullptr) return PrivateAccess::FAILED;
     const bool bCreated = CreateDirectoryW(sWide.c_str(), security.Attributes()) != 0;
     if (!bCreated && GetLastError() != ERROR_ALREADY_EXISTS) return PrivateAccess::FAILED;
     const HANDLE hFolder = CreateFileW(sWide.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, SHARE_ALL, nullptr,
