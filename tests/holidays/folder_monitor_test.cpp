@@ -17,7 +17,7 @@
 #include "holidays/folder_monitor.h"
 #include "platform/directory_changes.h"
 #include "tests/support/trace_capture.h"
-#include "tests/support/wine.h"
+#include "tests/support/system.h"
 
 namespace {
 

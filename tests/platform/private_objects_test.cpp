@@ -12,6 +12,7 @@
 #include "platform/file_io.h"
 #include "platform/module_path.h"
 #include "platform/shared_section.h"
+#include "tests/support/system.h"
 
 namespace {
 
@@ -75,10 +76,9 @@ TEST_F(PrivateObjects, FoldersAreMadePrivateOnce) {
 TEST(SharedSection, OpenersOfOneNameShareItsBytes) {
     const std::string sName = SharedMemoryName("kx test/section");
     EXPECT_EQ(sName.find('/', 1), std::string::npos) << "the text's separators are replaced";
+    RemoveSharedSection(sName);  // one an interrupted run left
     CSharedSection first;
-    // A POSIX name outlives its openers: an earlier run's is opened again.
-    const CSharedSection::Opened opened = first.Open(sName, 4096);
-    ASSERT_TRUE(opened == CSharedSection::CREATED || opened == CSharedSection::EXISTING);
+    ASSERT_EQ(first.Open(sName, 4096), CSharedSection::CREATED);
     EXPECT_EQ(first.WriteAt("shared", 6, 100), 6u);
     CSharedSection second;
     ASSERT_EQ(second.Open(sName, 999999), CSharedSection::EXISTING) << "the creator's size stands";
@@ -86,10 +86,12 @@ TEST(SharedSection, OpenersOfOneNameShareItsBytes) {
     EXPECT_EQ(second.ReadAt(szText, 6, 100), 6u);
     EXPECT_STREQ(szText, "shared");
     EXPECT_EQ(first.WriteAt("0123456789", 10, 4090), 6u) << "cut at the section's end";
-    EXPECT_EQ(first.ReadAt(szText, 4, 4096), 0u);
+    EXPECT_EQ(first.WriteAt("x", 1, 5000), 0u) << "nothing past it";
+    EXPECT_EQ(second.ReadAt(szText, 4, 4096), 0u) << "the section did not grow";
     second.Close();
     EXPECT_FALSE(second.IsOpen());
     EXPECT_EQ(second.ReadAt(szText, 1, 0), 0u);
+    RemoveSharedSection(sName);
 }
 
 TEST(Clock, TextsAndNamesOfTheRunningProcess) {

@@ -1,4 +1,4 @@
-#include "tests/support/wine.h"
+#include "tests/support/system.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -8,6 +8,12 @@ bool RunningUnderWine() {
     const HMODULE hNtdll = GetModuleHandleW(L"ntdll.dll");
     return hNtdll != nullptr && GetProcAddress(hNtdll, "wine_get_version") != nullptr;
 }
+
+void RemoveSharedSection(const std::string&) {}
 #else
+#include <sys/mman.h>
+
 bool RunningUnderWine() { return false; }
+
+void RemoveSharedSection(const std::string& sName) { shm_unlink(sName.c_str()); }
 #endif
