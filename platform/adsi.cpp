@@ -164,7 +164,8 @@ bool ParseGeneralizedTime(const std::string& sText, std::time_t& utcTime) {
         return false;
     const std::chrono::year_month_day date{std::chrono::year(nYear), std::chrono::month(static_cast<unsigned>(nMonth)),
                                            std::chrono::day(static_cast<unsigned>(nDay))};
-    if (!date.ok() || nHour > 23 || nMinute > 59 || nSecond > 60) return false;
+    if (!date.ok() || nHour < 0 || nHour > 23 || nMinute < 0 || nMinute > 59 || nSecond < 0 || nSecond > 60)
+        return false;
     const std::chrono::sys_days days(date);
     utcTime = static_cast<std::time_t>(days.time_since_epoch().count()) * 86400 + nHour * 3600 + nMinute * 60 + nSecond;
     return true;
