@@ -214,8 +214,12 @@ HRESULT CLdapConnection::SimpleBind(const std::string& sDn, const std::string& s
 
 HRESULT CLdapConnection::Search(const std::string& sBase, int nScope, const std::string& sFilter,
                                 const std::vector<std::string>& attributes, LDAPMessage** ppResult) {
+    std::vector<char*> names;
+    for (const std::string& sName : attributes) names.push_back(const_cast<char*>(sName.c_str()));
+    names.push_back(nullptr);
     *ppResult = nullptr;
-    const int nResult = LdapSearch(m_pLdap, sBase, nScope, sFilter, attributes, TimeoutSeconds(), ppResult);
+    const int nResult = LdapSearch(m_pLdap, sBase, nScope, sFilter, attributes.empty() ? nullptr : names.data(),
+                                   TimeoutSeconds(), ppResult);
     if (nResult == LDAP_SUCCESS) return S_OK;
     if (*ppResult != nullptr) ldap_msgfree(*ppResult);
     *ppResult = nullptr;

@@ -4,7 +4,6 @@
 #define KX_PLATFORM_LDAP_NATIVE_H
 
 #include <string>
-#include <vector>
 
 typedef struct ldap LDAP;
 typedef struct ldapmsg LDAPMessage;
@@ -21,8 +20,9 @@ int LdapSimpleBind(LDAP* pLdap, const std::string& sDn, const std::string& sPass
 // are none or the server refuses them.
 bool LdapBindAsProcess(LDAP* pLdap);
 
-int LdapSearch(LDAP* pLdap, const std::string& sBase, int nScope, const std::string& sFilter,
-               const std::vector<std::string>& attributes, int nTimeoutSeconds, LDAPMessage** ppResult);
+// ppAttributes: the names, null-terminated; null asks for every attribute.
+int LdapSearch(LDAP* pLdap, const std::string& sBase, int nScope, const std::string& sFilter, char** ppAttributes,
+               int nTimeoutSeconds, LDAPMessage** ppResult);
 
 std::string LdapErrorText(int nLdapError);
 // The server's message with its last result; empty when none.

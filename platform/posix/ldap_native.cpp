@@ -47,14 +47,11 @@ bool LdapBindAsProcess(LDAP* pLdap) {
                                                                        nullptr) == LDAP_SUCCESS;
 }
 
-int LdapSearch(LDAP* pLdap, const std::string& sBase, int nScope, const std::string& sFilter,
-               const std::vector<std::string>& attributes, int nTimeoutSeconds, LDAPMessage** ppResult) {
-    std::vector<char*> names;
-    for (const std::string& sName : attributes) names.push_back(const_cast<char*>(sName.c_str()));
-    names.push_back(nullptr);
+int LdapSearch(LDAP* pLdap, const std::string& sBase, int nScope, const std::string& sFilter, char** ppAttributes,
+               int nTimeoutSeconds, LDAPMessage** ppResult) {
     timeval timeout{nTimeoutSeconds, 0};
-    return ldap_search_ext_s(pLdap, sBase.c_str(), nScope, sFilter.empty() ? nullptr : sFilter.c_str(),
-                             attributes.empty() ? nullptr : names.data(), 0, nullptr, nullptr, &timeout, 0, ppResult);
+    return ldap_search_ext_s(pLdap, sBase.c_str(), nScope, sFilter.empty() ? nullptr : sFilter.c_str(), ppAttributes,
+                             0, nullptr, nullptr, &timeout, 0, ppResult);
 }
 
 std::string LdapErrorText(int nLdapError) { return ldap_err2string(nLdapError); }

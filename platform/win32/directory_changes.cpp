@@ -109,11 +109,12 @@ private:
 
     void Rescan() {
         std::error_code error;
-        for (auto it = std::filesystem::recursive_directory_iterator(Widen(m_sRoot), error);
+        const std::filesystem::path root(Widen(m_sRoot));
+        for (auto it = std::filesystem::recursive_directory_iterator(root, error);
              !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
             if (!m_bSubtree) it.disable_recursion_pending();
             if (!it->is_regular_file(error)) continue;
-            const std::wstring sRelative = std::filesystem::relative(it->path(), Widen(m_sRoot), error).generic_wstring();
+            const std::wstring sRelative = std::filesystem::relative(it->path(), root, error).generic_wstring();
             m_pending.push_back(CNotifyChange{FILE_ACTION_MODIFIED, std::u16string(sRelative.begin(), sRelative.end())});
         }
     }

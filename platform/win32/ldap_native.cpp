@@ -65,16 +65,12 @@ bool LdapBindAsProcess(LDAP* pLdap) {
     return ldap_bind_sA(pLdap, nullptr, nullptr, LDAP_AUTH_NEGOTIATE) == LDAP_SUCCESS;
 }
 
-int LdapSearch(LDAP* pLdap, const std::string& sBase, int nScope, const std::string& sFilter,
-               const std::vector<std::string>& attributes, int nTimeoutSeconds, LDAPMessage** ppResult) {
-    std::vector<char*> names;
-    for (const std::string& sName : attributes) names.push_back(const_cast<char*>(sName.c_str()));
-    names.push_back(nullptr);
+int LdapSearch(LDAP* pLdap, const std::string& sBase, int nScope, const std::string& sFilter, char** ppAttributes,
+               int nTimeoutSeconds, LDAPMessage** ppResult) {
     l_timeval timeout{nTimeoutSeconds, 0};
     return static_cast<int>(ldap_search_ext_sA(pLdap, const_cast<char*>(sBase.c_str()), static_cast<ULONG>(nScope),
                                                sFilter.empty() ? nullptr : const_cast<char*>(sFilter.c_str()),
-                                               attributes.empty() ? nullptr : names.data(), 0, nullptr, nullptr,
-                                               &timeout, 0, ppResult));
+                                               ppAttributes, 0, nullptr, nullptr, &timeout, 0, ppResult));
 }
 
 std::string LdapErrorText(int nLdapError) {
