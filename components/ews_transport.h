@@ -1,21 +1,16 @@
-// HTTP POSTs of SOAP bodies to an Exchange Web Services address over
-// libcurl: Basic, NTLM or Negotiate as the server asks, TLS verified,
-// bounded in time and size, redirects refused. One object keeps its
-// connection between calls (NTLM authenticates a connection).
+// HTTP POSTs of SOAP bodies to an Exchange Web Services address: Basic,
+// NTLM or Negotiate as the server asks, TLS verified, bounded in time and
+// size, redirects refused. One object keeps its connection between calls
+// (NTLM authenticates a connection).
 #ifndef KX_COMPONENTS_EWS_TRANSPORT_H
 #define KX_COMPONENTS_EWS_TRANSPORT_H
 
-#include <memory>
 #include <string>
 
 #include "components/ews_soap.h"
+#include "platform/http_client.h"
 
-struct CEwsTransportOptions {
-    std::string sCaFile;  // empty: the system's trusted certificates
-    long nConnectTimeoutMs = 10000;
-    long nTimeoutMs = 30000;
-    size_t cbMaxAnswer = 4 * 1024 * 1024;
-};
+using CEwsTransportOptions = CHttpLimits;
 
 // Who the requests authenticate as; no user means Negotiate with the
 // process's Kerberos credential.
@@ -27,11 +22,6 @@ struct CEwsCredentials {
 
 class CEwsTransport {
 public:
-    CEwsTransport();
-    ~CEwsTransport();
-    CEwsTransport(const CEwsTransport&) = delete;
-    CEwsTransport& operator=(const CEwsTransport&) = delete;
-
     // The answer's body for HTTP 200, and for 500 (SOAP faults come with
     // it). Otherwise a negative HRESULT and error names the cause: 0x800705B4
     // timed out, 0x80070005 refused credentials or a redirect, 0x800700DF an
@@ -41,7 +31,7 @@ public:
                  const CEwsTransportOptions& options, std::string& sAnswer, CEwsError& error);
 
 private:
-    void* m_pCurl;
+    CHttpClient m_client;
 };
 
 #endif  // KX_COMPONENTS_EWS_TRANSPORT_H

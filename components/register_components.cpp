@@ -9,8 +9,7 @@
 #include "components/exchange_access_component.h"
 #include "components/holiday_component.h"
 #include "components/kx_exchange_access_component.h"
-#include "components/memory_cache_store.h"
-#include "components/redis_cache_store.h"
+#include "components/shared_cache_store.h"
 #include "diagnostics/trace.h"
 #include "diagnostics/trace_log.h"
 #include "platform/secret_file.h"
@@ -79,16 +78,7 @@ std::shared_ptr<ICacheStore> ChooseCacheStore(ITraceSettings& settings) {
         sUri = pszUri;
     else
         settings.GetSettingFromID(SETTING_CACHE_URI, sUri, 0);
-    if (sUri.empty()) return std::make_shared<CMemoryCacheStore>();
-    CRedisAddress address;
-    if (!CRedisAddress::Parse(sUri, address)) {
-        Trace("[RegisterComponents] the cache address <%s> is not redis://host:port/db; the cache stays in-process",
-              sUri.c_str());
-        return std::make_shared<CMemoryCacheStore>();
-    }
-    Trace("[RegisterComponents] the cache is in Redis at %s:%d, database %d", address.sHost.c_str(), address.nPort,
-          address.nDatabase);
-    return std::make_shared<CRedisCacheStore>(std::move(address));
+    return MakeCacheStore(sUri);
 }
 
 }  // namespace

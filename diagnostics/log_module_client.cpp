@@ -4,9 +4,9 @@
 
 void CLogModule::Load(const std::string& sCommonFilesFolder) {
     if (m_pHandle != nullptr) return;
-    if (!sCommonFilesFolder.empty())
-        m_pHandle = LoadDynamicLibrary(sCommonFilesFolder + "bin/LogModule.so");
-    if (m_pHandle == nullptr) m_pHandle = LoadDynamicLibrary("LogModule.so");
+    const std::string sFile = DynamicLibraryFile("LogModule");
+    if (!sCommonFilesFolder.empty()) m_pHandle = LoadDynamicLibrary(sCommonFilesFolder + "bin/" + sFile);
+    if (m_pHandle == nullptr) m_pHandle = LoadDynamicLibrary(sFile);
 }
 
 ILogLock* CLogModule::ProductLock(const std::string& sName) const {

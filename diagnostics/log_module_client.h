@@ -9,8 +9,9 @@
 
 class CLogModule {
 public:
-    // Loads sCommonFilesFolder + "bin/LogModule.so", else "LogModule.so" from
-    // the library search path. Later calls keep the library already loaded.
+    // Loads sCommonFilesFolder + "bin/LogModule.so" (".dll" on Windows), else
+    // the library of that name from the search path. Later calls keep the
+    // library already loaded.
     void Load(const std::string& sCommonFilesFolder);
     bool IsLoaded() const { return m_pHandle != nullptr; }
 

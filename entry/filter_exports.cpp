@@ -3,6 +3,7 @@
 #include <exception>
 #include <type_traits>
 
+#include "base/export.h"
 #include "base/win_errors.h"
 #include "components/register_components.h"
 #include "diagnostics/trace.h"
@@ -11,8 +12,6 @@
 #include "holidays/holiday_handling.h"
 #include "kx/host_abi.h"
 #include "settings/kx_general_settings.h"
-
-#define KX_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 

@@ -11,8 +11,6 @@
 // the same for a request described on the command line. demo-owa serves a
 // small OWA look-alike for the demo in a browser, behind nginx with the
 // module (scripts/demo.sh --serve).
-#include <signal.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +23,7 @@
 
 #include "host/demo_owa.h"
 #include "host/host_request.h"
+#include "host/stop_request.h"
 #include "host/worker_module.h"
 
 namespace {
@@ -95,7 +94,8 @@ int RunDemo(const DemoOptions& options) {
     HTTP_FILTER_VERSION version{};
     const BOOL bVersion = worker.GetFilterVersion(&version);
     std::printf("GetFilterVersion: %s  filter version 0x%08X  flags 0x%08X  description \"%s\"\n",
-                bVersion ? "TRUE" : "FALSE", version.dwFilterVersion, version.dwFlags, version.lpszFilterDesc);
+                bVersion ? "TRUE" : "FALSE", static_cast<unsigned>(version.dwFilterVersion),
+                static_cast<unsigned>(version.dwFlags), version.lpszFilterDesc);
     if (!bVersion) return 1;
 
     kxhost::HostServices services;
@@ -123,8 +123,8 @@ int RunDemo(const DemoOptions& options) {
                                  SF_NOTIFY_SEND_RAW_DATA, SF_NOTIFY_END_OF_REQUEST}) {
         const DWORD dwResult = request.Notify(worker.FilterProc(), dwNotification);
         const DWORD dwControl = request.Context()->m_dwControlMessage;
-        std::printf("  %-26s returned %u, control message %u (%s)\n", NotificationName(dwNotification), dwResult,
-                    dwControl, ControlName(dwControl));
+        std::printf("  %-26s returned %u, control message %u (%s)\n", NotificationName(dwNotification),
+                    static_cast<unsigned>(dwResult), static_cast<unsigned>(dwControl), ControlName(dwControl));
     }
     std::printf("Routing: the request URL after authentication-complete is %s\n", request.Spec().sUrl.c_str());
     std::printf("Headers the worker set or added:\n");
@@ -151,18 +151,14 @@ int RunDemo(const DemoOptions& options) {
     return 0;
 }
 
-// The OWA look-alike until SIGINT or SIGTERM; it says where it listens.
+// The OWA look-alike until it is asked to stop; it says where it listens.
 int RunDemoOwa(int argc, char** argv) {
     std::string sListen = "127.0.0.1:0";
     if (argc == 4 && std::strcmp(argv[2], "--listen") == 0) sListen = argv[3];
     else if (argc != 2) return Usage();
     const size_t nColon = sListen.rfind(':');
     if (nColon == std::string::npos) return Usage();
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // the server's thread too
+    kxhost::StopRequest stop;
     kxhost::DemoOwa owa(KX_DEMO_PAGES);
     if (owa.Start(sListen.substr(0, nColon), std::atoi(sListen.c_str() + nColon + 1)) < 0) {
         std::fprintf(stderr, "cannot listen on %s\n", sListen.c_str());
@@ -170,8 +166,7 @@ int RunDemoOwa(int argc, char** argv) {
     }
     std::printf("kx-host: the OWA look-alike at %s/\n", owa.Url().c_str());
     std::fflush(stdout);
-    int nSignal = 0;
-    sigwait(&signals, &nSignal);
+    stop.Wait();
     return 0;
 }
 

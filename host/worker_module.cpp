@@ -1,6 +1,6 @@
 #include "host/worker_module.h"
 
-#include <dlfcn.h>
+#include "host/library.h"
 
 namespace kxhost {
 
@@ -8,7 +8,7 @@ namespace {
 
 template <class Fn>
 Fn Lookup(void* pHandle, const char* pszName, std::string& sError) {
-    void* pSymbol = dlsym(pHandle, pszName);
+    void* pSymbol = LibraryExport(pHandle, pszName);
     if (pSymbol == nullptr && sError.empty()) sError = std::string("missing export ") + pszName;
     return reinterpret_cast<Fn>(pSymbol);
 }
@@ -16,12 +16,8 @@ Fn Lookup(void* pHandle, const char* pszName, std::string& sError) {
 }  // namespace
 
 WorkerModule::WorkerModule(const std::string& sPath) {
-    m_pHandle = dlopen(sPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (m_pHandle == nullptr) {
-        const char* pszError = dlerror();
-        m_sError = pszError != nullptr ? pszError : "dlopen failed";
-        return;
-    }
+    m_pHandle = OpenLibrary(sPath, m_sError);
+    if (m_pHandle == nullptr) return;
     auto pfnGetFilterVersion = Lookup<PFN_GET_FILTER_VERSION>(m_pHandle, "GetFilterVersion", m_sError);
     auto pfnHttpFilterProc = Lookup<PFN_HTTP_FILTER_PROC>(m_pHandle, "HttpFilterProc", m_sError);
     auto pfnTerminateFilter = Lookup<PFN_TERMINATE_FILTER>(m_pHandle, "TerminateFilter", m_sError);
@@ -32,7 +28,7 @@ WorkerModule::WorkerModule(const std::string& sPath) {
 }
 
 WorkerModule::~WorkerModule() {
-    if (m_pHandle != nullptr) dlclose(m_pHandle);
+    if (m_pHandle != nullptr) CloseLibrary(m_pHandle);
 }
 
 }  // namespace kxhost

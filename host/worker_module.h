@@ -1,4 +1,4 @@
-// The worker library, loaded with dlopen and reached through its exports.
+// The worker library, loaded and reached through its exports.
 #ifndef KX_HOST_WORKER_MODULE_H
 #define KX_HOST_WORKER_MODULE_H
 

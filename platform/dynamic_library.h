@@ -4,6 +4,8 @@
 
 #include <string>
 
+// sName with the system's ending for shared libraries ("LogModule.so", "LogModule.dll").
+std::string DynamicLibraryFile(const std::string& sName);
 // Null when the library cannot be loaded.
 void* LoadDynamicLibrary(const std::string& sPath);
 // Null when the export is missing.

@@ -16,9 +16,10 @@ case "$flavour" in
   fuzz)   dir=build-fuzz; sanitize="address,undefined"
           extra=(-DCMAKE_CXX_COMPILER=clang++ -DKX_BUILD_FUZZERS=ON -DKX_BUILD_TESTS=OFF -DKX_BUILD_BENCHMARKS=OFF) ;;
   windows) dir=build-windows; sanitize=""
-          pugixml=$(scripts/pugixml-source.sh "$dir/_deps")
+          pugixml=$(scripts/debian-source.sh pugixml libpugixml-dev "$dir/_deps")
+          httplib=$(scripts/debian-source.sh cpp-httplib libcpp-httplib-dev "$dir/_deps")
           extra=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKX_BUILD_BENCHMARKS=OFF
-                 "-DKX_PUGIXML_SOURCE=$pugixml") ;;
+                 "-DKX_PUGIXML_SOURCE=$pugixml/src" "-DKX_HTTPLIB_SOURCE=$httplib") ;;
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make binutils binutils-mingw-w64-x86-64 cpp g++-mingw-w64-x86-64-posix wine64
+  cmake g++ make binutils binutils-mingw-w64-x86-64 cpp g++-mingw-w64-x86-64-posix wine64 dpkg-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   libgumbo-dev libpugixml-dev

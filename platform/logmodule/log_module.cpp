@@ -1,95 +1,25 @@
-// LogModule: the logging library. Hands out named locks that serialise
-// writers across processes: an open-file-description lock on a POSIX
-// shared-memory object per name. The kernel releases the lock of a holder
-// that dies; nothing is mapped, so no one can crash a writer by shrinking
-// the object; a lock held by a stuck writer costs a bounded wait.
-#include <fcntl.h>
-#include <time.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
+// LogModule: the logging library. Hands out the named locks that serialise
+// writers of one log across processes.
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 
-#include "kx/log_module.h"
-#include "platform/posix/private_files.h"
-#include "platform/shared_section.h"
-
-#define KX_EXPORT extern "C" __attribute__((visibility("default")))
+#include "base/export.h"
+#include "platform/logmodule/shared_log_lock.h"
 
 namespace {
-
-constexpr auto MAX_WAIT = std::chrono::milliseconds(250);
-
-class CSharedLogLock final : public ILogLock {
-public:
-    CSharedLogLock(std::string sName, int fd) : m_sName(std::move(sName)), m_fd(fd) {}
-    const char* Name() const override { return m_sName.c_str(); }
-
-    // Threads of this process first, then the other processes: an
-    // open-file-description lock does not exclude threads sharing it. Both
-    // are tried, with growing pauses, until the deadline.
-    bool Lock() override {
-        const auto deadline = std::chrono::steady_clock::now() + MAX_WAIT;
-        bool bThreads = false;
-        long nPauseNs = 20000;
-        while (true) {
-            if (!bThreads) bThreads = m_threads.try_lock();
-            if (bThreads) {
-                if (Set(F_WRLCK)) return true;
-                if (errno != EAGAIN && errno != EACCES && errno != EINTR) break;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) break;
-            const timespec pause{0, nPauseNs};
-            nanosleep(&pause, nullptr);
-            nPauseNs = std::min(nPauseNs * 2, 2000000L);
-        }
-        if (bThreads) m_threads.unlock();
-        return false;
-    }
-    void Unlock() override {
-        if (!m_bHeld) return;
-        Set(F_UNLCK);
-        m_bHeld = false;
-        m_threads.unlock();
-    }
-
-private:
-    bool Set(short nType) {
-        struct flock lock{};
-        lock.l_type = nType;
-        lock.l_whence = SEEK_SET;
-        if (fcntl(m_fd, F_OFD_SETLK, &lock) != 0) return false;
-        m_bHeld = nType == F_WRLCK;
-        return true;
-    }
-
-    std::string m_sName;
-    int m_fd;
-    std::mutex m_threads;
-    bool m_bHeld = false;  // guarded by m_threads
-};
 
 // The locks live until the process ends: writers may still log from static
 // destructors that run after this library's own would have.
 ILogLock* LockFor(const std::string& sName) {
     static auto* pMutex = new std::mutex();
-    static auto* pLocks = new std::map<std::string, std::unique_ptr<CSharedLogLock>>();
+    static auto* pLocks = new std::map<std::string, ILogLock*>();
     std::lock_guard<std::mutex> guard(*pMutex);
-    auto& locks = *pLocks;
-    auto it = locks.find(sName);
-    if (it != locks.end()) return it->second.get();
-
-    // An object another account made, or with a wider mode, is refused.
-    const SharedObject object = OpenSharedObject(SharedMemoryName("QuorvaneLogLock." + sName), 1);
-    if (object.fd < 0) return nullptr;
-    auto pLock = std::make_unique<CSharedLogLock>(sName, object.fd);
-    ILogLock* pResult = pLock.get();
-    locks.emplace(sName, std::move(pLock));
-    return pResult;
+    auto it = pLocks->find(sName);
+    if (it != pLocks->end()) return it->second;
+    ILogLock* pLock = OpenSharedLogLock(sName);
+    if (pLock != nullptr) pLocks->emplace(sName, pLock);
+    return pLock;
 }
 
 }  // namespace

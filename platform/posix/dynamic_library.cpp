@@ -7,3 +7,5 @@ void* LoadDynamicLibrary(const std::string& sPath) { return dlopen(sPath.c_str()
 void* FindExport(void* pLibrary, const char* pszName) {
     return pLibrary == nullptr ? nullptr : dlsym(pLibrary, pszName);
 }
+
+std::string DynamicLibraryFile(const std::string& sName) { return sName + ".so"; }

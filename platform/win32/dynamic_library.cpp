@@ -13,3 +13,5 @@ void* FindExport(void* pLibrary, const char* pszName) {
     if (pLibrary == nullptr) return nullptr;
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(pLibrary), pszName));
 }
+
+std::string DynamicLibraryFile(const std::string& sName) { return sName + ".dll"; }

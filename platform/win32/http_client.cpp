@@ -1,0 +1,303 @@
+#include "platform/http_client.h"
+
+// clang-format off
+#include <windows.h>
+#include <wincrypt.h>
+#include <winhttp.h>
+// clang-format on
+
+#include <vector>
+
+#include "platform/file_io.h"
+#include "wide.h"
+
+namespace {
+
+class CInternetHandle {
+public:
+    explicit CInternetHandle(HINTERNET hHandle = nullptr) : m_hHandle(hHandle) {}
+    ~CInternetHandle() { Reset(); }
+    CInternetHandle(const CInternetHandle&) = delete;
+    CInternetHandle& operator=(const CInternetHandle&) = delete;
+    HINTERNET Get() const { return m_hHandle; }
+    void Reset(HINTERNET hHandle = nullptr) {
+        if (m_hHandle != nullptr) WinHttpCloseHandle(m_hHandle);
+        m_hHandle = hHandle;
+    }
+    void Forget() { m_hHandle = nullptr; }  // closed by the status callback
+
+private:
+    HINTERNET m_hHandle;
+};
+
+// The certificates of a PEM file, the only roots a server's chain may end in.
+class CTrustedRoots {
+public:
+    explicit CTrustedRoots(const std::string& sCaFile) {
+        m_hStore = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
+        std::string sText;
+        ReadRegularFile(sCaFile, 4 * 1024 * 1024, sText);
+        const std::string sBegin = "-----BEGIN CERTIFICATE-----";
+        const std::string sEnd = "-----END CERTIFICATE-----";
+        for (size_t nAt = sText.find(sBegin); m_hStore != nullptr && nAt != std::string::npos;
+             nAt = sText.find(sBegin, nAt + 1)) {
+            const size_t nStop = sText.find(sEnd, nAt);
+            if (nStop == std::string::npos) break;
+            const std::string sPem = sText.substr(nAt, nStop + sEnd.size() - nAt);
+            DWORD cbDer = 0;
+            if (!CryptStringToBinaryA(sPem.c_str(), static_cast<DWORD>(sPem.size()), CRYPT_STRING_BASE64HEADER, nullptr,
+                                      &cbDer, nullptr, nullptr))
+                continue;
+            std::vector<BYTE> der(cbDer);
+            if (CryptStringToBinaryA(sPem.c_str(), static_cast<DWORD>(sPem.size()), CRYPT_STRING_BASE64HEADER,
+                                     der.data(), &cbDer, nullptr, nullptr) &&
+                CertAddEncodedCertificateToStore(m_hStore, X509_ASN_ENCODING, der.data(), cbDer,
+                                                 CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
+                ++m_nCount;
+        }
+    }
+    ~CTrustedRoots() {
+        if (m_hStore != nullptr) CertCloseStore(m_hStore, 0);
+    }
+    CTrustedRoots(const CTrustedRoots&) = delete;
+    CTrustedRoots& operator=(const CTrustedRoots&) = delete;
+    bool Empty() const { return m_nCount == 0; }
+
+    // The chain is built with the file's certificates at hand; it must be
+    // sound but for its root being unknown to the system, and that root must
+    // be one of the file's.
+    bool Trusts(PCCERT_CONTEXT pServer) const {
+        HCERTSTORE hAtHand = CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
+        if (hAtHand == nullptr) return false;
+        CertAddStoreToCollection(hAtHand, m_hStore, 0, 0);
+        CertAddStoreToCollection(hAtHand, pServer->hCertStore, 0, 0);
+        CERT_CHAIN_PARA para{};
+        para.cbSize = sizeof(para);
+        PCCERT_CHAIN_CONTEXT pChain = nullptr;
+        bool bTrusted = false;
+        if (CertGetCertificateChain(nullptr, pServer, nullptr, hAtHand, &para, 0, nullptr, &pChain)) {
+            const DWORD dwErrors =
+                pChain->TrustStatus.dwErrorStatus & ~static_cast<DWORD>(CERT_TRUST_IS_UNTRUSTED_ROOT);
+            if (dwErrors == CERT_TRUST_NO_ERROR && pChain->cChain > 0 && pChain->rgpChain[0]->cElement > 0) {
+                const CERT_SIMPLE_CHAIN* pSimple = pChain->rgpChain[0];
+                PCCERT_CONTEXT pRoot = pSimple->rgpElement[pSimple->cElement - 1]->pCertContext;
+                PCCERT_CONTEXT pFound =
+                    CertFindCertificateInStore(m_hStore, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, pRoot, nullptr);
+                bTrusted = pFound != nullptr;
+                if (pFound != nullptr) CertFreeCertificateContext(pFound);
+            }
+            CertFreeCertificateChain(pChain);
+        }
+        CertCloseStore(hAtHand, 0);
+        return bTrusted;
+    }
+
+private:
+    HCERTSTORE m_hStore = nullptr;
+    int m_nCount = 0;
+};
+
+// What the status callback learns while a request is sent.
+struct CSendCheck {
+    const CTrustedRoots* pRoots;
+    bool bRefused = false;
+};
+
+// Called once the connection is secured and before anything is sent: a
+// server whose chain does not end in the CA file gets neither the body nor
+// credentials; its request is closed.
+void CALLBACK OnSending(HINTERNET hRequest, DWORD_PTR dwContext, DWORD dwStatus, LPVOID, DWORD) {
+    if (dwStatus != WINHTTP_CALLBACK_STATUS_SENDING_REQUEST || dwContext == 0) return;
+    auto* pCheck = reinterpret_cast<CSendCheck*>(dwContext);
+    PCCERT_CONTEXT pServer = nullptr;
+    DWORD cbServer = sizeof(pServer);
+    if (WinHttpQueryOption(hRequest, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &pServer, &cbServer) && pServer != nullptr) {
+        pCheck->bRefused = !pCheck->pRoots->Trusts(pServer);
+        CertFreeCertificateContext(pServer);
+    } else {
+        pCheck->bRefused = true;
+    }
+    if (pCheck->bRefused) WinHttpCloseHandle(hRequest);
+}
+
+std::string WinHttpErrorText(DWORD dwError) {
+    switch (dwError) {
+        case ERROR_WINHTTP_CANNOT_CONNECT:
+            return "the server could not be reached";
+        case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+            return "the server's name could not be resolved";
+        case ERROR_WINHTTP_SECURE_FAILURE:
+            return "the server's certificate or name could not be verified";
+        case ERROR_WINHTTP_CONNECTION_ERROR:
+            return "the connection was reset";
+        case ERROR_WINHTTP_INVALID_URL:
+        case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
+            return "the address is not an http or https URL";
+        default:
+            return "WinHTTP error " + std::to_string(dwError);
+    }
+}
+
+std::wstring QueryHeader(HINTERNET hRequest, DWORD dwInfo) {
+    DWORD cbText = 0;
+    WinHttpQueryHeaders(hRequest, dwInfo, WINHTTP_HEADER_NAME_BY_INDEX, nullptr, &cbText, WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || cbText == 0) return {};
+    std::wstring sText(cbText / sizeof(wchar_t), L'\0');
+    if (!WinHttpQueryHeaders(hRequest, dwInfo, WINHTTP_HEADER_NAME_BY_INDEX, sText.data(), &cbText,
+                             WINHTTP_NO_HEADER_INDEX))
+        return {};
+    sText.resize(cbText / sizeof(wchar_t));
+    return sText;
+}
+
+// The strongest scheme both sides have; 0 for none.
+DWORD ChooseScheme(HINTERNET hRequest, bool bWithUser) {
+    DWORD dwSupported = 0, dwFirst = 0, dwTarget = 0;
+    if (!WinHttpQueryAuthSchemes(hRequest, &dwSupported, &dwFirst, &dwTarget)) return 0;
+    const DWORD dwUsable = bWithUser
+                               ? WINHTTP_AUTH_SCHEME_NEGOTIATE | WINHTTP_AUTH_SCHEME_NTLM | WINHTTP_AUTH_SCHEME_BASIC
+                               : WINHTTP_AUTH_SCHEME_NEGOTIATE;
+    for (DWORD dwScheme : {WINHTTP_AUTH_SCHEME_NEGOTIATE, WINHTTP_AUTH_SCHEME_NTLM, WINHTTP_AUTH_SCHEME_BASIC})
+        if ((dwSupported & dwUsable & dwScheme) != 0) return dwScheme;
+    return 0;
+}
+
+}  // namespace
+
+struct CHttpClient::CNative {
+    CInternetHandle session;
+    CInternetHandle connection;
+    std::wstring sHost;
+    INTERNET_PORT nPort = 0;
+};
+
+CHttpClient::CHttpClient() : m_pNative(std::make_unique<CNative>()) {}
+
+CHttpClient::~CHttpClient() = default;
+
+CHttpAnswer CHttpClient::Post(const std::string& sUrl, const std::string& sContentType, const std::string& sBody,
+                              const std::string& sUser, const std::string& sPassword, const CHttpLimits& limits) {
+    CHttpAnswer answer;
+    const std::wstring sWideUrl = Widen(sUrl);
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(sWideUrl.c_str(), 0, 0, &parts) ||
+        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)) {
+        answer.sError = WinHttpErrorText(ERROR_WINHTTP_INVALID_URL);
+        return answer;
+    }
+    const bool bSecure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    const std::wstring sHost(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring sPath(parts.lpszUrlPath, parts.dwUrlPathLength);
+    sPath.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+
+    CNative& native = *m_pNative;
+    if (native.session.Get() == nullptr)
+        native.session.Reset(WinHttpOpen(L"Kalyxa", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                         WINHTTP_NO_PROXY_BYPASS, 0));
+    if (native.session.Get() == nullptr) {
+        answer.sError = WinHttpErrorText(GetLastError());
+        return answer;
+    }
+    // The whole call is bounded by the total time on each of its steps.
+    const int nConnect = static_cast<int>(limits.nConnectTimeoutMs), nTotal = static_cast<int>(limits.nTimeoutMs);
+    WinHttpSetTimeouts(native.session.Get(), nConnect, nConnect, nTotal, nTotal);
+    if (native.connection.Get() == nullptr || native.sHost != sHost || native.nPort != parts.nPort) {
+        native.connection.Reset(WinHttpConnect(native.session.Get(), sHost.c_str(), parts.nPort, 0));
+        native.sHost = sHost;
+        native.nPort = parts.nPort;
+    }
+    if (native.connection.Get() == nullptr) {
+        answer.sError = WinHttpErrorText(GetLastError());
+        return answer;
+    }
+    CInternetHandle request(WinHttpOpenRequest(native.connection.Get(), L"POST", sPath.c_str(), nullptr,
+                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                               bSecure ? WINHTTP_FLAG_SECURE : 0));
+    if (request.Get() == nullptr) {
+        answer.sError = WinHttpErrorText(GetLastError());
+        return answer;
+    }
+    DWORD dwOption = WINHTTP_DISABLE_REDIRECTS;
+    WinHttpSetOption(request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &dwOption, sizeof(dwOption));
+    dwOption = sUser.empty() ? WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW : WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
+    WinHttpSetOption(request.Get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &dwOption, sizeof(dwOption));
+
+    std::unique_ptr<CTrustedRoots> spRoots;
+    CSendCheck check{nullptr};
+    if (bSecure && !limits.sCaFile.empty()) {
+        spRoots = std::make_unique<CTrustedRoots>(limits.sCaFile);
+        if (spRoots->Empty()) {
+            answer.sError = "no certificate could be read from " + limits.sCaFile;
+            return answer;
+        }
+        // WinHTTP checks the name and the dates; the chain is checked
+        // against the file before anything is sent.
+        check.pRoots = spRoots.get();
+        dwOption = SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+        WinHttpSetOption(request.Get(), WINHTTP_OPTION_SECURITY_FLAGS, &dwOption, sizeof(dwOption));
+        WinHttpSetStatusCallback(request.Get(), OnSending, WINHTTP_CALLBACK_FLAG_SEND_REQUEST, 0);
+    }
+
+    const std::wstring sHeaders = L"Content-Type: " + Widen(sContentType) + L"\r\n";
+    const std::wstring sWideUser = Widen(sUser), sWidePassword = Widen(sPassword);
+    bool bAuthenticated = false;
+    for (;;) {
+        check.bRefused = false;
+        const BOOL bSent = WinHttpSendRequest(request.Get(), sHeaders.c_str(), static_cast<DWORD>(-1L),
+                                              const_cast<char*>(sBody.data()), static_cast<DWORD>(sBody.size()),
+                                              static_cast<DWORD>(sBody.size()), reinterpret_cast<DWORD_PTR>(&check));
+        if (check.bRefused) {
+            request.Forget();
+            answer.sError = "the server's certificate does not chain to " + limits.sCaFile;
+            return answer;
+        }
+        if (!bSent || !WinHttpReceiveResponse(request.Get(), nullptr)) {
+            const DWORD dwError = GetLastError();
+            if (dwError == ERROR_WINHTTP_TIMEOUT)
+                answer.outcome = HttpOutcome::TIMED_OUT;
+            else
+                answer.sError = WinHttpErrorText(dwError);
+            return answer;
+        }
+        DWORD dwStatus = 0, cbStatus = sizeof(dwStatus);
+        WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &dwStatus, &cbStatus, WINHTTP_NO_HEADER_INDEX);
+        answer.nStatus = static_cast<long>(dwStatus);
+        if (dwStatus != 401 || bAuthenticated) break;
+        const DWORD dwScheme = ChooseScheme(request.Get(), !sUser.empty());
+        if (dwScheme == 0) break;
+        if (!WinHttpSetCredentials(request.Get(), WINHTTP_AUTH_TARGET_SERVER, dwScheme,
+                                   sUser.empty() ? nullptr : sWideUser.c_str(),
+                                   sUser.empty() ? nullptr : sWidePassword.c_str(), nullptr))
+            break;
+        bAuthenticated = true;
+    }
+    if (answer.nStatus >= 300 && answer.nStatus < 400) {
+        const std::wstring sLocation = QueryHeader(request.Get(), WINHTTP_QUERY_LOCATION);
+        answer.sLocation = Narrow(sLocation.c_str(), sLocation.size());
+    }
+    for (;;) {
+        char buffer[16384];
+        DWORD cbRead = 0;
+        if (!WinHttpReadData(request.Get(), buffer, sizeof(buffer), &cbRead)) {
+            const DWORD dwError = GetLastError();
+            answer.sBody.clear();
+            if (dwError == ERROR_WINHTTP_TIMEOUT)
+                answer.outcome = HttpOutcome::TIMED_OUT;
+            else
+                answer.sError = WinHttpErrorText(dwError);
+            return answer;
+        }
+        if (cbRead == 0) break;
+        if (answer.sBody.size() + cbRead > limits.cbMaxAnswer) {
+            answer.sBody.clear();
+            answer.outcome = HttpOutcome::TOO_LARGE;
+            return answer;
+        }
+        answer.sBody.append(buffer, cbRead);
+    }
+    answer.outcome = HttpOutcome::ANSWERED;
+    return answer;
+}
