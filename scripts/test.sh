@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the layer check, the normal build
 # (RelWithDebInfo), the Release build with its benchmarks, the Windows build
-# under wine, an ASan+UBSan build of the whole suite, a TSan build of the
+# under wine (and its demo against the Linux one), an ASan+UBSan build of the whole suite, a TSan build of the
 # concurrency tests, and each libFuzzer target for a short while
 # (KX_FUZZ_SECONDS, default 20).
 set -euo pipefail
@@ -32,6 +32,17 @@ for bench in build-release/bench/kx_*_bench; do
 done
 
 run_suite windows --timeout 120
+
+echo "== the demo from kx-host.exe under wine, byte for byte the Linux one"
+scratch=$(mktemp -d)
+for language in en-US ja-JP ar-SA zh-CN; do
+  build/kx-host demo --language "$language" --out "$scratch/linux.html" >/dev/null
+  env WINEDEBUG=-all /usr/lib/wine/wine64 build-windows/kx-host.exe demo --language "$language" \
+    --out "$scratch/windows.html" >/dev/null
+  cmp "$scratch/linux.html" "$scratch/windows.html"
+  echo "$language: $(wc -c <"$scratch/windows.html") bytes, the same"
+done
+rm -rf "$scratch"
 run_suite asan
 run_suite tsan -R 'Concurrent|^Worker|FolderMonitor|Holiday'  # and load, request, unload of the real library; the holiday threads
 

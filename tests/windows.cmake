@@ -19,3 +19,12 @@ target_link_libraries(kx_unit_tests PRIVATE kx_test_support GTest::gtest_main)
 # As on Linux: the program's product folder (the one above its own) has no settings.
 set_target_properties(kx_unit_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/unit/bin)
 gtest_discover_tests(kx_unit_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS unit FIXTURES_REQUIRED directory)
+
+# The worker DLL loaded by the reference host and driven through its exports.
+add_executable(kx_integration_tests integration/filter_entry_test.cpp integration/worker_fixture.cpp)
+target_link_libraries(kx_integration_tests PRIVATE kx_test_support kx_host GTest::gtest_main)
+target_compile_definitions(kx_integration_tests PRIVATE
+  KX_WORKER_PATH="$<TARGET_FILE:KX_ServiceWorker>" KX_SAMPLE_SETTINGS="${CMAKE_SOURCE_DIR}/samples/settings"
+  KX_LOG_MODULE="$<TARGET_FILE:LogModule>")
+add_dependencies(kx_integration_tests KX_ServiceWorker LogModule)
+gtest_discover_tests(kx_integration_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS integration)

@@ -1,15 +1,8 @@
 // The built worker library, loaded and driven as the host filter drives it.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <signal.h>
-
-#include <chrono>
 #include <cstring>
-#include <fstream>
-#include <set>
 #include <string>
-#include <thread>
 
 #include "host/host_request.h"
 #include "tests/integration/worker_fixture.h"
@@ -40,11 +33,6 @@ protected:
     kxhost::HostServices m_services;
     kxhost::RequestSpec m_spec;
 };
-
-TEST(WorkerLibrary, ExportsExactlyTheThreeEntryPoints) {
-    EXPECT_EQ(DefinedDynamicSymbols(WorkerPath()),
-              (std::set<std::string>{"GetFilterVersion", "HttpFilterProc", "TerminateFilter"}));
-}
 
 TEST(WorkerLibrary, FilterVersionNamesTheNotificationsAndTheFilter) {
     kxhost::WorkerModule worker(WorkerPath());
@@ -79,52 +67,11 @@ TEST(WorkerLibrary, CopyWithASettingsFolderStarts) {
     EXPECT_TRUE(worker.GetFilterVersion(&version));
 }
 
-// The ids of this process's threads.
-std::set<std::string> Threads() {
-    std::set<std::string> threads;
-    DIR* pTasks = opendir("/proc/self/task");
-    while (const dirent* pEntry = pTasks ? readdir(pTasks) : nullptr)
-        if (pEntry->d_name[0] != '.') threads.insert(pEntry->d_name);
-    if (pTasks) closedir(pTasks);
-    return threads;
-}
-
-// The signals a thread blocks, as the kernel reports them.
-unsigned long long BlockedSignals(const std::string& sThread) {
-    std::ifstream status("/proc/self/task/" + sThread + "/status");
-    for (std::string sLine; std::getline(status, sLine);)
-        if (sLine.rfind("SigBlk:", 0) == 0) return std::stoull(sLine.substr(7), nullptr, 16);
-    return 0;
-}
-
-// A web server stops and reloads by signals: none may land on our threads.
-TEST(WorkerLibrary, ThreadsItStartsBlockTheHostsSignals) {
-    TemporaryProduct product(/*bWithSettingsFolder=*/true);
-    const std::set<std::string> before = Threads();
-    kxhost::WorkerModule worker(product.WorkerCopy());
-    ASSERT_TRUE(worker.IsLoaded()) << worker.Error();
-    HTTP_FILTER_VERSION version{};
-    ASSERT_TRUE(worker.GetFilterVersion(&version));
-    // A thread starts with every signal blocked and takes its creator's mask
-    // a moment later.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    size_t nStarted = 0;
-    for (const std::string& sThread : Threads()) {
-        if (before.count(sThread) != 0) continue;
-        ++nStarted;
-        const unsigned long long nBlocked = BlockedSignals(sThread);
-        for (int nSignal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGCHLD, SIGWINCH, SIGALRM, SIGIO})
-            EXPECT_NE(nBlocked & (1ULL << (nSignal - 1)), 0u) << "thread " << sThread << ", signal " << nSignal;
-    }
-    EXPECT_GE(nStarted, 1u) << "the folder monitor runs";
-    EXPECT_TRUE(worker.TerminateFilter(0));
-}
-
 TEST_F(Worker, NullRecordAndUnknownNotificationsAreAnsweredWithZero) {
     EXPECT_EQ(s_pWorker->HttpFilterProc(nullptr), 0u);
     auto pRequest = Request();
     pRequest->Context()->m_dwControlMessage = 0x55;
-    for (DWORD dwCode : {SF_NOTIFY_AUTHENTICATION, 0x1u, 0x800u, 0xFFFFFFFFu}) {
+    for (DWORD dwCode : {SF_NOTIFY_AUTHENTICATION, DWORD{0x1}, DWORD{0x800}, DWORD{0xFFFFFFFF}}) {
         pRequest->Context()->m_dwNotificationType = dwCode;
         CDLLContext before;
         std::memcpy(&before, pRequest->Context(), sizeof(before));

@@ -2,36 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
+
+#include "tests/support/system.h"
 
 const char* WorkerPath() { return KX_WORKER_PATH; }
 
-std::set<std::string> DefinedDynamicSymbols(const std::string& sLibrary) {
-    std::set<std::string> symbols;
-    const std::string sCommand = "nm -D --defined-only '" + sLibrary + "'";
-    FILE* pPipe = popen(sCommand.c_str(), "r");
-    if (pPipe == nullptr) return symbols;
-    std::array<char, 1024> line{};
-    while (std::fgets(line.data(), line.size(), pPipe) != nullptr) {
-        std::istringstream fields(line.data());
-        std::string sAddress, sType, sName;
-        if (fields >> sAddress >> sType >> sName) symbols.insert(sName);
-    }
-    pclose(pPipe);
-    return symbols;
-}
-
 TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder, const std::map<int, std::string>& settings) {
-    char szTemplate[] = "/tmp/kx-product-XXXXXX";
-    m_sRoot = mkdtemp(szTemplate);
+    m_sRoot = MakeTemporaryFolder("kx-product-");
     const std::filesystem::path product = std::filesystem::path(m_sRoot) / "Quorvane" / "Kalyxa";
     std::filesystem::create_directories(product / "bin");
     if (bWithSettingsFolder) {
@@ -46,9 +27,10 @@ TemporaryProduct::TemporaryProduct(bool bWithSettingsFolder, const std::map<int,
         std::filesystem::copy_file(KX_RESOURCE_MODULE, product / "Resource" / "KXRes.dll");
         // The logging library, whose lock serialises the trace log's writers.
         std::filesystem::create_directories(common.parent_path() / "bin");
-        std::filesystem::copy_file(KX_LOG_MODULE, common.parent_path() / "bin" / "LogModule.so");
+        std::filesystem::copy_file(KX_LOG_MODULE,
+                                   common.parent_path() / "bin" / std::filesystem::path(KX_LOG_MODULE).filename());
     }
-    m_sWorker = (product / "bin" / "KX_ServiceWorker.so").string();
+    m_sWorker = (product / "bin" / std::filesystem::path(WorkerPath()).filename()).generic_string();
     std::filesystem::copy_file(WorkerPath(), m_sWorker);
 }
 

@@ -4,16 +4,12 @@
 
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "host/worker_module.h"
 
 // The staged worker library.
 const char* WorkerPath();
-
-// The dynamic symbols the library defines, as nm -D --defined-only lists them.
-std::set<std::string> DefinedDynamicSymbols(const std::string& sLibrary);
 
 // A product tree in a fresh temporary folder holding a copy of the worker
 // and, when asked, the sample settings files; removed again on destruction.

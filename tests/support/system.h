@@ -13,4 +13,8 @@ bool RunningUnderWine();
 // Windows ones go with their last handle).
 void RemoveSharedSection(const std::string& sName);
 
+// A new folder of this account's, in the system's temporary folder, named
+// sPrefix and a unique ending; its path with '/' between folders.
+std::string MakeTemporaryFolder(const std::string& sPrefix);
+
 #endif  // KX_TESTS_SYSTEM_H

@@ -2,17 +2,14 @@
 #ifndef KX_TESTS_TEMPORARY_FOLDER_H
 #define KX_TESTS_TEMPORARY_FOLDER_H
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <string>
 
+#include "tests/support/system.h"
+
 class TemporaryFolder {
 public:
-    TemporaryFolder() {
-        char szTemplate[] = "/tmp/kx-log-XXXXXX";
-        m_path = mkdtemp(szTemplate);
-    }
+    TemporaryFolder() : m_path(MakeTemporaryFolder("kx-log-")) {}
     ~TemporaryFolder() {
         std::error_code error;
         std::filesystem::remove_all(m_path, error);
