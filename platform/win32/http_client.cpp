@@ -6,6 +6,7 @@
 #include <winhttp.h>
 // clang-format on
 
+#include <chrono>
 #include <vector>
 
 #include "platform/file_io.h"
@@ -24,7 +25,6 @@ public:
         if (m_hHandle != nullptr) WinHttpCloseHandle(m_hHandle);
         m_hHandle = hHandle;
     }
-    void Forget() { m_hHandle = nullptr; }  // closed by the status callback
 
 private:
     HINTERNET m_hHandle;
@@ -97,27 +97,16 @@ private:
     int m_nCount = 0;
 };
 
-// What the status callback learns while a request is sent.
-struct CSendCheck {
-    const CTrustedRoots* pRoots;
-    bool bRefused = false;
-};
-
-// Called once the connection is secured and before anything is sent: a
-// server whose chain does not end in the CA file gets neither the body nor
-// credentials; its request is closed.
-void CALLBACK OnSending(HINTERNET hRequest, DWORD_PTR dwContext, DWORD dwStatus, LPVOID, DWORD) {
-    if (dwStatus != WINHTTP_CALLBACK_STATUS_SENDING_REQUEST || dwContext == 0) return;
-    auto* pCheck = reinterpret_cast<CSendCheck*>(dwContext);
+// Whether the server of the request's connection has a certificate that
+// chains to the CA file's roots.
+bool ServerTrusted(HINTERNET hRequest, const CTrustedRoots& roots) {
     PCCERT_CONTEXT pServer = nullptr;
     DWORD cbServer = sizeof(pServer);
-    if (WinHttpQueryOption(hRequest, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &pServer, &cbServer) && pServer != nullptr) {
-        pCheck->bRefused = !pCheck->pRoots->Trusts(pServer);
-        CertFreeCertificateContext(pServer);
-    } else {
-        pCheck->bRefused = true;
-    }
-    if (pCheck->bRefused) WinHttpCloseHandle(hRequest);
+    if (!WinHttpQueryOption(hRequest, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &pServer, &cbServer) || pServer == nullptr)
+        return false;
+    const bool bTrusted = roots.Trusts(pServer);
+    CertFreeCertificateContext(pServer);
+    return bTrusted;
 }
 
 std::string WinHttpErrorText(DWORD dwError) {
@@ -136,6 +125,17 @@ std::string WinHttpErrorText(DWORD dwError) {
         default:
             return "WinHTTP error " + std::to_string(dwError);
     }
+}
+
+// A call that failed with dwError: timed out (wine passes the socket's own
+// code on), or no connection and why.
+CHttpAnswer& Unanswered(CHttpAnswer& answer, DWORD dwError) {
+    answer.sBody.clear();
+    if (dwError == ERROR_WINHTTP_TIMEOUT || dwError == WSAETIMEDOUT)
+        answer.outcome = HttpOutcome::TIMED_OUT;
+    else
+        answer.sError = WinHttpErrorText(dwError);
+    return answer;
 }
 
 std::wstring QueryHeader(HINTERNET hRequest, DWORD dwInfo) {
@@ -200,9 +200,6 @@ CHttpAnswer CHttpClient::Post(const std::string& sUrl, const std::string& sConte
         answer.sError = WinHttpErrorText(GetLastError());
         return answer;
     }
-    // The whole call is bounded by the total time on each of its steps.
-    const int nConnect = static_cast<int>(limits.nConnectTimeoutMs), nTotal = static_cast<int>(limits.nTimeoutMs);
-    WinHttpSetTimeouts(native.session.Get(), nConnect, nConnect, nTotal, nTotal);
     if (native.connection.Get() == nullptr || native.sHost != sHost || native.nPort != parts.nPort) {
         native.connection.Reset(WinHttpConnect(native.session.Get(), sHost.c_str(), parts.nPort, 0));
         native.sHost = sHost;
@@ -219,13 +216,18 @@ CHttpAnswer CHttpClient::Post(const std::string& sUrl, const std::string& sConte
         answer.sError = WinHttpErrorText(GetLastError());
         return answer;
     }
+    // Each step waits at most the whole call's time; the answer's body is
+    // read against the deadline.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.nTimeoutMs);
+    int nConnect = static_cast<int>(limits.nConnectTimeoutMs), nTotal = static_cast<int>(limits.nTimeoutMs);
+    WinHttpSetTimeouts(request.Get(), nConnect, nConnect, nTotal, nTotal);
+    WinHttpSetOption(request.Get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &nTotal, sizeof(nTotal));
     DWORD dwOption = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &dwOption, sizeof(dwOption));
     dwOption = sUser.empty() ? WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW : WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH;
     WinHttpSetOption(request.Get(), WINHTTP_OPTION_AUTOLOGON_POLICY, &dwOption, sizeof(dwOption));
 
     std::unique_ptr<CTrustedRoots> spRoots;
-    CSendCheck check{nullptr};
     if (bSecure && !limits.sCaFile.empty()) {
         spRoots = std::make_unique<CTrustedRoots>(limits.sCaFile);
         if (spRoots->Empty()) {
@@ -233,34 +235,28 @@ CHttpAnswer CHttpClient::Post(const std::string& sUrl, const std::string& sConte
             return answer;
         }
         // WinHTTP checks the name and the dates; the chain is checked
-        // against the file before anything is sent.
-        check.pRoots = spRoots.get();
+        // against the file once the connection is up, before the body goes.
         dwOption = SECURITY_FLAG_IGNORE_UNKNOWN_CA;
         WinHttpSetOption(request.Get(), WINHTTP_OPTION_SECURITY_FLAGS, &dwOption, sizeof(dwOption));
-        WinHttpSetStatusCallback(request.Get(), OnSending, WINHTTP_CALLBACK_FLAG_SEND_REQUEST, 0);
     }
 
     const std::wstring sHeaders = L"Content-Type: " + Widen(sContentType) + L"\r\n";
     const std::wstring sWideUser = Widen(sUser), sWidePassword = Widen(sPassword);
+    const DWORD cbBody = static_cast<DWORD>(sBody.size());
     bool bAuthenticated = false;
     for (;;) {
-        check.bRefused = false;
-        const BOOL bSent = WinHttpSendRequest(request.Get(), sHeaders.c_str(), static_cast<DWORD>(-1L),
-                                              const_cast<char*>(sBody.data()), static_cast<DWORD>(sBody.size()),
-                                              static_cast<DWORD>(sBody.size()), reinterpret_cast<DWORD_PTR>(&check));
-        if (check.bRefused) {
-            request.Forget();
+        // The headers first (they carry no credentials before a challenge), the body once the server is trusted.
+        if (!WinHttpSendRequest(request.Get(), sHeaders.c_str(), static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0,
+                                cbBody, 0))
+            return Unanswered(answer, GetLastError());
+        if (spRoots != nullptr && !ServerTrusted(request.Get(), *spRoots)) {
             answer.sError = "the server's certificate does not chain to " + limits.sCaFile;
             return answer;
         }
-        if (!bSent || !WinHttpReceiveResponse(request.Get(), nullptr)) {
-            const DWORD dwError = GetLastError();
-            if (dwError == ERROR_WINHTTP_TIMEOUT)
-                answer.outcome = HttpOutcome::TIMED_OUT;
-            else
-                answer.sError = WinHttpErrorText(dwError);
-            return answer;
-        }
+        DWORD cbWritten = 0;
+        if ((cbBody > 0 && !WinHttpWriteData(request.Get(), sBody.data(), cbBody, &cbWritten)) ||
+            !WinHttpReceiveResponse(request.Get(), nullptr))
+            return Unanswered(answer, GetLastError());
         DWORD dwStatus = 0, cbStatus = sizeof(dwStatus);
         WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                             WINHTTP_HEADER_NAME_BY_INDEX, &dwStatus, &cbStatus, WINHTTP_NO_HEADER_INDEX);
@@ -278,25 +274,23 @@ CHttpAnswer CHttpClient::Post(const std::string& sUrl, const std::string& sConte
         const std::wstring sLocation = QueryHeader(request.Get(), WINHTTP_QUERY_LOCATION);
         answer.sLocation = Narrow(sLocation.c_str(), sLocation.size());
     }
+    // What has come is read at once; a body that trickles is cut at the deadline.
     for (;;) {
-        char buffer[16384];
-        DWORD cbRead = 0;
-        if (!WinHttpReadData(request.Get(), buffer, sizeof(buffer), &cbRead)) {
-            const DWORD dwError = GetLastError();
-            answer.sBody.clear();
-            if (dwError == ERROR_WINHTTP_TIMEOUT)
-                answer.outcome = HttpOutcome::TIMED_OUT;
-            else
-                answer.sError = WinHttpErrorText(dwError);
-            return answer;
-        }
-        if (cbRead == 0) break;
-        if (answer.sBody.size() + cbRead > limits.cbMaxAnswer) {
+        DWORD cbAvailable = 0;
+        if (!WinHttpQueryDataAvailable(request.Get(), &cbAvailable)) return Unanswered(answer, GetLastError());
+        if (cbAvailable == 0) break;
+        const size_t cbHave = answer.sBody.size();
+        if (cbHave + cbAvailable > limits.cbMaxAnswer) {
             answer.sBody.clear();
             answer.outcome = HttpOutcome::TOO_LARGE;
             return answer;
         }
-        answer.sBody.append(buffer, cbRead);
+        answer.sBody.resize(cbHave + cbAvailable);
+        DWORD cbRead = 0;
+        if (!WinHttpReadData(request.Get(), answer.sBody.data() + cbHave, cbAvailable, &cbRead))
+            return Unanswered(answer, GetLastError());
+        answer.sBody.resize(cbHave + cbRead);
+        if (std::chrono::steady_clock::now() > deadline) return Unanswered(answer, ERROR_WINHTTP_TIMEOUT);
     }
     answer.outcome = HttpOutcome::ANSWERED;
     return answer;

@@ -123,6 +123,9 @@ CFakeEwsServer::CFakeEwsServer() : m_spServer(std::make_unique<httplib::Server>(
         }
         response.set_content(it->second, "text/html; charset=utf-8");
     });
+    // A client that keeps its connection (wine's WinHTTP pools it past the
+    // session) holds up the server's stop no longer than this.
+    m_spServer->set_keep_alive_timeout(1);
     m_nPort = m_spServer->bind_to_any_port("127.0.0.1");
     if (m_nPort <= 0) throw std::runtime_error("the fake EWS server found no port");
     m_thread = std::thread([this] { m_spServer->listen_after_bind(); });
