@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/registry_file.h"
+#include "platform/posix/registry_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData) {
     CRegistryFile registry;

@@ -6,8 +6,8 @@
 #include "platform/error_text.h"
 #include "platform/file_time.h"
 #include "platform/impersonation.h"
+#include "platform/local_machine.h"
 #include "platform/module_path.h"
-#include "platform/registry_file.h"
 #include "platform/system_info.h"
 #include "settings/handle_sw_settings.h"
 #include "settings/resource.h"
@@ -140,14 +140,14 @@ bool CGeneralSettings<TSettings, TResource, TEventLog>::GetSettingFromID(int nId
 }
 
 template <class TSettings, class TResource, class TEventLog>
-CRegistryFile CGeneralSettings<TSettings, TResource, TEventLog>::LoadRegistry() {
-    CRegistryFile registry;
+CLocalMachine CGeneralSettings<TSettings, TResource, TEventLog>::LoadRegistry() {
+    CLocalMachine registry;
     std::string sError;
     if (!registry.Load(sError)) {
-        const std::string sPath = CRegistryFile::ConfiguredPath();
-        Trace("Registry file %s not read: %s", sPath.c_str(), sError.c_str());
+        const std::string sSource = CLocalMachine::Source();
+        Trace("%s not read: %s", sSource.c_str(), sError.c_str());
         if (!m_bRegistryFailureReported)  // read twice at start: said once
-            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "Registry file %s not read: %s", sPath.c_str(), sError.c_str());
+            m_eventLog.ReportEventf(EVENTLOG_ERROR_TYPE, "%s not read: %s", sSource.c_str(), sError.c_str());
         m_bRegistryFailureReported = true;
     }
     return registry;
@@ -159,19 +159,19 @@ DWORD CGeneralSettings<TSettings, TResource, TEventLog>::GetExchangeVersion(int&
                                        "Software\\Microsoft\\Exchange\\Setup"};
     static const char* const NAMES[] = {"MsiBuildMajor", "MsiBuildMinor", "MsiProductMajor", "MsiProductMinor",
                                         "NewestBuild"};
-    const CRegistryFile registry = LoadRegistry();
+    const CLocalMachine registry = LoadRegistry();
     const char* pszKey = nullptr;
     for (const char* pszCandidate : KEYS)
-        if (pszKey == nullptr && registry.HasLocalMachineKey(pszCandidate)) pszKey = pszCandidate;
+        if (pszKey == nullptr && registry.HasKey(pszCandidate)) pszKey = pszCandidate;
     nMinor = -1;
     m_exchangeVersion = 0;
     if (pszKey == nullptr) return 0;
     DWORD values[5] = {};  // in the order of NAMES
     size_t nRead = 0;
     for (; nRead < 5; ++nRead) {
-        const CRegistryValue* pValue = registry.FindLocalMachineValue(pszKey, NAMES[nRead]);
-        if (pValue == nullptr || pValue->dwType != REG_DWORD) break;
-        values[nRead] = pValue->dwValue;
+        CRegistryValue value;
+        if (!registry.FindValue(pszKey, NAMES[nRead], value) || value.dwType != REG_DWORD) break;
+        values[nRead] = value.dwValue;
     }
     const DWORD dwBuildMajor = values[0], dwBuildMinor = values[1], dwProductMajor = values[2],
                 dwProductMinor = values[3], dwNewestBuild = values[4];
@@ -192,14 +192,15 @@ DWORD CGeneralSettings<TSettings, TResource, TEventLog>::GetExchangeVersion(int&
 
 template <class TSettings, class TResource, class TEventLog>
 DWORD CGeneralSettings<TSettings, TResource, TEventLog>::GetRegistryInfo() {
-    const CRegistryFile registry = LoadRegistry();
-    const CRegistryValue* pValue =
-        registry.FindLocalMachineValue("SYSTEM\\CurrentControlSet\\Services\\MSExchange OWA", "SSLOffloaded");
+    const CLocalMachine registry = LoadRegistry();
+    CRegistryValue value;
     DWORD dwResult = ERROR_SUCCESS;
-    if (pValue != nullptr && pValue->dwType == REG_DWORD)
-        m_sslOffloaded = pValue->dwValue == 1;
-    else if (pValue != nullptr)
-        dwResult = ERROR_INVALID_DATA;
+    if (registry.FindValue("SYSTEM\\CurrentControlSet\\Services\\MSExchange OWA", "SSLOffloaded", value)) {
+        if (value.dwType == REG_DWORD)
+            m_sslOffloaded = value.dwValue == 1;
+        else
+            dwResult = ERROR_INVALID_DATA;
+    }
     Trace("GetRegistryInfo SSLOffloaded %d", m_sslOffloaded ? 1 : 0);
     return dwResult;
 }

@@ -10,7 +10,7 @@
 #include "base/sync.h"
 #include "diagnostics/trace_log.h"
 #include "kx/win_types.h"
-#include "platform/registry_file.h"
+#include "platform/local_machine.h"
 #include "settings/product_folders.h"
 
 template <class TSettings, class TResource, class TEventLog>
@@ -75,7 +75,7 @@ protected:
     virtual void SettingsChanged() {}
     // The registry stand-in as it is now; a file that cannot be read is
     // reported (once) as an event and gives no keys.
-    CRegistryFile LoadRegistry();
+    CLocalMachine LoadRegistry();
 
     TResource m_resource;
     TEventLog m_eventLog;

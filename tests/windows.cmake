@@ -19,7 +19,8 @@ set_tests_properties(DirectoryStop PROPERTIES FIXTURES_CLEANUP servers)
 set_tests_properties(TlsServerStart PROPERTIES FIXTURES_SETUP "tls;servers")
 set_tests_properties(TlsServerStop PROPERTIES FIXTURES_CLEANUP "tls;servers")
 
-add_executable(kx_unit_tests ${KX_PORTABLE_UNIT_TESTS} components/ews_client_test.cpp platform/directory_client_test.cpp)
+add_executable(kx_unit_tests ${KX_PORTABLE_UNIT_TESTS} components/ews_client_test.cpp platform/directory_client_test.cpp
+               platform/local_machine_test.cpp)
 target_compile_definitions(kx_unit_tests PRIVATE KX_DIRECTORY_FIXTURE="${KX_DIRECTORY_FIXTURE}"
                            KX_TLS_FIXTURE="${KX_TLS_FIXTURE}")
 target_link_libraries(kx_unit_tests PRIVATE kx_test_support GTest::gtest_main)

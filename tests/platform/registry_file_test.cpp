@@ -1,12 +1,11 @@
-#include <gtest/gtest.h>
+#include "platform/posix/registry_file.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
-
-#include "platform/registry_file.h"
 
 namespace {
 

@@ -2,22 +2,14 @@
 // Registry Editor Version 5.00", [key] lines, "name"=dword:XXXXXXXX and
 // "name"="text" values). Its path comes from QV_REGISTRY_FILE, else
 // /etc/quorvane/registry.reg; a missing file means missing keys.
-#ifndef KX_PLATFORM_REGISTRY_FILE_H
-#define KX_PLATFORM_REGISTRY_FILE_H
+#ifndef KX_PLATFORM_POSIX_REGISTRY_FILE_H
+#define KX_PLATFORM_POSIX_REGISTRY_FILE_H
 
 #include <map>
 #include <string>
 #include <string_view>
 
-#include "base/win_errors.h"
-
-constexpr DWORD REG_OTHER = 0xFFFFFFFF;  // hex: and other kinds the worker does not read
-
-struct CRegistryValue {
-    DWORD dwType = REG_OTHER;
-    std::string sText;
-    DWORD dwValue = 0;
-};
+#include "platform/local_machine.h"
 
 class CRegistryFile {
 public:
@@ -38,4 +30,4 @@ private:
     std::map<std::string, std::map<std::string, CRegistryValue>> m_keys;
 };
 
-#endif  // KX_PLATFORM_REGISTRY_FILE_H
+#endif  // KX_PLATFORM_POSIX_REGISTRY_FILE_H

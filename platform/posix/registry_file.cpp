@@ -1,7 +1,8 @@
-#include "platform/registry_file.h"
+#include "platform/posix/registry_file.h"
 
 #include <charconv>
 #include <cstdlib>
+
 #include "base/ascii_case.h"
 #include "base/win_errors.h"
 #include "platform/file_io.h"
@@ -50,7 +51,8 @@ bool CRegistryFile::Load(std::string& sError) {
         return false;
     }
     // regedit writes UTF-16LE with a byte-order mark; older exports are text.
-    if (sText.size() >= 2 && static_cast<unsigned char>(sText[0]) == 0xFF && static_cast<unsigned char>(sText[1]) == 0xFE) {
+    if (sText.size() >= 2 && static_cast<unsigned char>(sText[0]) == 0xFF &&
+        static_cast<unsigned char>(sText[1]) == 0xFE) {
         if (sText.size() % 2 != 0) {
             sError = "registry file: UTF-16 text of an odd length";
             return false;
@@ -122,7 +124,8 @@ bool CRegistryFile::Parse(std::string_view sText, std::string& sError) {
         CRegistryValue value;
         if (sLine.substr(0, 6) == "dword:") {
             const std::string_view sDigits = sLine.substr(6);
-            const auto [pEnd, error] = std::from_chars(sDigits.data(), sDigits.data() + sDigits.size(), value.dwValue, 16);
+            const auto [pEnd, error] =
+                std::from_chars(sDigits.data(), sDigits.data() + sDigits.size(), value.dwValue, 16);
             if (error != std::errc() || pEnd != sDigits.data() + sDigits.size() || sDigits.size() > 8) {
                 sError = "line " + std::to_string(nLine) + ": malformed dword";
                 return false;
