@@ -1,33 +1,21 @@
-// The directory client of this build against the test directory that ctest
-// started (tests/support/slapd-fixture.sh): programs that cannot start slapd
-// themselves, the Windows ones under wine, find its address in a file. They
-// bind with a bind file (wine's Negotiate without credentials crashes).
+// The directory client of the Windows build against the test directory that
+// ctest started.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string>
 
 #include "platform/adsi.h"
-#include "platform/file_io.h"
 #include "platform/utf.h"
+#include "tests/support/slapd_directory.h"
 
 namespace {
 
 class DirectoryClient : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        std::ifstream file(KX_DIRECTORY_FIXTURE "/uri");
-        std::getline(file, s_sUri);
-        ASSERT_EQ(s_sUri.rfind("ldap://127.0.0.1:", 0), 0u) << "the fixture wrote no address";
-        const std::string sBindFile = (std::filesystem::temp_directory_path() / "kx-directory-bind").string();
-        CPlatformFile bind;
-        ASSERT_EQ(bind.Open(sBindFile, true), PrivateAccess::READY);
-        const std::string sText = "binddn=CN=admin,DC=kalyxa,DC=test\npassword=kalyxa-test-admin\n";
-        ASSERT_EQ(bind.WriteAt(sText.data(), sText.size(), 0), sText.size());
-        static std::string s_sSetting = "QV_LDAP_BIND_FILE=" + sBindFile;
-        putenv(s_sSetting.data());
+        static CSlapdDirectory s_directory;
+        s_directory.ServeThisProcess();
+        s_sUri = s_directory.Uri();
     }
     static std::u16string Path(const std::string& sDn) {
         return Utf8ToUtf16("LDAP://" + s_sUri.substr(7) + "/" + sDn);

@@ -2,6 +2,8 @@
 // temporary configuration, the test schema and the test directory loaded
 // (a forest of two domains, each its own database and naming context);
 // stopped and removed again on destruction. Needs no root and no service.
+// The Windows tests use the one ctest started (fixture_directory.cpp), which
+// they can neither change nor count.
 #ifndef KX_TESTS_SLAPD_DIRECTORY_H
 #define KX_TESTS_SLAPD_DIRECTORY_H
 
@@ -40,7 +42,7 @@ public:
 private:
     void Run(const std::vector<std::string>& arguments, const std::string& sWhat);
 
-    std::string m_sFolder;
+    std::string m_sFolder;  // on Windows, the bind file
     std::string m_sUri;
     int m_nPort = 0;
     pid_t m_pid = -1;
