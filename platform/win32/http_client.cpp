@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr int MAX_RESENDS = 3;
+
 class CInternetHandle {
 public:
     explicit CInternetHandle(HINTERNET hHandle = nullptr) : m_hHandle(hHandle) {}
@@ -244,6 +246,7 @@ CHttpAnswer CHttpClient::Post(const std::string& sUrl, const std::string& sConte
     const std::wstring sWideUser = Widen(sUser), sWidePassword = Widen(sPassword);
     const DWORD cbBody = static_cast<DWORD>(sBody.size());
     bool bAuthenticated = false;
+    int nResends = 0;
     for (;;) {
         // The headers first (they carry no credentials before a challenge), the body once the server is trusted.
         if (!WinHttpSendRequest(request.Get(), sHeaders.c_str(), static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0,
@@ -255,8 +258,13 @@ CHttpAnswer CHttpClient::Post(const std::string& sUrl, const std::string& sConte
         }
         DWORD cbWritten = 0;
         if ((cbBody > 0 && !WinHttpWriteData(request.Get(), sBody.data(), cbBody, &cbWritten)) ||
-            !WinHttpReceiveResponse(request.Get(), nullptr))
-            return Unanswered(answer, GetLastError());
+            !WinHttpReceiveResponse(request.Get(), nullptr)) {
+            // A written body is sent again by us, not by WinHTTP: a leg of
+            // NTLM or Negotiate, or a kept connection the server had closed.
+            const DWORD dwError = GetLastError();
+            if (dwError == ERROR_WINHTTP_RESEND_REQUEST && ++nResends <= MAX_RESENDS) continue;
+            return Unanswered(answer, dwError);
+        }
         DWORD dwStatus = 0, cbStatus = sizeof(dwStatus);
         WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                             WINHTTP_HEADER_NAME_BY_INDEX, &dwStatus, &cbStatus, WINHTTP_NO_HEADER_INDEX);
