@@ -33,12 +33,12 @@ trap 'exit 0' INT TERM
 # The OWA look-alike on a free loopback port; it says which.
 "$build/kx-host" demo-owa --listen 127.0.0.1:0 >"$scratch/owa.out" &
 owa_pid=$!
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   owa=$(sed -n 's|^kx-host: the OWA look-alike at \(http://[^ ]*\)/$|\1|p' "$scratch/owa.out")
   [ -n "$owa" ] && break
   sleep 0.1
 done
-[ -n "$owa" ] || { echo "serve-demo.sh: the OWA look-alike did not start" >&2; exit 1; }
+[ -n "$owa" ] || { echo "serve-demo.sh: the OWA look-alike did not start:" >&2; cat "$scratch/owa.out" >&2; exit 1; }
 
 # nginx started as root runs its workers as nobody: the user store is theirs.
 mkdir -p "$scratch/store" "$scratch/temp"
@@ -64,7 +64,7 @@ CONF
 /usr/sbin/nginx -p "$scratch" -c "$scratch/nginx.conf" -e "$scratch/error.log" &
 nginx_pid=$!
 port=${listen##*:}
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
   kill -0 "$nginx_pid" 2>/dev/null || { cat "$scratch/error.log" >&2; exit 1; }
   sleep 0.1

@@ -30,7 +30,12 @@ async function startDemo(serveDemo, build) {
   return new Promise((resolve, reject) => {
     const demo = spawn(serveDemo, [build, '--listen', '127.0.0.1:' + port], { stdio: ['ignore', 'pipe', 'inherit'] });
     let output = '';
-    const timer = setTimeout(() => reject(new Error('the demo did not start: ' + output)), 20000);
+    // A loaded machine (the suite runs beside it) may take a while; a demo
+    // that does not start is stopped, so the test ends with its message.
+    const timer = setTimeout(() => {
+      demo.kill('SIGTERM');
+      reject(new Error('the demo did not start: ' + output));
+    }, 60000);
     demo.stdout.on('data', (chunk) => {
       output += chunk;
       const match = /Open (http:\/\/\S+) in a browser/.exec(output);
